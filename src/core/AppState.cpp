@@ -1,0 +1,59 @@
+#include "AppState.h"
+
+#include "AppInfo.h"
+#include "DateTimeText.h"
+
+namespace tavsms {
+
+AppState::AppState(QObject *parent)
+    : QObject(parent)
+    , m_tipText(AppInfo::statusTagline())
+{
+    for (PortState &p : m_ports)
+        p.lastPoll = DateTimeText::neverPolled();
+}
+
+void AppState::setSendingRunning(bool running)
+{
+    if (m_sendingRunning == running)
+        return;
+    m_sendingRunning = running;
+    Q_EMIT sendingRunningChanged(running);
+}
+
+void AppState::setAbortWaits(bool abort)
+{
+    const bool raised = abort && !m_abortWaits;
+    m_abortWaits = abort;
+    if (raised)
+        Q_EMIT abortWaitsRaised();
+}
+
+void AppState::setConnectedCount(int count)
+{
+    m_connectedCount = count;
+    Q_EMIT connectedCountChanged(count);
+}
+
+int AppState::portIndex(const QString &softwarePort)
+{
+    return int(kSoftwarePorts.indexOf(softwarePort));
+}
+
+void AppState::setTipText(const QString &text)
+{
+    m_tipText = text;
+    Q_EMIT tipTextChanged(text);
+}
+
+QString AppState::connectedText() const
+{
+    return QStringLiteral("Connected: %1").arg(m_connectedCount);
+}
+
+QString AppState::connectedToolTip() const
+{
+    return QStringLiteral("%1 phones/modems connected.").arg(m_connectedCount);
+}
+
+} // namespace tavsms

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace tavsms {
+
+// The five logical connections, in order.
+inline const QStringList kSoftwarePorts = {QStringLiteral("COM1"), QStringLiteral("COM2"),
+                                           QStringLiteral("COM3"), QStringLiteral("COM4"),
+                                           QStringLiteral("COM5")};
+constexpr int kPortCount = 5;
+
+// What port initialisation found out about one software port.
+struct PortState
+{
+    bool present = false;    // opened and answering
+    QString deviceClass;     // "GSM" or "CDMA"
+    bool twoWay = false;     // poll it for incoming messages
+    bool routing = false;    // deliver queued messages through it
+    QDateTime lastPoll;      // when the incoming poller last ran for it
+};
+
+// State the whole program shares, owned by the main window and handed to
+// whoever needs it. Lives on the one thread; signals tell the status bar
+// and waiting coroutines about changes.
+class AppState : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppState(QObject *parent = nullptr);
+
+    // Senders and the poller do nothing while this is false.
+    bool sendingRunning() const { return m_sendingRunning; }
+    void setSendingRunning(bool running);
+
+    // Raised at shut-down: every wait on a device ends at once.
+    bool abortWaits() const { return m_abortWaits; }
+    void setAbortWaits(bool abort);
+
+    int connectedCount() const { return m_connectedCount; }
+    void setConnectedCount(int count);
+
+    // The gateway account is active and its sender runs.
+    bool internetChannel() const { return m_internetChannel; }
+    void setInternetChannel(bool on) { m_internetChannel = on; }
+
+    PortState &port(int index) { return m_ports.at(size_t(index)); }
+    const PortState &port(int index) const { return m_ports.at(size_t(index)); }
+    // Index 0..4 of "COM1".."COM5"; -1 for anything else.
+    static int portIndex(const QString &softwarePort);
+
+    // Status bar panel 3.
+    QString tipText() const { return m_tipText; }
+    void setTipText(const QString &text);
+
+    // "Connected: 3" and its tool tip.
+    QString connectedText() const;
+    QString connectedToolTip() const;
+
+Q_SIGNALS:
+    void sendingRunningChanged(bool running);
+    void abortWaitsRaised();
+    void connectedCountChanged(int count);
+    void tipTextChanged(const QString &text);
+
+private:
+    bool m_sendingRunning = true;
+    bool m_abortWaits = false;
+    int m_connectedCount = 0;
+    bool m_internetChannel = false;
+    std::array<PortState, kPortCount> m_ports;
+    QString m_tipText;
+};
+
+} // namespace tavsms

@@ -1,0 +1,208 @@
+#include "MainController.h"
+
+#include "DataDirectory.h"
+#include "PortInitializer.h"
+#include "Prompter.h"
+#include "StartupError.h"
+
+#include <QDir>
+
+namespace tavsms {
+
+namespace {
+// Sender timers of COM1 … COM5: staggered so the five never tick together.
+constexpr int kPortIntervals[kPortCount] = {1000, 1010, 1020, 1030, 1040};
+constexpr int kGatewayInterval = 100;
+constexpr int kQueueInterval = 1000;
+} // namespace
+
+MainController::MainController(Prompter &prompter, QObject *parent)
+    : QObject(parent)
+    , m_prompter(prompter)
+{
+    for (int i = 0; i < kPortCount; ++i) {
+        auto timer = std::make_unique<QTimer>();
+        timer->setObjectName(QStringLiteral("Timer%1").arg(i + 1));
+        m_portTimers[size_t(i)] = std::move(timer);
+    }
+    m_gatewayTimer.setObjectName(QStringLiteral("tmrInternetSMS"));
+    m_queueTimer.setObjectName(QStringLiteral("TimerQ"));
+    m_queueTimer.setInterval(kQueueInterval);
+    connect(&m_queueTimer, &QTimer::timeout, this, &MainController::countQueue);
+}
+
+MainController::~MainController()
+{
+    shutdown();
+}
+
+void MainController::fail(const QString &component, const QString &reason)
+{
+    m_prompter.critical(QStringLiteral("Critical Error"), StartupError(component, reason).boxText());
+}
+
+MainController::StartResult MainController::start()
+{
+    // The queue counter runs from the start, whatever happens to the ports.
+    m_queueTimer.start();
+
+    if (const QString why = DataDirectory::ensureExists(); !why.isEmpty()) {
+        fail(QStringLiteral("Data Directory"), why);
+        return StartResult::Failed;
+    }
+    m_instance = std::make_unique<SingleInstance>(QDir(DataDirectory::path()).filePath(QStringLiteral("tavsms.lock")));
+    if (!m_instance->acquire()) {
+        m_queueTimer.stop();
+        m_prompter.critical(QStringLiteral("Application Error"), QStringLiteral("Application Already Running"));
+        return StartResult::AlreadyRunning;
+    }
+
+    if (const QString why = m_log.open(DataDirectory::debugLogPath()); !why.isEmpty()) {
+        fail(QStringLiteral("Debug Log"), why);
+        return StartResult::Failed;
+    }
+    m_logOpened = true;
+
+    try {
+        m_store = std::make_unique<Store>(DataDirectory::databasePath());
+    } catch (const DbError &e) {
+        fail(QStringLiteral("Database"), e.message());
+        return StartResult::Failed;
+    }
+
+    for (int i = 0; i < kPortCount; ++i) {
+        m_portTimers[size_t(i)]->setInterval(kPortIntervals[i]);
+        m_portTimers[size_t(i)]->stop();
+    }
+    m_gatewayTimer.setInterval(kGatewayInterval);
+    m_gatewayTimer.stop();
+
+    if (m_startListener) {
+        if (const QString why = m_startListener(); !why.isEmpty()) {
+            fail(QStringLiteral("HTTP Listener"), why);
+            return StartResult::Failed;
+        }
+    }
+
+    m_state.setConnectedCount(0);
+    m_startupInit.emplace(runInitialization(true));
+
+    m_queueText = QStringLiteral("Q: 0");
+    Q_EMIT queueTextChanged(m_queueText);
+    return m_startFailed ? StartResult::Failed : StartResult::Running;
+}
+
+QCoro::Task<void> MainController::initializeWithoutModems()
+{
+    // No modem channel: nothing to open or probe, but the gateway switch and
+    // the queue repair still apply.
+    m_state.setAbortWaits(false);
+    m_state.setConnectedCount(0);
+    const bool gatewayActive =
+        m_store->db().scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toLongLong() != 0;
+    m_state.setInternetChannel(gatewayActive);
+    if (gatewayActive)
+        m_gatewayTimer.start();
+    else
+        m_gatewayTimer.stop();
+    m_store->queue().repairSending();
+    co_return;
+}
+
+QCoro::Task<void> MainController::runInitialization(bool atStartup)
+{
+    m_initializing = true;
+    Q_EMIT initializingChanged(true);
+    bool failed = false;
+    QString component, reason;
+    try {
+        if (m_initializer)
+            co_await m_initializer->initialize();
+        else
+            co_await initializeWithoutModems();
+    } catch (const StartupError &e) {
+        failed = true;
+        component = e.component();
+        reason = e.reason();
+    } catch (const DbError &e) {
+        failed = true;
+        component = QStringLiteral("Database");
+        reason = e.message();
+    } catch (const std::exception &e) {
+        failed = true;
+        component = QStringLiteral("Port Initialization");
+        reason = QString::fromUtf8(e.what());
+    }
+    m_initializing = false;
+    Q_EMIT initializingChanged(false);
+    if (m_shutDown)
+        co_return;
+
+    if (failed) {
+        if (atStartup) {
+            m_startFailed = true;
+            fail(component, reason);
+            Q_EMIT fatalError();
+        } else {
+            m_prompter.critical(QStringLiteral("Error"), StartupError(component, reason).boxText());
+        }
+        co_return;
+    }
+    if (!atStartup)
+        m_prompter.information(applicationTitle(), QStringLiteral("Reinitialization complete!!"));
+}
+
+QCoro::Task<void> MainController::reinitialize()
+{
+    if (m_initializing || m_shutDown || !m_store)
+        co_return;
+    co_await runInitialization(false);
+}
+
+void MainController::countQueue()
+{
+    if (!m_store)
+        return;
+    try {
+        const QString text = QStringLiteral("Q: %1").arg(m_store->queue().queuedCount());
+        if (text != m_queueText) {
+            m_queueText = text;
+            Q_EMIT queueTextChanged(text);
+        }
+    } catch (const DbError &) {
+        // The panel keeps its last count; the next tick tries again.
+    }
+}
+
+void MainController::stopSending()
+{
+    m_state.setSendingRunning(false);
+    Q_EMIT sendingMenuChanged(false);
+}
+
+void MainController::startSending()
+{
+    m_state.setSendingRunning(true);
+    Q_EMIT sendingMenuChanged(true);
+}
+
+void MainController::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    for (auto &timer : m_portTimers)
+        timer->stop();
+    m_queueTimer.stop();
+
+    m_state.setSendingRunning(false);
+    m_state.setAbortWaits(true);
+    Q_EMIT closingPorts();
+    // The connection itself stays until this object goes, so a sender that
+    // was waiting and now unwinds never finds it gone.
+    m_gatewayTimer.stop();
+    if (m_logOpened)
+        m_log.close();
+}
+
+} // namespace tavsms

@@ -1,0 +1,154 @@
+#include "MessageQueue.h"
+
+#include "Database.h"
+#include "DateTimeText.h"
+
+namespace tavsms {
+
+namespace {
+
+QueueRow readRow(const Statement &st)
+{
+    QueueRow row;
+    row.id = st.integer(QStringLiteral("id"));
+    row.dated = DateTimeText::parse(st.text(QStringLiteral("dated")));
+    row.comPort = st.text(QStringLiteral("com_port"));
+    row.mobileNo = st.text(QStringLiteral("outgoing_mobileNo"));
+    row.message = st.text(QStringLiteral("outgoing_message"));
+    row.deliveryTime = DateTimeText::parse(st.text(QStringLiteral("delivery_time")));
+    row.status = st.text(QStringLiteral("status"));
+    row.retryNo = int(st.integer(QStringLiteral("retry_no")));
+    row.comments = st.text(QStringLiteral("comments"));
+    row.sentAt = DateTimeText::parse(st.text(QStringLiteral("sent_at")));
+    row.sentFrom = st.text(QStringLiteral("sent_from"));
+    return row;
+}
+
+} // namespace
+
+MessageQueue::MessageQueue(Database &db)
+    : m_db(db)
+{
+}
+
+EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &message,
+                                       const QString &connection, const QDateTime &deliveryTime)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime due = deliveryTime.isValid() ? deliveryTime : now;
+    try {
+        Statement st = m_db.prepare(QStringLiteral(
+            "INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time) "
+            "VALUES (?, ?, ?, ?, ?)"));
+        st.bind(1, DateTimeText::stored(now))
+            .bind(2, connection)
+            .bind(3, mobileNo)
+            .bind(4, message)
+            .bind(5, DateTimeText::stored(due));
+        st.exec();
+        return {m_db.lastInsertId(), {}};
+    } catch (const DbError &e) {
+        return {0, QStringLiteral("The message to %1 could not be queued: %2").arg(mobileNo, e.message())};
+    }
+}
+
+qint64 MessageQueue::queuedCount()
+{
+    return m_db
+        .scalar(QStringLiteral("SELECT count(id) AS totMsgQ FROM q_logs "
+                               "WHERE status = 'Pending' OR status = 'Sending'"))
+        .toLongLong();
+}
+
+int MessageQueue::repairSending()
+{
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending'"));
+}
+
+int MessageQueue::clearPending()
+{
+    return m_db.exec(QStringLiteral("DELETE FROM q_logs WHERE status = 'Pending'"));
+}
+
+std::optional<QueueRow> MessageQueue::nextDue(const QString &route, const QDateTime &now)
+{
+    // One route per statement, so each walks the pending index in
+    // (retry_no, id) order and stops at the first due row.
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT * FROM q_logs INDEXED BY q_logs_pending "
+        "WHERE com_port = ? AND status = 'Pending' AND delivery_time <= ? "
+        "ORDER BY retry_no, id LIMIT 1"));
+    st.bind(1, route).bind(2, DateTimeText::stored(now));
+    if (!st.next())
+        return std::nullopt;
+    return readRow(st);
+}
+
+static std::optional<QueueRow> earlier(std::optional<QueueRow> a, std::optional<QueueRow> b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    if (a->retryNo != b->retryNo)
+        return a->retryNo < b->retryNo ? a : b;
+    return a->id < b->id ? a : b;
+}
+
+std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now)
+{
+    return earlier(nextDue(port, now), nextDue(kRouteAuto, now));
+}
+
+std::optional<QueueRow> MessageQueue::nextDueForGateway(const QDateTime &now)
+{
+    // The gateway takes its rows in queue order; it never retries.
+    auto a = nextDue(kRouteGateway, now);
+    auto b = nextDue(kRouteAuto, now);
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return a->id < b->id ? a : b;
+}
+
+bool MessageQueue::claim(qint64 id)
+{
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Sending' WHERE id = ? AND status = 'Pending'"),
+                     {id})
+        == 1;
+}
+
+void MessageQueue::markDelivered(qint64 id, const QString &sentFrom, const QString &comments,
+                                 const QDateTime &sentAt)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Delivered', comments = ?, sent_at = ?, sent_from = ? "
+                             "WHERE id = ?"),
+              {comments, DateTimeText::stored(sentAt), sentFrom, id});
+}
+
+void MessageQueue::markRetry(qint64 id)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending', retry_no = retry_no + 1 WHERE id = ?"), {id});
+}
+
+void MessageQueue::release(qint64 id)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE id = ? AND status = 'Sending'"), {id});
+}
+
+void MessageQueue::markFailed(qint64 id, const QString &comments)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Failed', comments = ? WHERE id = ?"), {comments, id});
+}
+
+std::optional<QueueRow> MessageQueue::row(qint64 id)
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT * FROM q_logs WHERE id = ?"));
+    st.bind(1, id);
+    if (!st.next())
+        return std::nullopt;
+    return readRow(st);
+}
+
+} // namespace tavsms

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace tavsms {
+
+class Database;
+
+// Routing values of q_logs.com_port besides the software ports COM1 … COM5.
+inline const QString kRouteAuto = QStringLiteral("Auto");
+inline const QString kRouteGateway = QStringLiteral("WEBGATEWAY");
+
+// Status values of q_logs.status.
+namespace QueueStatus {
+inline const QString Pending = QStringLiteral("Pending");
+inline const QString Sending = QStringLiteral("Sending");
+inline const QString Delivered = QStringLiteral("Delivered");
+inline const QString Failed = QStringLiteral("Failed");
+} // namespace QueueStatus
+
+// One q_logs row as a sender holds it while it talks to a device: a copy,
+// so nothing another tick does to the table changes it under the sender.
+struct QueueRow
+{
+    qint64 id = 0;
+    QDateTime dated;
+    QString comPort;
+    QString mobileNo;
+    QString message;
+    QDateTime deliveryTime;
+    QString status;
+    int retryNo = 0;
+    QString comments;
+    QDateTime sentAt;
+    QString sentFrom;
+};
+
+// What addToQueue tells its caller: the new row's id, or why there is none.
+struct EnqueueResult
+{
+    qint64 id = 0;
+    QString error;
+    explicit operator bool() const { return error.isEmpty(); }
+};
+
+// The outgoing queue, which is also the delivery log. Every statement on
+// q_logs lives here, with its values bound as parameters.
+class MessageQueue
+{
+public:
+    explicit MessageQueue(Database &db);
+
+    // Queues one message as "Pending". An invalid delivery time means "now".
+    // The caller has validated the number and the text already. Runs inside
+    // the caller's transaction when there is one, so a bulk producer can
+    // queue many rows and commit once.
+    [[nodiscard]] EnqueueResult addToQueue(const QString &mobileNo, const QString &message,
+                                           const QString &connection,
+                                           const QDateTime &deliveryTime = {});
+
+    // Rows waiting to go out ("Pending" or "Sending"). Throws DbError.
+    qint64 queuedCount();
+    // Puts rows stranded in "Sending" (by a crash or a shut-down during a
+    // send) back to "Pending"; returns how many.
+    int repairSending();
+    // Deletes the rows still "Pending"; the log of sent ones stays.
+    int clearPending();
+
+    // The next row a port sender may take: routed to the port or "Auto",
+    // "Pending", due at `now`; fewest retries first, then oldest, so a number
+    // that always fails cannot hold up the rows behind it.
+    std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now);
+    // The same for the gateway (routed "WEBGATEWAY" or "Auto").
+    std::optional<QueueRow> nextDueForGateway(const QDateTime &now);
+
+    // Takes a "Pending" row for sending. False when someone else took it first.
+    bool claim(qint64 id);
+    void markDelivered(qint64 id, const QString &sentFrom, const QString &comments,
+                       const QDateTime &sentAt);
+    // A failed modem attempt: back to "Pending" with one more retry.
+    void markRetry(qint64 id);
+    // Gives a claimed row back unchanged (the channel never tried it).
+    void release(qint64 id);
+    void markFailed(qint64 id, const QString &comments);
+
+    std::optional<QueueRow> row(qint64 id);
+
+private:
+    std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
+
+    Database &m_db;
+};
+
+} // namespace tavsms

@@ -1,0 +1,151 @@
+#include "Schema.h"
+
+#include "Database.h"
+
+#include <sqlite3.h>
+
+namespace tavsms::Schema {
+
+namespace {
+
+// Version 1: the tables, their defaults and the fixed rows. Yes/no columns
+// hold 0/1; date-time columns hold the stored text form (yyyy-MM-dd HH:mm:ss).
+const char *const kVersion1 = R"SQL(
+CREATE TABLE q_logs (
+    id                 INTEGER PRIMARY KEY AUTOINCREMENT,
+    dated              TEXT,
+    com_port           TEXT,
+    outgoing_mobileNo  TEXT,
+    outgoing_message   TEXT,
+    delivery_time      TEXT,
+    status             TEXT DEFAULT 'Pending',
+    retry_no           INTEGER NOT NULL DEFAULT 0,
+    comments           TEXT,
+    sent_at            TEXT,
+    sent_from          TEXT
+);
+-- The port senders' pick: pending rows of one routing value, fewest retries first.
+CREATE INDEX q_logs_pending ON q_logs (com_port, retry_no, id) WHERE status = 'Pending';
+-- Queue count (by status) and delivered counts per connection and period.
+CREATE INDEX q_logs_status ON q_logs (status, sent_from, sent_at);
+
+CREATE TABLE incoming_logs (
+    id                 INTEGER PRIMARY KEY AUTOINCREMENT,
+    dated              TEXT,
+    com_port           TEXT,
+    incoming_date      TEXT,
+    incoming_mobileNo  TEXT,
+    incoming_message   TEXT
+);
+CREATE INDEX incoming_logs_sender ON incoming_logs (incoming_mobileNo, incoming_date);
+
+CREATE TABLE groups (
+    id          INTEGER PRIMARY KEY AUTOINCREMENT,
+    dated       TEXT,
+    group_name  TEXT
+);
+
+CREATE TABLE groups_mem (
+    id                    INTEGER PRIMARY KEY AUTOINCREMENT,
+    group_name            INTEGER,
+    group_mem_name        TEXT,
+    group_mem_mobile      TEXT,
+    group_mem_email       TEXT,
+    group_mem_subs        INTEGER NOT NULL DEFAULT 0,
+    group_mem_subs_start  TEXT,
+    group_mem_subs_end    TEXT
+);
+CREATE INDEX groups_mem_group ON groups_mem (group_name, group_mem_mobile);
+
+CREATE TABLE templates (
+    id              INTEGER PRIMARY KEY AUTOINCREMENT,
+    template_title  TEXT,
+    template_text   TEXT
+);
+
+CREATE TABLE config_ports (
+    softwarePortNo  TEXT PRIMARY KEY,
+    portActive      INTEGER NOT NULL DEFAULT 0,
+    systemPortNo    TEXT NOT NULL DEFAULT '',
+    deviceType      TEXT NOT NULL DEFAULT '',
+    mobileOperator  TEXT NOT NULL DEFAULT '',
+    allowTwoWay     INTEGER NOT NULL DEFAULT 0,
+    allowRouting    INTEGER NOT NULL DEFAULT 0,
+    blockIncoming   INTEGER NOT NULL DEFAULT 0,
+    remarks         TEXT NOT NULL DEFAULT ''
+);
+INSERT INTO config_ports (softwarePortNo) VALUES ('COM1'), ('COM2'), ('COM3'), ('COM4'), ('COM5');
+
+CREATE TABLE config_InternetSMS (
+    TAVusername  TEXT,
+    TAVpassword  TEXT,
+    cdma_id      TEXT,
+    gsm_id       TEXT,
+    TAVisActive  INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO config_InternetSMS (TAVusername, TAVpassword, cdma_id, gsm_id, TAVisActive)
+VALUES ('zeta', 'zeta', 'zeta', 'zeta', 0);
+
+CREATE TABLE auto_reply (
+    id                   INTEGER PRIMARY KEY AUTOINCREMENT,
+    dated                TEXT,
+    auto_reply_keyword   TEXT,
+    com_port             TEXT,
+    auto_reply_response  TEXT,
+    group_add            INTEGER NOT NULL DEFAULT 0,
+    group_delete         INTEGER NOT NULL DEFAULT 0,
+    group_name           TEXT,
+    auto_reply_action    TEXT,
+    auto_reply_push_url  TEXT
+);
+CREATE INDEX auto_reply_port ON auto_reply (com_port, auto_reply_keyword);
+)SQL";
+
+struct Step
+{
+    int version;
+    const char *sql;
+};
+
+// Later versions append a step here; never edit a step that has shipped.
+const Step kSteps[] = {
+    {1, kVersion1},
+};
+
+} // namespace
+
+int version(Database &db)
+{
+    return int(db.scalar(QStringLiteral("PRAGMA user_version")).toLongLong());
+}
+
+void upgrade(Database &db)
+{
+    const int current = version(db);
+    // A keyed file with tables but no version of ours belongs to something
+    // else: refuse it before anything (even the journal mode) is written.
+    if (current == 0 && db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master")).toLongLong() > 0)
+        throw DbError(QStringLiteral("%1 is not a TAVSMS database.").arg(db.path()), SQLITE_NOTADB);
+    if (current > kCurrentVersion)
+        throw DbError(QStringLiteral("The database file %1 was made by a newer TAVSMS (schema version %2, "
+                                     "this program knows up to %3).")
+                          .arg(db.path())
+                          .arg(current)
+                          .arg(kCurrentVersion),
+                      SQLITE_MISMATCH);
+
+    // WAL lets the screens read while a sender writes; NORMAL sync is durable
+    // across a program crash and fast enough for bulk queueing.
+    db.execScript(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
+
+    for (const Step &step : kSteps) {
+        if (step.version <= current)
+            continue;
+        Transaction tx(db);
+        db.execScript(QString::fromUtf8(step.sql));
+        db.execScript(QStringLiteral("PRAGMA user_version = %1").arg(step.version));
+        tx.commit();
+    }
+}
+
+} // namespace tavsms::Schema

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace tavsms {
+
+class Database;
+
+// Creates the tables of a new database and brings an older one up to date.
+// The version lives in PRAGMA user_version; each step runs in its own
+// transaction, so a failure leaves the file at the previous version.
+namespace Schema {
+
+constexpr int kCurrentVersion = 1;
+
+// Throws DbError (for example when the file is newer than this program).
+void upgrade(Database &db);
+int version(Database &db);
+
+} // namespace Schema
+} // namespace tavsms

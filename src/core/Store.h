@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Database.h"
+#include "MessageQueue.h"
+
+#include <memory>
+
+namespace tavsms {
+
+// The program's database: tavsms.mdb, keyed, at the current schema version.
+// One connection, opened once and kept for the program's life (keying costs a
+// key derivation). Everything runs on one thread, so its users take turns;
+// a transaction never stays open across a return to the event loop.
+class Store
+{
+public:
+    static constexpr const char *kKey = "lomex472";
+
+    // Opens (creating when new) and upgrades the file. Throws DbError with a
+    // reason fit to show; a file it cannot use is left untouched.
+    explicit Store(const QString &path);
+
+    Database &db() { return *m_db; }
+    MessageQueue &queue() { return m_queue; }
+    QString path() const { return m_db->path(); }
+
+    // Another connection to the same file, for a reader that wants its own.
+    std::unique_ptr<Database> openConnection(Database::Mode mode) const;
+
+private:
+    std::unique_ptr<Database> m_db;
+    MessageQueue m_queue;
+};
+
+} // namespace tavsms

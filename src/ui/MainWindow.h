@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QLabel;
+class QMdiArea;
+class QAction;
+
+namespace tavsms {
+
+class MainController;
+class Prompter;
+
+// MDIForm1: the program's frame. Menus, toolbar and status bar present what
+// the MainController does; screens open inside the MDI area beside it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(Prompter &prompter, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    MainController &controller() { return *m_controller; }
+
+    // Shows a screen inside the frame without blocking it; a screen already
+    // open is brought to the front instead of opened twice.
+    void showScreen(QWidget *screen);
+
+    QLabel *queuePanel() const { return m_queuePanel; }
+    QLabel *connectedPanel() const { return m_connectedPanel; }
+    QLabel *tipPanel() const { return m_tipPanel; }
+
+Q_SIGNALS:
+    // Start-up failed after the window was shown; the program must end.
+    void fatalError();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    QAction *addItem(class QMenu *menu, const QString &caption, const QString &name);
+    void notYetAvailable(const QString &caption);
+    void centreOnScreen();
+    void onFatalError();
+
+    Prompter &m_prompter;
+    MainController *m_controller;
+    QMdiArea *m_mdi;
+    QLabel *m_queuePanel = nullptr;
+    QLabel *m_connectedPanel = nullptr;
+    QLabel *m_tipPanel = nullptr;
+    QAction *m_stopAction = nullptr;
+    QAction *m_startAction = nullptr;
+    QAction *m_reinitAction = nullptr;
+};
+
+} // namespace tavsms

@@ -1,0 +1,58 @@
+// debug.txt: created when missing, appended, never truncated, one CR LF line per event.
+#include "DebugLog.h"
+#include "TestDataDirectory.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace tavsms;
+
+class TestDebugLog : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void createsAppendsAndNeverTruncates()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        {
+            DebugLog log;
+            QCOMPARE(log.open(path), QString());
+            log.writeLine(QStringLiteral("first"));
+        }
+        QCOMPARE(read(path), QByteArray("first\r\n"));
+        {
+            DebugLog log;
+            QCOMPARE(log.open(path), QString());
+            log.writeEvent(QStringLiteral(" Activating COM1 - "));
+            // Readable while the program still runs: each line is flushed.
+            const QByteArray now = read(path);
+            QVERIFY2(QRegularExpression(QStringLiteral("^first\\r\\n\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M "
+                                                       "Activating COM1 - \\r\\n$"))
+                         .match(QString::fromUtf8(now))
+                         .hasMatch(),
+                     now.constData());
+        }
+    }
+
+    void unopenableLogSaysWhy()
+    {
+        test::TestDataDirectory dir;
+        DebugLog log;
+        const QString why = log.open(dir.root() + QStringLiteral("/no/such/dir/debug.txt"));
+        QVERIFY(!why.isEmpty());
+        QVERIFY(why.contains(QStringLiteral("debug.txt")));
+        log.writeLine(QStringLiteral("ignored")); // no crash while closed
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDebugLog)
+#include "tst_debuglog.moc"

@@ -1,0 +1,237 @@
+// The queue: addToQueue, the due-row pick, the status life cycle and the date-time texts.
+#include "DateTimeText.h"
+#include "Store.h"
+#include "TestDataDirectory.h"
+
+#include <QTest>
+
+using namespace tavsms;
+
+class TestMessageQueue : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TestDataDirectory> m_dir;
+    std::unique_ptr<Store> m_store;
+
+    MessageQueue &queue() { return m_store->queue(); }
+    Database &db() { return m_store->db(); }
+    qint64 add(const QString &port, const QDateTime &due = {}, const QString &text = QStringLiteral("hello"))
+    {
+        const EnqueueResult r = queue().addToQueue(QStringLiteral("9876543210"), text, port, due);
+        if (!r)
+            qFatal("addToQueue failed: %s", qPrintable(r.error));
+        return r.id;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<test::TestDataDirectory>();
+        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/q.mdb"));
+    }
+    void cleanup()
+    {
+        m_store.reset();
+        m_dir.reset();
+    }
+
+    void newRowIsPendingDueNowWithItsValues()
+    {
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const EnqueueResult r = queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("don't \"quote\" me"),
+                                                   QStringLiteral("COM2"));
+        QVERIFY2(r, qPrintable(r.error));
+        const auto row = queue().row(r.id);
+        QVERIFY(row);
+        QCOMPARE(row->status, QStringLiteral("Pending"));
+        QCOMPARE(row->retryNo, 0);
+        QCOMPARE(row->message, QStringLiteral("don't \"quote\" me")); // one quote, as typed
+        QCOMPARE(row->mobileNo, QStringLiteral("9876543210"));
+        QCOMPARE(row->comPort, QStringLiteral("COM2"));
+        QVERIFY(row->dated >= before && row->dated <= QDateTime::currentDateTime());
+        QCOMPARE(row->deliveryTime, row->dated);
+        QVERIFY(queue().nextDueForPort(QStringLiteral("COM2"), QDateTime::currentDateTime()));
+        // The insert does not name the status column: the default does the work.
+        Statement info = db().prepare(QStringLiteral("PRAGMA table_info(q_logs)"));
+        QString statusDefault;
+        while (info.next())
+            if (info.text(QStringLiteral("name")) == QLatin1String("status"))
+                statusDefault = info.text(QStringLiteral("dflt_value"));
+        QCOMPARE(statusDefault, QStringLiteral("'Pending'"));
+    }
+
+    void hostileTextIsStoredAsData()
+    {
+        const QString nasty = QStringLiteral("x'); DELETE FROM q_logs; --");
+        const qint64 id = add(QStringLiteral("Auto"), {}, nasty);
+        add(QStringLiteral("Auto"));
+        QCOMPARE(queue().row(id)->message, nasty);
+        QCOMPARE(queue().queuedCount(), 2);
+    }
+
+    void futureRowIsNotDueUntilItsTime()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const qint64 id = add(QStringLiteral("Auto"), now.addSecs(3600));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), now));
+        QVERIFY(!queue().nextDueForGateway(now));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now.addSecs(3600))->id, id);
+        QCOMPARE(queue().queuedCount(), 1); // still counted as queued
+    }
+
+    void routingDecidesWhoMayTakeARow()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 com2 = add(QStringLiteral("COM2"));
+        const qint64 web = add(QStringLiteral("WEBGATEWAY"));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), now));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM2"), now)->id, com2);
+        QCOMPARE(queue().nextDueForGateway(now)->id, web);
+        const qint64 any = add(QStringLiteral("Auto"));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now.addSecs(1))->id, any);
+    }
+
+    void fewestRetriesFirstThenOldest()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 first = add(QStringLiteral("Auto"));
+        const qint64 second = add(QStringLiteral("COM1"));
+        const qint64 third = add(QStringLiteral("Auto"));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, first);
+
+        // A number that keeps failing drops behind the others instead of blocking them.
+        QVERIFY(queue().claim(first));
+        queue().markRetry(first);
+        QCOMPARE(queue().row(first)->retryNo, 1);
+        QCOMPARE(queue().row(first)->status, QStringLiteral("Pending"));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, second);
+        QVERIFY(queue().claim(second));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, third);
+        QVERIFY(queue().claim(third));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, first);
+    }
+
+    void aRowIsClaimedOnce()
+    {
+        const qint64 id = add(QStringLiteral("Auto"));
+        QVERIFY(queue().claim(id));
+        QVERIFY(!queue().claim(id)); // a second sender loses
+        QCOMPARE(queue().row(id)->status, QStringLiteral("Sending"));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), QDateTime::currentDateTime().addSecs(1)));
+        QVERIFY(!queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1)));
+    }
+
+    void deliveredRowKeepsItsLog()
+    {
+        const qint64 id = add(QStringLiteral("Auto"));
+        QVERIFY(queue().claim(id));
+        const QDateTime at(QDate(2026, 12, 5), QTime(10, 18, 46));
+        queue().markDelivered(id, QStringLiteral("COM2"), QStringLiteral("Message sent from COM2 at12/5/2026 10:18:46 AM"), at);
+        const auto row = queue().row(id);
+        QCOMPARE(row->status, QStringLiteral("Delivered"));
+        QCOMPARE(row->sentFrom, QStringLiteral("COM2"));
+        QCOMPARE(row->sentAt, at);
+        QCOMPARE(row->comments, QStringLiteral("Message sent from COM2 at12/5/2026 10:18:46 AM"));
+        QCOMPARE(queue().queuedCount(), 0);
+    }
+
+    void repairAndClearTouchOnlyTheirStatus()
+    {
+        const qint64 pending = add(QStringLiteral("Auto"));
+        const qint64 sending = add(QStringLiteral("Auto"));
+        const qint64 delivered = add(QStringLiteral("Auto"));
+        const qint64 failed = add(QStringLiteral("WEBGATEWAY"));
+        QVERIFY(queue().claim(sending));
+        QVERIFY(queue().claim(delivered));
+        queue().markDelivered(delivered, QStringLiteral("COM1"), QStringLiteral("ok"), QDateTime::currentDateTime());
+        queue().markFailed(failed, QStringLiteral("Reason: 'quoted' text"));
+        QCOMPARE(queue().queuedCount(), 2);
+
+        QCOMPARE(queue().clearPending(), 1);
+        QVERIFY(!queue().row(pending));
+        QCOMPARE(queue().row(sending)->status, QStringLiteral("Sending"));
+        QCOMPARE(queue().row(delivered)->status, QStringLiteral("Delivered"));
+        QCOMPARE(queue().row(failed)->status, QStringLiteral("Failed"));
+        QCOMPARE(queue().row(failed)->comments, QStringLiteral("Reason: 'quoted' text"));
+
+        QCOMPARE(queue().repairSending(), 1);
+        QCOMPARE(queue().row(sending)->status, QStringLiteral("Pending"));
+        QCOMPARE(queue().row(sending)->retryNo, 0);
+        QCOMPARE(queue().row(delivered)->status, QStringLiteral("Delivered"));
+        QVERIFY(!queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1)) ||
+                queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1))->id == sending);
+    }
+
+    // Stored times compare by time, not by text of the display form.
+    void deliveryTimesCompareChronologically_data()
+    {
+        QTest::addColumn<QString>("earlier");
+        QTest::addColumn<QString>("later");
+        QTest::newRow("month 2 before month 12") << "2/6/2026 9:00:00 AM" << "12/5/2026 9:00:00 AM";
+        QTest::newRow("year end") << "12/31/2026 11:59:59 PM" << "1/1/2027 12:00:00 AM";
+        QTest::newRow("AM before PM") << "12/5/2026 11:00:00 AM" << "12/5/2026 1:00:00 PM";
+        QTest::newRow("10 before 9 as text") << "12/5/2026 9:00:00 AM" << "12/5/2026 10:00:00 AM";
+    }
+    void deliveryTimesCompareChronologically()
+    {
+        QFETCH(QString, earlier);
+        QFETCH(QString, later);
+        const QDateTime a = DateTimeText::parse(earlier);
+        const QDateTime b = DateTimeText::parse(later);
+        QVERIFY(a.isValid() && b.isValid());
+        QCOMPARE(DateTimeText::display(a), earlier); // display text round-trips
+        const qint64 lateId = add(QStringLiteral("Auto"), b);
+        const qint64 earlyId = add(QStringLiteral("Auto"), a);
+        // At the earlier time only the earlier row is due.
+        const QDateTime between = a;
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), between)->id, earlyId);
+        QVERIFY(queue().claim(earlyId));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), between));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), b)->id, lateId);
+    }
+
+    void dateTimeTexts()
+    {
+        const QDateTime t(QDate(2026, 12, 5), QTime(10, 18, 46));
+        QCOMPARE(DateTimeText::display(t), QStringLiteral("12/5/2026 10:18:46 AM"));
+        QCOMPARE(DateTimeText::stored(t), QStringLiteral("2026-12-05 10:18:46"));
+        QCOMPARE(DateTimeText::parse(QStringLiteral("2026-12-05 10:18:46")), t);
+        QCOMPARE(DateTimeText::parse(QStringLiteral("12/5/2026 10:18:46 AM")), t);
+        QCOMPARE(DateTimeText::display(QDateTime(QDate(2026, 1, 2), QTime(0, 5, 0))), QStringLiteral("1/2/2026 12:05:00 AM"));
+        QCOMPARE(DateTimeText::display(QDateTime(QDate(2026, 1, 2), QTime(12, 5, 0))), QStringLiteral("1/2/2026 12:05:00 PM"));
+        QVERIFY(!DateTimeText::parse(QStringLiteral("13/45/2026 1:00:00 PM")).isValid());
+        QVERIFY(!DateTimeText::parse(QStringLiteral("soon")).isValid());
+    }
+
+    void bulkCallerCommitsInOneTransaction()
+    {
+        {
+            Transaction tx(db());
+            for (int i = 0; i < 500; ++i)
+                QVERIFY(queue().addToQueue(QStringLiteral("98765%1").arg(i, 5, 10, QLatin1Char('0')),
+                                           QStringLiteral("bulk %1").arg(i), kRouteAuto));
+            tx.commit();
+        }
+        QCOMPARE(queue().queuedCount(), 500);
+    }
+
+    void failedInsertIsReportedNotHidden()
+    {
+        // A file that may not grow answers like a full disk (SQLITE_FULL).
+        const qint64 pages = db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+        db().scalar(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+        const QString big(4000, QLatin1Char('x'));
+        EnqueueResult r;
+        int queued = 0;
+        for (int i = 0; i < 100 && (r = queue().addToQueue(QStringLiteral("9876543210"), big, kRouteAuto)); ++i)
+            ++queued;
+        QVERIFY(!r);
+        QVERIFY2(r.error.contains(QStringLiteral("full")) && r.error.contains(QStringLiteral("9876543210")),
+                 qPrintable(r.error));
+        QCOMPARE(queue().queuedCount(), queued); // what was queued before stays queued
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageQueue)
+#include "tst_messagequeue.moc"

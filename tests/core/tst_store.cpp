@@ -1,0 +1,262 @@
+// The database file: creation, schema, keying, and refusal of files that are not ours.
+#include "Database.h"
+#include "Schema.h"
+#include "Store.h"
+#include "TestDataDirectory.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTest>
+
+using namespace tavsms;
+
+namespace {
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QString planOf(Database &db, const QString &sql, const QVariantList &params)
+{
+    Statement st = db.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+    for (int i = 0; i < params.size(); ++i)
+        st.bind(i + 1, params.at(i));
+    QStringList lines;
+    while (st.next())
+        lines << st.text(QStringLiteral("detail"));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void newFileHasEveryTableAndTheFixedRows()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/new.mdb");
+        Store store(path);
+        Database &db = store.db();
+
+        QCOMPARE(Schema::version(db), Schema::kCurrentVersion);
+        QCOMPARE(db.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+
+        for (const char *table : {"q_logs", "incoming_logs", "groups", "groups_mem", "templates", "config_ports",
+                                  "config_InternetSMS", "auto_reply"}) {
+            QVERIFY2(db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?"),
+                               {QString::fromLatin1(table)})
+                             .toInt()
+                         == 1,
+                     table);
+        }
+
+        Statement ports = db.prepare(QStringLiteral("SELECT * FROM config_ports ORDER BY softwarePortNo"));
+        QStringList names;
+        while (ports.next()) {
+            names << ports.text(QStringLiteral("softwarePortNo"));
+            QCOMPARE(ports.boolean(QStringLiteral("portActive")), false);
+            QCOMPARE(ports.text(QStringLiteral("systemPortNo")), QString());
+            QCOMPARE(ports.text(QStringLiteral("mobileOperator")), QString());
+            QCOMPARE(ports.boolean(QStringLiteral("allowTwoWay")), false);
+            QCOMPARE(ports.boolean(QStringLiteral("allowRouting")), false);
+        }
+        QCOMPARE(names, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5"}));
+
+        Statement gw = db.prepare(QStringLiteral("SELECT * FROM config_InternetSMS"));
+        QVERIFY(gw.next());
+        for (const char *col : {"TAVusername", "TAVpassword", "cdma_id", "gsm_id"})
+            QCOMPARE(gw.text(QString::fromLatin1(col)), QStringLiteral("zeta"));
+        QCOMPARE(gw.boolean(QStringLiteral("TAVisActive")), false);
+        QVERIFY(!gw.next());
+    }
+
+    void reopeningKeepsDataAndDoesNotReseed()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/again.mdb");
+        {
+            Store store(path);
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("kept"), kRouteAuto));
+            store.db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator='Airtel' WHERE softwarePortNo='COM1'"));
+        }
+        Store store(path);
+        QCOMPARE(store.queue().queuedCount(), 1);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT count(*) FROM config_ports")).toInt(), 5);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT count(*) FROM config_InternetSMS")).toInt(), 1);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT mobileOperator FROM config_ports WHERE softwarePortNo='COM1'"))
+                     .toString(),
+                 QStringLiteral("Airtel"));
+    }
+
+    void fileIsEncrypted()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/secret.mdb");
+        {
+            Store store(path);
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("plaintext-marker"),
+                                             kRouteAuto));
+            store.db().execScript(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(!bytes.startsWith("SQLite format 3"));
+        QVERIFY(!bytes.contains("plaintext-marker"));
+        QVERIFY(!bytes.contains("q_logs"));
+    }
+
+    void wrongKeyIsAClearErrorAndLeavesTheFileAlone()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/keyed.mdb");
+        {
+            Store store(path);
+            store.db().execScript(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        const QByteArray before = fileHash(path);
+        try {
+            Database::open(path, QByteArrayLiteral("not-the-key"));
+            QFAIL("a wrong key was accepted");
+        } catch (const DbError &e) {
+            QVERIFY(e.isNotADatabase());
+            QVERIFY2(e.message().contains(QStringLiteral("password")), qPrintable(e.message()));
+        }
+        QCOMPARE(fileHash(path), before);
+    }
+
+    void foreignFilesAreRefusedUntouched_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("text") << QByteArray("name,phone\nAlice,9876543210\n");
+        QTest::newRow("binary") << QByteArray(4096, '\x7f');
+        QTest::newRow("empty sqlite header") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\0');
+    }
+    void foreignFilesAreRefusedUntouched()
+    {
+        QFETCH(QByteArray, content);
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/foreign.mdb");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const QByteArray before = fileHash(path);
+        try {
+            Store store(path);
+            QFAIL("a foreign file was opened");
+        } catch (const DbError &e) {
+            QVERIFY(!e.message().isEmpty());
+        }
+        QCOMPARE(fileHash(path), before);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal")) || QFileInfo(path + QStringLiteral("-wal")).size() == 0);
+    }
+
+    void keyedDatabaseOfAnotherProgramIsRefused()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/other.mdb");
+        {
+            auto db = Database::open(path, QByteArray(Store::kKey));
+            db->execScript(QStringLiteral("CREATE TABLE invoices (id INTEGER PRIMARY KEY, total REAL)"));
+        }
+        const QByteArray before = fileHash(path);
+        QVERIFY_THROWS_EXCEPTION(DbError, Store store(path));
+        QCOMPARE(fileHash(path), before);
+    }
+
+    void newerSchemaIsRefused()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/future.mdb");
+        {
+            Store store(path);
+            store.db().execScript(QStringLiteral("PRAGMA user_version = 99"));
+        }
+        try {
+            Store store(path);
+            QFAIL("a newer schema was accepted");
+        } catch (const DbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("newer")), qPrintable(e.message()));
+        }
+    }
+
+    void unwritableDirectoryIsAClearError()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes everywhere; the permission check cannot be observed");
+        test::TestDataDirectory dir;
+        QDir(dir.root()).mkdir(QStringLiteral("ro"));
+        QFile::setPermissions(dir.root() + QStringLiteral("/ro"), QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY_THROWS_EXCEPTION(DbError, Store store(dir.root() + QStringLiteral("/ro/tavsms.mdb")));
+    }
+
+    void statementsReportTheEngineError()
+    {
+        test::TestDataDirectory dir;
+        Store store(dir.root() + QStringLiteral("/errors.mdb"));
+        try {
+            store.db().prepare(QStringLiteral("SELECT nope FROM q_logs"));
+            QFAIL("a bad statement was prepared");
+        } catch (const DbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("nope")), qPrintable(e.message()));
+        }
+        Statement st = store.db().prepare(QStringLiteral("SELECT 1 AS one"));
+        QVERIFY(st.next());
+        QVERIFY_THROWS_EXCEPTION(DbError, st.value(QStringLiteral("two")));
+        QCOMPARE(st.integer(QStringLiteral("ONE")), 1); // names are case-insensitive
+    }
+
+    void transactionRollsBackUnlessCommitted()
+    {
+        test::TestDataDirectory dir;
+        Store store(dir.root() + QStringLiteral("/tx.mdb"));
+        {
+            Transaction tx(store.db());
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("dropped"), kRouteAuto));
+        }
+        QCOMPARE(store.queue().queuedCount(), 0);
+        {
+            Transaction tx(store.db());
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("kept"), kRouteAuto));
+            tx.commit();
+        }
+        QCOMPARE(store.queue().queuedCount(), 1);
+    }
+
+    // The three hot statements must stay on their indexes: with a million
+    // delivered rows a table scan costs a hundred milliseconds per tick.
+    void hotStatementsUseIndexes()
+    {
+        test::TestDataDirectory dir;
+        Store store(dir.root() + QStringLiteral("/plan.mdb"));
+        const QString due = planOf(store.db(),
+                                   QStringLiteral("SELECT * FROM q_logs INDEXED BY q_logs_pending WHERE com_port = ? "
+                                                  "AND status = 'Pending' AND delivery_time <= ? "
+                                                  "ORDER BY retry_no, id LIMIT 1"),
+                                   {QStringLiteral("COM1"), QStringLiteral("2026-01-01 00:00:00")});
+        QVERIFY2(due.contains(QStringLiteral("q_logs_pending")) && !due.contains(QStringLiteral("TEMP B-TREE")),
+                 qPrintable(due));
+        const QString count = planOf(store.db(),
+                                     QStringLiteral("SELECT count(id) FROM q_logs WHERE status = 'Pending' "
+                                                    "OR status = 'Sending'"),
+                                     {});
+        QVERIFY2(count.contains(QStringLiteral("INDEX")), qPrintable(count));
+        const QString stats = planOf(store.db(),
+                                     QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered' AND "
+                                                    "sent_from = ? AND sent_at >= ? AND sent_at < ?"),
+                                     {QStringLiteral("COM1"), QStringLiteral("2026-01-01"), QStringLiteral("2026-02-01")});
+        QVERIFY2(stats.contains(QStringLiteral("q_logs_status")), qPrintable(stats));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
