@@ -117,8 +117,11 @@ bool Statement::next()
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc == SQLITE_DONE)
+    if (rc == SQLITE_DONE) {
+        // Ready for new bindings and another run, as the cache expects.
+        sqlite3_reset(m_stmt);
         return false;
+    }
     // sqlite3_step's own code may be generic; the connection holds the precise one.
     sqlite3_reset(m_stmt);
     fail(sqlite3_extended_errcode(m_db->m_db) ? sqlite3_extended_errcode(m_db->m_db) : rc);

@@ -46,7 +46,8 @@ public:
     Statement &bind(int index, const QVariant &value);
     Statement &bind(const char *name, const QVariant &value);
 
-    // Advances to the next row; false when there is none. Throws DbError.
+    // Advances to the next row; false when there is none, and the statement
+    // is then ready to be bound and run again. Throws DbError.
     bool next();
     // Runs a statement that returns no rows.
     void exec();

@@ -34,17 +34,13 @@ MessageQueue::MessageQueue(Database &db)
 EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &message,
                                        const QString &connection, const QDateTime &deliveryTime)
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDateTime due = deliveryTime.isValid() ? deliveryTime : now;
+    const QString now = storedNow();
+    const QString due = deliveryTime.isValid() ? DateTimeText::stored(deliveryTime) : now;
     try {
         Statement st = m_db.prepare(QStringLiteral(
             "INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time) "
             "VALUES (?, ?, ?, ?, ?)"));
-        st.bind(1, DateTimeText::stored(now))
-            .bind(2, connection)
-            .bind(3, mobileNo)
-            .bind(4, message)
-            .bind(5, DateTimeText::stored(due));
+        st.bind(1, now).bind(2, connection).bind(3, mobileNo).bind(4, message).bind(5, due);
         st.exec();
         return {m_db.lastInsertId(), {}};
     } catch (const DbError &e) {
@@ -68,6 +64,18 @@ int MessageQueue::repairSending()
 int MessageQueue::clearPending()
 {
     return m_db.exec(QStringLiteral("DELETE FROM q_logs WHERE status = 'Pending'"));
+}
+
+QString MessageQueue::storedNow()
+{
+    // Formatting a local time is costly next to an insert; a bulk producer
+    // queues thousands of rows within the same second.
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != m_nowSecond) {
+        m_nowSecond = second;
+        m_nowText = DateTimeText::stored(QDateTime::fromSecsSinceEpoch(second));
+    }
+    return m_nowText;
 }
 
 std::optional<QueueRow> MessageQueue::nextDue(const QString &route, const QDateTime &now)

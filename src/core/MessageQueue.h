@@ -90,8 +90,11 @@ public:
 
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
+    QString storedNow();
 
     Database &m_db;
+    qint64 m_nowSecond = -1;
+    QString m_nowText;
 };
 
 } // namespace tavsms
