@@ -1,6 +1,7 @@
 // Figures for the message store: bulk queueing and the port senders' due-row pick.
 // Prints what it measures; it asserts nothing.
 #include "DateTimeText.h"
+#include "QueueBatch.h"
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -19,20 +20,17 @@ void bulkQueue(Store &store, int count)
 {
     QElapsedTimer timer;
     timer.start();
-    {
-        Transaction tx(store.db());
-        for (int i = 0; i < count; ++i) {
-            const EnqueueResult r = store.queue().addToQueue(QStringLiteral("98%1").arg(i % 100000000, 8, 10, QLatin1Char('0')),
-                                                             QStringLiteral("Dear customer, your order %1 has been shipped. "
-                                                                            "Thank you for shopping with us.")
-                                                                 .arg(i),
-                                                             kRouteAuto);
-            if (!r) {
-                std::fprintf(stderr, "insert failed: %s\n", qPrintable(r.error));
-                return;
-            }
-        }
-        tx.commit();
+    QueueBatch batch(store.db(), store.queue());
+    for (int i = 0; i < count; ++i) {
+        if (!batch.add(QStringLiteral("98%1").arg(i % 100000000, 8, 10, QLatin1Char('0')),
+                       QStringLiteral("Dear customer, your order %1 has been shipped. Thank you for shopping with us.")
+                           .arg(i),
+                       kRouteAuto))
+            break;
+    }
+    if (!batch.finish()) {
+        std::fprintf(stderr, "queueing failed: %s\n", qPrintable(batch.error()));
+        return;
     }
     const double secs = timer.nsecsElapsed() / 1e9;
     std::printf("addToQueue: %d messages in one transaction: %.3f s (%.0f rows/s; goal <= 1 s)\n", count, secs,

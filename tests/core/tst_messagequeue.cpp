@@ -1,5 +1,6 @@
 // The queue: addToQueue, the due-row pick, the status life cycle and the date-time texts.
 #include "DateTimeText.h"
+#include "QueueBatch.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -230,6 +231,46 @@ private Q_SLOTS:
         QVERIFY2(r.error.contains(QStringLiteral("full")) && r.error.contains(QStringLiteral("9876543210")),
                  qPrintable(r.error));
         QCOMPARE(queue().queuedCount(), queued); // what was queued before stays queued
+    }
+
+    // A full disk rolls the open transaction back whole: the batch must say
+    // so and count only what is really queued.
+    void batchReportsExactlyWhatWasQueuedWhenTheDiskFills_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("one transaction") << 0;
+        QTest::newRow("chunks of 3") << 3;
+    }
+    void batchReportsExactlyWhatWasQueuedWhenTheDiskFills()
+    {
+        QFETCH(int, chunk);
+        const qint64 pages = db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+        db().scalar(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 6));
+        const QString big(1500, QLatin1Char('x'));
+        int accepted = 0;
+        QueueBatch batch(db(), queue(), chunk);
+        for (int i = 0; i < 100 && batch.add(QStringLiteral("9876543210"), big, kRouteAuto); ++i)
+            ++accepted;
+        QVERIFY(!batch.finish());
+        QVERIFY2(batch.error().contains(QStringLiteral("full")), qPrintable(batch.error()));
+        QVERIFY(accepted > 0);
+        QCOMPARE(queue().queuedCount(), batch.queued());
+        if (chunk > 0)
+            QVERIFY(batch.queued() > 0); // earlier chunks stay committed
+        QVERIFY(!batch.add(QStringLiteral("9876543210"), QStringLiteral("after"), kRouteAuto));
+    }
+
+    void batchCommitsEverythingOnFinish()
+    {
+        {
+            QueueBatch batch(db(), queue(), 7);
+            for (int i = 0; i < 50; ++i)
+                QVERIFY(batch.add(QStringLiteral("9876543210"), QStringLiteral("m%1").arg(i), kRouteAuto));
+            QVERIFY(batch.finish());
+            QCOMPARE(batch.queued(), 50);
+        }
+        QCOMPARE(queue().queuedCount(), 50);
+        QVERIFY(!db().inTransaction());
     }
 };
 
