@@ -4,7 +4,8 @@
 #include "ModemPort.h"
 #include "ReplyLines.h"
 
-#include <QCoroSignal>
+#include "NextSignal.h"
+
 #include <QDeadlineTimer>
 #include <QPointer>
 
@@ -52,8 +53,9 @@ QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::
             reply.outcome = Outcome::TimedOut;
             co_return reply;
         }
-        co_await qCoro(&port, &ModemPort::activity,
-                       std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1));
+        NextSignal wake(&port, &ModemPort::activity,
+                        std::chrono::duration_cast<std::chrono::milliseconds>(left) + std::chrono::milliseconds(1));
+        co_await wake;
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "SerialPortLayer.h"
 
-#include <QCoroSignal>
+#include "NextSignal.h"
 
 namespace tavsms {
 
@@ -77,8 +77,10 @@ QString ModemPort::readStr()
 
 QCoro::Task<void> ModemPort::acquire()
 {
-    while (m_inUse)
-        co_await qCoro(this, &ModemPort::released);
+    while (m_inUse) {
+        NextSignal freed(this, &ModemPort::released, std::chrono::milliseconds(-1));
+        co_await freed;
+    }
     m_inUse = true;
 }
 

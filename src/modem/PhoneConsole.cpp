@@ -10,8 +10,8 @@
 #include "ReplyLines.h"
 #include "Store.h"
 
-#include <QCoroSignal>
-#include <QDeadlineTimer>
+#include "NextSignal.h"
+
 
 namespace tavsms {
 
@@ -99,7 +99,8 @@ QCoro::Task<void> PhoneConsole::sendCommand(const QString &command)
     int counter = 0;
     const quint64 session = m_port.session();
     for (;;) {
-        const auto got = co_await qCoro(&m_port, &ModemPort::activity, m_timeouts.consoleQuiet);
+        NextSignal wake(&m_port, &ModemPort::activity, m_timeouts.consoleQuiet);
+        const bool got = co_await wake;
         if (!got)
             break;
         const QString chunk = m_port.readStr();
