@@ -355,15 +355,23 @@ private Q_SLOTS:
                                      "\xff\xfe\x01\x02garbage\r\n\r\nOK\r\n"));
         rig.start(20);
         QTRY_VERIFY_WITH_TIMEOUT(gsm.commands().filter(QStringLiteral("AT+CMGL")).size() >= 2, 5000);
-        rig.controller->stopSending();
-        QTRY_VERIFY(!rig.channel->sender(0).ticking());
-        gsm.inject(QByteArray("\x00\x01\xff\r\nOK\r\n+CMTI: \"SM\",3\r\n", 20));
-
         const QList<IncomingRow> rows = IncomingLog(rig.store().db()).newestFirst();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0).message, QStringLiteral("Robert'); DROP TABLE incoming_logs;--"));
-        QCOMPARE(rows.at(0).mobileNo, QStringLiteral("0000\"\"01").right(10).isEmpty() ? QString() : rows.at(0).mobileNo);
+        QCOMPARE(rows.at(0).mobileNo, QStringLiteral("900'000001"));
+        QCOMPARE(rows.at(0).incomingDate, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
         QCOMPARE(gsm.commands().filter(QStringLiteral("AT+CMGD=")), QStringList{"AT+CMGD=7"});
+
+        // Noise from the device between two dialogues is not taken for an answer.
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        gsm.inject(QByteArray("\x00\x01\xff\r\nOK\r\n> \r\n+CMTI: \"SM\",3\r\n", 22));
+        gsm.setFault(QStringLiteral("AT+CMGS"), Fault::Error);
+        rig.state().port(0).routing = true;
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("after noise"));
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo == 1, 5000);
+        QVERIFY(!gsm.received().contains("after noise"));
     }
 
     void shutdownDuringAWaitLeavesTheRowForTheNextStart()
