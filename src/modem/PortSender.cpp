@@ -28,12 +28,18 @@ QString safeNumber(const QString &number)
     return out;
 }
 
-// Ctrl-Z would end the text early and ESC would cancel it.
+// Ctrl-Z would end the text early and ESC would cancel it. A line break
+// would open a new prompt line, and an echoed line of its own reading "OK"
+// could pass for the outcome: line breaks go as single spaces, as the
+// sending screens queue them.
 QString safeText(const QString &text)
 {
     QString out = text;
     out.remove(QChar(0x1A));
     out.remove(QChar(0x1B));
+    out.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    out.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    out.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return out;
 }
 
@@ -64,8 +70,9 @@ bool PortSender::pollDue() const
     const QDateTime last = m_state.port(m_index).lastPoll;
     if (last == DateTimeText::neverPolled() || !last.isValid())
         return true;
-    const qint64 seconds = last.secsTo(QDateTime::currentDateTime());
-    return seconds * 1000 >= m_timeouts.pollPeriod.count() || seconds < 0;
+    // Whole seconds (10 of them by design) compare the same in milliseconds.
+    const qint64 elapsed = last.msecsTo(QDateTime::currentDateTime());
+    return elapsed >= m_timeouts.pollPeriod.count() || elapsed < 0;
 }
 
 QCoro::Task<void> PortSender::tick()

@@ -157,6 +157,20 @@ private Q_SLOTS:
         QCOMPARE(status(rig, 1), QStringLiteral("Sending")); // no repair in this run
     }
 
+    void portThatCannotBeOpenedEndsStartUp()
+    {
+        ModemRig rig;
+        rig.configure(QStringLiteral("COM1"), QStringLiteral("/dev/null"), kGsmModem);
+        rig.controller = std::make_unique<MainController>(rig.prompter);
+        rig.channel = std::make_unique<ModemChannel>(*rig.controller, fastTimeouts());
+        QSignalSpy fatal(rig.controller.get(), &MainController::fatalError);
+        QCOMPARE(rig.controller->start(), MainController::StartResult::Failed);
+        QCOMPARE(fatal.count(), 1);
+        QCOMPARE(rig.prompter.entries().last().title, QStringLiteral("Critical Error"));
+        QVERIFY2(rig.prompter.entries().last().text.startsWith(QStringLiteral("Serial Port /dev/null (COM1)\r\n")),
+                 qPrintable(rig.prompter.dump()));
+    }
+
     void autoRowsAreDeliveredExactlyOnce()
     {
         ModemRig rig;
@@ -248,6 +262,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo > before, 5000);
         QVERIFY(gsm.received().contains("ATD112;\x1A\r"));
         QCOMPARE(rig.store().queue().row(1)->status == QLatin1String("Delivered"), false);
+    }
+
+    void lineBreaksInATextCannotFakeAnOutcome()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Error);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("Hi\r\nOK\r\nthere"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        QCOMPARE(gsm.sent().value(0).text, QStringLiteral("Hi OK there"));
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
     }
 
     void silentDeviceTimesOutAndStoppedSendingTouchesNothing()
@@ -370,7 +399,7 @@ private Q_SLOTS:
         rig.state().port(0).routing = true;
         enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("after noise"));
         rig.controller->startSending();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo == 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
         QVERIFY(!gsm.received().contains("after noise"));
     }
 
@@ -465,6 +494,8 @@ private Q_SLOTS:
         // The echo came first, the answer after it, on top.
         QVERIFY2(console.output().startsWith(QStringLiteral("2. \r\nOK\r\n")), qPrintable(console.output()));
         QVERIFY(console.output().contains(QLatin1String("1. AT\r")));
+        // The COM1 sender kept off the device while the console talked to it.
+        QVERIFY(!console.output().contains(QLatin1String("CMGS")));
         QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
         console.clearScreen();
         QVERIFY(console.output().isEmpty());
