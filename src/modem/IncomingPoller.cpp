@@ -95,8 +95,15 @@ QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
             co_return;
         // A stored message is answered once, here, even when the device
         // went away before it confirmed the delete.
-        if (stored && m_handler)
-            co_await m_handler(softwarePort, message.sender, message.text);
+        if (stored && m_handler) {
+            try {
+                co_await m_handler(softwarePort, message.sender, message.text);
+            } catch (const std::exception &e) {
+                // A failing rule must not stop the poll or the port's sender.
+                m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - handling the message from %2 failed: %3")
+                                     .arg(softwarePort, message.sender, QString::fromUtf8(e.what())));
+            }
+        }
         if (deleted == Outcome::PortLost)
             co_return;
     }

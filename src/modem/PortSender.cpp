@@ -87,12 +87,17 @@ QCoro::Task<void> PortSender::tick()
     co_await m_port.acquire();
     {
         PortHold hold(m_port);
-        if (m_state.port(m_index).twoWay && pollDue()) {
-            m_state.port(m_index).lastPoll = QDateTime::currentDateTime();
-            co_await m_poller.poll(m_index, m_port);
+        // Whatever fails in here, the port is let go and the timer runs on.
+        try {
+            if (m_state.port(m_index).twoWay && pollDue()) {
+                m_state.port(m_index).lastPoll = QDateTime::currentDateTime();
+                co_await m_poller.poll(m_index, m_port);
+            }
+            if (m_state.port(m_index).routing && !m_state.abortWaits())
+                co_await sendOne();
+        } catch (const std::exception &) {
+            m_inFlight.reset();
         }
-        if (m_state.port(m_index).routing && !m_state.abortWaits())
-            co_await sendOne();
     }
     m_ticking = false;
     // After a shut-down the timer stays off.

@@ -343,6 +343,26 @@ private Q_SLOTS:
         QCOMPARE(rig.state().port(0).twoWay, true);
     }
 
+    void failingHandlerDoesNotStallThePort()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), QStringLiteral("a"));
+        gsm.addInbox(QStringLiteral("+919000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 1)), QStringLiteral("b"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, true);
+        rig.start(20);
+        rig.channel->setIncomingHandler([](const QString &, const QString &, const QString &) -> QCoro::Task<void> {
+            throw std::runtime_error("rule table missing");
+            co_return;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(2));
+        QVERIFY(rig.debugLog().contains(QLatin1String("handling the message from +919000000001 failed: rule table missing")));
+        // The port's sender goes on.
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("still sending"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
+    }
+
     void incomingCdmaAndPollTiming()
     {
         ModemRig rig;
