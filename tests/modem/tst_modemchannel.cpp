@@ -363,6 +363,36 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
     }
 
+    void messageThatCannotBeStoredStaysInThePhone()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), QStringLiteral("keep me"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, false);
+        rig.withStore([](Store &s) {
+            s.db().execScript(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON incoming_logs "
+                                             "BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"));
+        });
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.commands().filter(QStringLiteral("AT+CMGL")).size() >= 2, 5000);
+        QCOMPARE(gsm.inbox().size(), 1);
+        QVERIFY(gsm.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Incoming SMS COM1 - message 1 from +919000000001 could not be "
+                                                      "stored: ")));
+
+        // Once it can be stored, it is, and only then deleted.
+        rig.store().db().execScript(QStringLiteral("DROP TRIGGER refuse"));
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_message = 'keep me'")),
+                 qint64(1));
+
+        // A device that goes away during the listing ends the poll, and says so.
+        gsm.setFault(QStringLiteral("AT+CMGL"), Fault::Vanish);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.debugLog().contains(QLatin1String(
+                                     " Incoming SMS COM1 - the device went away during the listing")),
+                                 5000);
+    }
+
     void incomingCdmaAndPollTiming()
     {
         ModemRig rig;
