@@ -459,7 +459,6 @@ private Q_SLOTS:
         auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
         gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
         rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
-        rig.channel.reset();
         rig.start(20);
         rig.channel->timeouts().result = std::chrono::minutes(5);
         enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("caught"), kRouteAuto);
