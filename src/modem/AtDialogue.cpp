@@ -2,9 +2,8 @@
 
 #include "AppState.h"
 #include "ModemPort.h"
-#include "ReplyLines.h"
-
 #include "NextSignal.h"
+#include "ReplyLines.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>

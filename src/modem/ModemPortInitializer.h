@@ -3,8 +3,8 @@
 #include "ModemTimeouts.h"
 #include "PortInitializer.h"
 
+#include <QList>
 #include <QObject>
-#include <QSet>
 
 #include <array>
 #include <functional>

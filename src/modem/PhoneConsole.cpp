@@ -6,11 +6,10 @@
 #include "IncomingListing.h"
 #include "IncomingLog.h"
 #include "ModemPort.h"
+#include "NextSignal.h"
 #include "Prompter.h"
 #include "ReplyLines.h"
 #include "Store.h"
-
-#include "NextSignal.h"
 
 
 namespace tavsms {

@@ -5,7 +5,6 @@
 
 #include <QCoroTask>
 #include <QObject>
-#include <QSet>
 
 #include <optional>
 

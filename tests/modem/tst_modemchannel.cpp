@@ -533,6 +533,15 @@ private Q_SLOTS:
         cdma.setRawListing("\r\nOK\r\n");
         QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 0);
         QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        // ERROR ends the read at once instead of a long wait.
+        rig.prompter.clear();
+        cdma.setFault(QStringLiteral("AT+CMGL"), Fault::Error);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(finish(console.syncronize(QStringLiteral("Read"))).value_or(-1), 0);
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        cdma.clearFaults();
 
         // A command and its answer, numbered, newest on top; the sender keeps off meanwhile.
         cdma.clearRecords();
