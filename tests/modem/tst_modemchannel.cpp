@@ -483,6 +483,31 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
     }
 
+    void reinitialisingLeavesARowInFlightAlone()
+    {
+        ModemRig rig;
+        auto &first = rig.addDevice(Kind::Gsm, QStringLiteral("first"));
+        auto &second = rig.addDevice(Kind::Gsm, QStringLiteral("second"));
+        first.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("first")), kGsmModem);
+        rig.start(20);
+        rig.channel->timeouts().result = std::chrono::minutes(5);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("in flight"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.received().contains("in flight\x1A"), 5000);
+
+        // COM1 is switched off and COM2 on; COM1 stays open with its send under way.
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 0 WHERE softwarePortNo = 'COM1'"));
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+                                             "allowRouting = 1 WHERE softwarePortNo = 'COM2'"),
+                              {rig.linkPath(QStringLiteral("second")), kGsmModem});
+        rig.controller->reinitialize();
+        QTRY_VERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("Reinitialization complete!!")));
+        QTest::qWait(200);
+        QCOMPARE(status(rig, 1), QStringLiteral("Sending"));
+        QVERIFY(second.sent().isEmpty()); // not sent a second time
+        QVERIFY(rig.channel->port(0).isOpen());
+    }
+
     void vanishingDeviceMidSendIsRetried()
     {
         ModemRig rig;
