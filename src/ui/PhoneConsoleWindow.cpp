@@ -27,6 +27,7 @@ PhoneConsoleWindow::PhoneConsoleWindow(PhoneConsole &console, QWidget *parent)
     m_types->setCurrentRow(-1);
     m_types->setMaximumHeight(60);
     m_command->setObjectName(QStringLiteral("txtCommand"));
+    m_command->setPlaceholderText(QStringLiteral("AT command, e.g. AT+CMGL=0"));
     m_output->setObjectName(QStringLiteral("txtOutput"));
     m_output->setReadOnly(true);
     m_output->setPlainText(console.output());
