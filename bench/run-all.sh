@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Runs every benchmark and prints its figures.
+# Runs every benchmark (the bench_* programs of the build directory, then the
+# bench scripts) and prints its figures.
+# usage: run-all.sh [BUILD_DIR]
 set -euo pipefail
-build=${1:-build}
 cd "$(dirname "$0")/.."
-"$build/bench/bench_queue"
-bash bench/idle-cpu.sh "$build" 30
+build="${1:-build}"
+for bench in "$build"/bench/bench_*; do
+  [ -x "$bench" ] || continue
+  echo "== $(basename "$bench")"
+  "$bench"
+done
+for script in bench/*.sh; do
+  [ "$(basename "$script")" = run-all.sh ] && continue
+  echo "== $(basename "$script")"
+  bash "$script" "$build"
+done

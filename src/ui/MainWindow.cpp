@@ -1,8 +1,12 @@
 #include "MainWindow.h"
 
 #include "AppInfo.h"
+#include "IncomingSmsWindow.h"
 #include "MainController.h"
+#include "ModemChannel.h"
+#include "PhoneConsoleWindow.h"
 #include "Prompter.h"
+#include "TipWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +27,7 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
     , m_prompter(prompter)
     , m_controller(new MainController(prompter, this))
     , m_mdi(new QMdiArea(this))
+    , m_modem(std::make_unique<ModemChannel>(*m_controller))
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(AppInfo::title() + QLatin1Char(' ') + AppInfo::version());
@@ -36,6 +41,10 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
     centreOnScreen();
 
     connect(m_controller, &MainController::fatalError, this, &MainWindow::onFatalError);
+    connect(m_modem.get(), &ModemChannel::tipRequested, this,
+            [this](const QString &title, const QString &text, int seconds) {
+                (new TipWindow(title, text, seconds, this))->show();
+            });
 }
 
 MainWindow::~MainWindow() = default;
@@ -91,7 +100,11 @@ void MainWindow::buildMenus()
     later(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna"));
     later(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel"));
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
-    later(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS"));
+    connect(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")), &QAction::triggered, this,
+            [this] {
+                if (m_controller->hasStore())
+                    showScreen(new IncomingSmsWindow(m_controller->store().db(), m_prompter));
+            });
     later(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
     later(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch"));
     later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
@@ -127,9 +140,8 @@ void MainWindow::buildMenus()
     });
     later(help, QStringLiteral("Check for Updates"), QStringLiteral("mnuHelpUpdates"));
     later(help, QStringLiteral("Reset to Default"), QStringLiteral("mnuHelpReset"));
-    QAction *ticket = later(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST"));
-    ticket->setVisible(false);
-    ticket->setEnabled(false);
+    QAction *ticket = addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST"));
+    connect(ticket, &QAction::triggered, this, [this] { showScreen(new PhoneConsoleWindow(m_modem->console())); });
 }
 
 void MainWindow::buildToolBar()

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLabel;
 class QMdiArea;
 class QAction;
@@ -9,6 +11,7 @@ class QAction;
 namespace tavsms {
 
 class MainController;
+class ModemChannel;
 class Prompter;
 
 // MDIForm1: the program's frame. Menus, toolbar and status bar present what
@@ -21,6 +24,7 @@ public:
     ~MainWindow() override;
 
     MainController &controller() { return *m_controller; }
+    ModemChannel &modem() { return *m_modem; }
 
     // Shows a screen inside the frame without blocking it; a screen already
     // open is brought to the front instead of opened twice.
@@ -49,6 +53,8 @@ private:
     Prompter &m_prompter;
     MainController *m_controller;
     QMdiArea *m_mdi;
+    // Destroyed before the controller (a child), whose state its ports use.
+    std::unique_ptr<ModemChannel> m_modem;
     QLabel *m_queuePanel = nullptr;
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;

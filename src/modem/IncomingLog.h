@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace tavsms {
+
+class Database;
+
+// One stored received message (incoming_logs).
+struct IncomingRow
+{
+    QDateTime dated;        // when it was stored
+    QString comPort;
+    QDateTime incomingDate; // the phone's time stamp
+    QString mobileNo;
+    QString message;
+};
+
+// Every statement on incoming_logs. Throws DbError.
+class IncomingLog
+{
+public:
+    explicit IncomingLog(Database &db) : m_db(db) {}
+
+    // The same message is the same sender (as stored) with the same time stamp.
+    bool contains(const QString &mobileNo, const QDateTime &incomingDate);
+    void insert(const IncomingRow &row);
+    // Newest stored first, as the incoming-message list shows them.
+    QList<IncomingRow> newestFirst();
+
+    // A sender as it is stored: its last ten characters.
+    static QString storedNumber(const QString &sender) { return sender.right(10); }
+
+private:
+    Database &m_db;
+};
+
+} // namespace tavsms

@@ -1,0 +1,112 @@
+#include "IncomingPoller.h"
+
+#include "AppState.h"
+#include "AtDialogue.h"
+#include "Database.h"
+#include "DebugLog.h"
+#include "IncomingListing.h"
+#include "IncomingLog.h"
+#include "ModemPort.h"
+#include "ReplyLines.h"
+#include "Store.h"
+
+namespace tavsms {
+
+using AtDialogue::Outcome;
+
+IncomingPoller::IncomingPoller(AppState &state, StoreAccess store, DebugLog &log, const ModemTimeouts &timeouts)
+    : m_state(state)
+    , m_store(std::move(store))
+    , m_log(log)
+    , m_timeouts(timeouts)
+{
+}
+
+QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
+{
+    if (!port.isOpen())
+        co_return;
+    const QString softwarePort = kSoftwarePorts.at(portIndex);
+    const bool cdma = m_state.port(portIndex).deviceClass == QLatin1String("CDMA");
+
+    AtDialogue::Reply reply;
+    if (cdma) {
+        // Unread messages, then read ones; both answers end with their own OK.
+        const bool written = AtDialogue::writeLine(port, QStringLiteral("AT+CMGL=0"))
+            && port.writeText(QStringLiteral("AT+CMGL=1\r\n"));
+        if (!written) {
+            m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - the listing could not be written").arg(softwarePort));
+            co_return;
+        }
+        reply = co_await AtDialogue::waitFor(port, m_state, m_timeouts.listing,
+                                             [](const QString &buffer) -> std::optional<Outcome> {
+                                                 if (ReplyLines::hasErrorLine(buffer))
+                                                     return Outcome::Error;
+                                                 if (ReplyLines::okCount(buffer) >= 2)
+                                                     return Outcome::Ok;
+                                                 return std::nullopt;
+                                             });
+    } else {
+        if (!AtDialogue::writeLine(port, QStringLiteral("AT+CMGL=\"ALL\""))) {
+            m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - the listing could not be written").arg(softwarePort));
+            co_return;
+        }
+        reply = co_await AtDialogue::waitFor(port, m_state, m_timeouts.listing,
+                                             [](const QString &buffer) -> std::optional<Outcome> {
+                                                 if (IncomingListing::gsmListingComplete(buffer))
+                                                     return Outcome::Done;
+                                                 return std::nullopt;
+                                             });
+    }
+    if (reply.outcome == Outcome::Aborted)
+        co_return;
+    if (reply.outcome == Outcome::PortLost) {
+        m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - the device went away during the listing").arg(softwarePort));
+        co_return;
+    }
+    // A listing cut short by its time-out is read as far as it came.
+    const Listing listing = cdma ? IncomingListing::parseCdma(reply.text) : IncomingListing::parseGsm(reply.text);
+    if (listing.error)
+        co_return;
+
+    IncomingLog log(m_store().db());
+    for (const ListedMessage &message : listing.messages) {
+        m_state.setTipText(QStringLiteral("New SMS Arrived from: ") + message.sender);
+        const QString number = IncomingLog::storedNumber(message.sender);
+        bool stored = false;
+        try {
+            if (!log.contains(number, message.stamp)) {
+                log.insert({QDateTime::currentDateTime(), softwarePort, message.stamp, number, message.text});
+                stored = true;
+            }
+        } catch (const DbError &e) {
+            // Left in the phone: the next poll tries again.
+            m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - message %2 from %3 could not be stored: %4")
+                                 .arg(softwarePort)
+                                 .arg(message.index)
+                                 .arg(message.sender, e.message()));
+            continue;
+        }
+
+        Outcome deleted = Outcome::PortLost;
+        if (AtDialogue::writeLine(port, QStringLiteral("AT+CMGD=%1").arg(message.index)))
+            deleted = (co_await AtDialogue::waitForReply(port, m_state, m_timeouts.deleteMessage)).outcome;
+        if (deleted == Outcome::Aborted)
+            co_return;
+        // A stored message is answered once, here, even when the device
+        // went away before it confirmed the delete.
+        if (stored && m_handler) {
+            try {
+                co_await m_handler(softwarePort, message.sender, message.text);
+            } catch (const std::exception &e) {
+                // A failing rule must not stop the poll or the port's sender.
+                m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - handling the message from %2 failed: %3")
+                                     .arg(softwarePort, message.sender, QString::fromUtf8(e.what())));
+            }
+        }
+        if (deleted == Outcome::PortLost)
+            co_return;
+    }
+}
+
+} // namespace tavsms

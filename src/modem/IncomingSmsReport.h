@@ -1,0 +1,19 @@
+#pragma once
+
+#include "IncomingLog.h"
+
+#include <QStringList>
+
+namespace tavsms::IncomingSmsReport {
+
+// Captions of the incoming-message list, in column order.
+QStringList captions();
+
+// The four shown values of one row: stored time, the phone's time stamp,
+// sender, text.
+QStringList cells(const IncomingRow &row);
+
+// rptIncomingSMS: the same rows as a printable document (HTML, every value escaped).
+QString html(const QList<IncomingRow> &rows, const QDateTime &printedAt);
+
+} // namespace tavsms::IncomingSmsReport

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "IncomingPoller.h"
+#include "ModemTimeouts.h"
+
+#include <QObject>
+
+#include <array>
+#include <memory>
+
+namespace tavsms {
+
+class MainController;
+class ModemPort;
+class ModemPortInitializer;
+class PhoneConsole;
+class PortSender;
+
+// The modem channel put together: the five serial ports (SPort1, sport2 …
+// sport5), port initialisation, the five senders on Timer1 … Timer5 with
+// their incoming polls, and the phone console on COM1. Plugs itself into
+// the controller; create it before MainController::start().
+class ModemChannel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ModemChannel(MainController &controller, ModemTimeouts timeouts = {}, QObject *parent = nullptr);
+    ~ModemChannel() override;
+
+    ModemPort &port(int index) { return *m_ports.at(size_t(index)); }
+    PortSender &sender(int index) { return *m_senders.at(size_t(index)); }
+    ModemPortInitializer &initializer() { return *m_initializer; }
+    PhoneConsole &console() { return *m_console; }
+    IncomingPoller &poller() { return *m_poller; }
+    ModemTimeouts &timeouts() { return m_timeouts; }
+
+    // Where newly stored incoming messages go (the auto-reply rules).
+    void setIncomingHandler(IncomingHandler handler);
+
+    // Closes every port (shut-down).
+    void closeAll();
+
+Q_SIGNALS:
+    void tipRequested(const QString &title, const QString &text, int seconds);
+
+private:
+    MainController &m_controller;
+    ModemTimeouts m_timeouts;
+    std::array<std::unique_ptr<ModemPort>, 5> m_ports;
+    std::unique_ptr<IncomingPoller> m_poller;
+    std::array<std::unique_ptr<PortSender>, 5> m_senders;
+    std::unique_ptr<ModemPortInitializer> m_initializer;
+    std::unique_ptr<PhoneConsole> m_console;
+};
+
+} // namespace tavsms

@@ -1,0 +1,131 @@
+#include "ModemPort.h"
+
+#include "SerialPortLayer.h"
+
+#include "NextSignal.h"
+
+namespace tavsms {
+
+ModemPort::ModemPort(QString softwarePort, QObject *parent)
+    : QObject(parent)
+    , m_softwarePort(std::move(softwarePort))
+{
+    setObjectName(m_softwarePort);
+    connect(&m_port, &QSerialPort::readyRead, this, &ModemPort::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &ModemPort::onError);
+}
+
+ModemPort::~ModemPort()
+{
+    m_port.close();
+}
+
+QString ModemPort::open(const QString &systemPortNo)
+{
+    close();
+    m_systemPort = systemPortNo;
+    m_port.setPortName(SerialPortLayer::devicePath(systemPortNo));
+    m_port.setBaudRate(QSerialPort::Baud115200);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_lost = false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString why = m_port.errorString();
+        m_port.clearError();
+        return why.isEmpty() ? QStringLiteral("The port could not be opened.") : why;
+    }
+    m_port.clearError();
+    m_pending.clear();
+    ++m_session;
+    return {};
+}
+
+void ModemPort::close()
+{
+    const bool wasOpen = m_port.isOpen();
+    if (wasOpen)
+        m_port.close();
+    if (wasOpen || m_lost) {
+        ++m_session;
+        m_lost = false;
+        m_pending.clear();
+        Q_EMIT activity();
+    }
+}
+
+bool ModemPort::write(const QByteArray &bytes)
+{
+    if (!isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+bool ModemPort::writeText(const QString &text)
+{
+    // Devices speak single-byte characters; what Latin-1 cannot carry goes as '?'.
+    return write(text.toLatin1());
+}
+
+QString ModemPort::readStr()
+{
+    const QString text = QString::fromLatin1(m_pending);
+    m_pending.clear();
+    return text;
+}
+
+QCoro::Task<void> ModemPort::acquire()
+{
+    while (m_inUse) {
+        NextSignal freed(this, &ModemPort::released, std::chrono::milliseconds(-1));
+        co_await freed;
+    }
+    m_inUse = true;
+}
+
+void ModemPort::release()
+{
+    if (!m_inUse)
+        return;
+    m_inUse = false;
+    Q_EMIT released();
+}
+
+void ModemPort::onReadyRead()
+{
+    m_pending += m_port.readAll();
+    Q_EMIT activity();
+}
+
+void ModemPort::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return;
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // The device went away (cable pulled, phone switched off). Close
+        // outside this signal; until then the port reads as closed.
+        if (!m_lost && m_port.isOpen()) {
+            m_lost = true;
+            ++m_session;
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_lost) {
+                    m_port.close();
+                    m_port.clearError();
+                }
+            }, Qt::QueuedConnection);
+            Q_EMIT activity();
+        }
+        return;
+    default:
+        // A pseudo-terminal refuses the modem-control calls
+        // (UnsupportedOperationError); reads and writes work all the same.
+        m_port.clearError();
+        return;
+    }
+}
+
+} // namespace tavsms

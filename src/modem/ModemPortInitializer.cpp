@@ -1,0 +1,182 @@
+#include "ModemPortInitializer.h"
+
+#include "AtDialogue.h"
+#include "Database.h"
+#include "MainController.h"
+#include "ModemPort.h"
+#include "Prompter.h"
+#include "SerialPortLayer.h"
+#include "StartupError.h"
+
+namespace tavsms {
+
+namespace {
+
+const QString kCdmaType = QStringLiteral("CDMA Mobile - Nokia");
+
+QString trueFalse(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// The label of the text-mode line in the debug log, port by port.
+QString gsmStatusLabel(int index)
+{
+    switch (index) {
+    case 0: return QStringLiteral(" Status GSM Modem - ");
+    case 1: return QStringLiteral(" COM2 Status GSM Modem - ");
+    default: return QStringLiteral("COM%1 Status GSM Modem - ").arg(index + 1);
+    }
+}
+
+} // namespace
+
+ModemPortInitializer::ModemPortInitializer(MainController &controller, std::array<ModemPort *, 5> ports,
+                                           const ModemTimeouts &timeouts, QObject *parent)
+    : QObject(parent)
+    , m_controller(controller)
+    , m_ports(ports)
+    , m_timeouts(timeouts)
+{
+}
+
+QString ModemPortInitializer::missingPortText(const QString &systemPortNo, const QString &mobileOperator)
+{
+    return QStringLiteral("All configured ports i.e., COM Port No ") + systemPortNo
+        + QStringLiteral(" used by connection name ''") + mobileOperator
+        + QStringLiteral("'' is not available. Check the connectivity cable and ensure phone is properly "
+                         "connected to the system.")
+        + QLatin1Char('\r')
+        + QStringLiteral("After checking the settings please press the ''Re-Initialize'' button from ''File'' menu.");
+}
+
+QList<ModemPortInitializer::PortRow> ModemPortInitializer::activePorts()
+{
+    QList<PortRow> rows;
+    Statement st = m_controller.store().db().prepare(QStringLiteral(
+        "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting "
+        "FROM config_ports WHERE portActive = 1 ORDER BY softwarePortNo"));
+    while (st.next()) {
+        rows << PortRow{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
+                        st.text(QStringLiteral("deviceType")), st.text(QStringLiteral("mobileOperator")),
+                        st.boolean(QStringLiteral("allowTwoWay")), st.boolean(QStringLiteral("allowRouting"))};
+    }
+    return rows;
+}
+
+QCoro::Task<void> ModemPortInitializer::initialize()
+{
+    AppState &state = m_controller.state();
+    state.setAbortWaits(false);
+    int connected = 0;
+
+    Database &db = m_controller.store().db();
+    const bool gatewayActive =
+        db.scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toLongLong() != 0;
+    state.setInternetChannel(gatewayActive);
+    if (gatewayActive)
+        m_controller.gatewayTimer().start();
+    else
+        m_controller.gatewayTimer().stop();
+
+    // Phase 1: every active port must be on the machine, or none is opened.
+    for (const PortRow &row : activePorts()) {
+        const int index = AppState::portIndex(row.softwarePortNo);
+        if (index < 0)
+            continue;
+        const bool present = SerialPortLayer::isPresent(row.systemPortNo);
+        state.port(index).present = present;
+        if (!present) {
+            m_controller.prompter().critical(applicationTitle(), missingPortText(row.systemPortNo, row.mobileOperator));
+            Q_EMIT tipRequested(QStringLiteral("Tip"), QStringLiteral("You need to configure ports from File>>Configure Modem"),
+                                10);
+            state.setConnectedCount(connected);
+            co_return;
+        }
+    }
+
+    // Phase 2: open, start the sender, probe.
+    for (const PortRow &row : activePorts()) {
+        const int index = AppState::portIndex(row.softwarePortNo);
+        if (index < 0)
+            continue;
+        if (!co_await bringUp(index, row, connected))
+            co_return; // shut-down came during a wait
+    }
+    state.setConnectedCount(connected);
+    repairQueue();
+}
+
+QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortRow &row, int &connected)
+{
+    AppState &state = m_controller.state();
+    DebugLog &log = m_controller.debugLog();
+    PortState &ps = state.port(index);
+    ps.deviceClass = row.deviceType == kCdmaType ? QStringLiteral("CDMA") : QStringLiteral("GSM");
+    ps.twoWay = row.allowTwoWay;
+    ps.routing = row.allowRouting;
+
+    ModemPort &port = *m_ports.at(size_t(index));
+    // Closing ends whatever dialogue the port is in; then wait for its owner to let go.
+    port.close();
+    co_await port.acquire();
+    PortHold hold(port);
+    if (const QString why = port.open(row.systemPortNo); !why.isEmpty())
+        throw StartupError(QStringLiteral("Serial Port %1 (%2)").arg(row.systemPortNo, row.softwarePortNo), why);
+    m_controller.portTimer(index).start();
+
+    const QString name = kSoftwarePorts.at(index);
+    log.writeEvent(QStringLiteral(" Activating %1 - ").arg(name));
+    AtDialogue::writeCommand(port, index == 0 ? QStringLiteral("ATI") : QStringLiteral("AT"));
+    const AtDialogue::Reply probe = co_await AtDialogue::waitForReply(port, state, m_timeouts.probe(index));
+    if (probe.outcome == AtDialogue::Outcome::Aborted)
+        co_return false;
+    const bool isConnected = probe.ok();
+    if (isConnected)
+        ++connected;
+    if (index == 0 && isConnected && !probe.text.contains(QLatin1String("Nokia"), Qt::CaseInsensitive)
+        && !probe.text.contains(QLatin1String("WAVECOM"), Qt::CaseInsensitive)) {
+        m_controller.prompter().information(
+            QStringLiteral("Not Nokia Phone"),
+            QStringLiteral("Phone is connected but it is not NOKIA model and will not be supported. Please ignore "
+                           "this if, you have connected GSM modem or else please recheck the PORT No."));
+    }
+    log.writeEvent(QStringLiteral(" Status %1 - ").arg(name) + trueFalse(isConnected));
+
+    if (ps.deviceClass == QLatin1String("GSM")) {
+        log.writeEvent(QStringLiteral(" Activating %1 for GSM Type - ").arg(name));
+        AtDialogue::writeCommand(port, QStringLiteral("AT+CMGF=1"));
+        const AtDialogue::Reply textMode = co_await AtDialogue::waitForReply(port, state, m_timeouts.textModeFor(index));
+        if (textMode.outcome == AtDialogue::Outcome::Aborted)
+            co_return false;
+        AtDialogue::writeCommand(port, QStringLiteral("AT+CNMI=0,0,0,0,0"));
+        const AtDialogue::Reply indications = co_await AtDialogue::waitForReply(port, state, m_timeouts.indications);
+        if (indications.outcome == AtDialogue::Outcome::Aborted)
+            co_return false;
+        log.writeEvent(gsmStatusLabel(index) + trueFalse(textMode.ok()));
+    }
+    co_return true;
+}
+
+void ModemPortInitializer::repairQueue()
+{
+    const QList<qint64> busy = m_inFlight ? m_inFlight() : QList<qint64>();
+    if (busy.isEmpty()) {
+        m_controller.store().queue().repairSending();
+        return;
+    }
+    // A sender of a port that is no longer active may still be handing its
+    // row over; putting that row back would let another port send it twice.
+    QStringList marks;
+    QVariantList params;
+    for (qint64 id : busy) {
+        marks << QStringLiteral("?");
+        params << id;
+    }
+    m_controller.store().db().exec(
+        QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending' AND id NOT IN (%1)")
+            .arg(marks.join(QLatin1Char(','))),
+        params);
+}
+
+} // namespace tavsms

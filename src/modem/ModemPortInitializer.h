@@ -1,0 +1,63 @@
+#pragma once
+
+#include "ModemTimeouts.h"
+#include "PortInitializer.h"
+
+#include <QList>
+#include <QObject>
+
+#include <array>
+#include <functional>
+
+namespace tavsms {
+
+class MainController;
+class ModemPort;
+
+// Brings the active ports into service. Phase 1 checks that every active
+// port's system port is on the machine and stops the whole run at the first
+// one that is not; phase 2 opens each port (closing it first when an earlier
+// run opened it), switches its sender timer on, probes the device and puts a
+// GSM device into text mode without new-message indications. Then the
+// connected count, and rows stranded in "Sending" go back to "Pending".
+class ModemPortInitializer : public QObject, public PortInitializer
+{
+    Q_OBJECT
+public:
+    using InFlight = std::function<QList<qint64>()>;
+
+    ModemPortInitializer(MainController &controller, std::array<ModemPort *, 5> ports,
+                         const ModemTimeouts &timeouts, QObject *parent = nullptr);
+
+    // Rows the senders are handing over right now; the repair leaves them.
+    void setInFlight(InFlight inFlight) { m_inFlight = std::move(inFlight); }
+
+    QCoro::Task<void> initialize() override;
+
+    static QString missingPortText(const QString &systemPortNo, const QString &mobileOperator);
+
+Q_SIGNALS:
+    // A small window that closes itself after `seconds`.
+    void tipRequested(const QString &title, const QString &text, int seconds);
+
+private:
+    struct PortRow
+    {
+        QString softwarePortNo;
+        QString systemPortNo;
+        QString deviceType;
+        QString mobileOperator;
+        bool allowTwoWay = false;
+        bool allowRouting = false;
+    };
+    QList<PortRow> activePorts();
+    QCoro::Task<bool> bringUp(int index, const PortRow &row, int &connected);
+    void repairQueue();
+
+    MainController &m_controller;
+    std::array<ModemPort *, 5> m_ports;
+    const ModemTimeouts &m_timeouts;
+    InFlight m_inFlight;
+};
+
+} // namespace tavsms

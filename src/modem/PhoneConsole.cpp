@@ -1,0 +1,122 @@
+#include "PhoneConsole.h"
+
+#include "AppState.h"
+#include "AtDialogue.h"
+#include "Database.h"
+#include "IncomingListing.h"
+#include "IncomingLog.h"
+#include "ModemPort.h"
+#include "NextSignal.h"
+#include "Prompter.h"
+#include "ReplyLines.h"
+#include "Store.h"
+
+
+namespace tavsms {
+
+using AtDialogue::Outcome;
+
+PhoneConsole::PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, Prompter &prompter,
+                           const ModemTimeouts &timeouts, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+    , m_store(std::move(store))
+    , m_state(state)
+    , m_prompter(prompter)
+    , m_timeouts(timeouts)
+{
+}
+
+void PhoneConsole::setBusy(bool busy)
+{
+    m_busy = busy;
+    Q_EMIT busyChanged(busy);
+}
+
+void PhoneConsole::clearScreen()
+{
+    m_output.clear();
+    Q_EMIT outputChanged(m_output);
+}
+
+QCoro::Task<int> PhoneConsole::syncronize(const QString &type)
+{
+    if (type.isEmpty()) {
+        m_prompter.critical(QStringLiteral("Error"), QStringLiteral("Please select the message types"));
+        co_return 0;
+    }
+    if (!m_port.isOpen() || m_busy)
+        co_return 0;
+    setBusy(true);
+    co_await m_port.acquire();
+    AtDialogue::Reply reply;
+    {
+        PortHold hold(m_port);
+        const QString command = type == QLatin1String("Read") ? QStringLiteral("AT+CMGL=1") : QStringLiteral("AT+CMGL=0");
+        if (AtDialogue::writeLine(m_port, command))
+            reply = co_await AtDialogue::waitForReply(m_port, m_state, m_timeouts.listing);
+    }
+    setBusy(false);
+    if (reply.outcome == Outcome::Aborted)
+        co_return 0;
+
+    const Listing listing = IncomingListing::parseCdma(reply.text);
+    if (listing.error || listing.messages.isEmpty()) {
+        m_prompter.information(applicationTitle(), QStringLiteral("No new message"));
+        co_return 0;
+    }
+    // Copies, not a poll: no duplicate check, nothing deleted from the phone.
+    IncomingLog log(m_store().db());
+    int stored = 0;
+    for (const ListedMessage &message : listing.messages) {
+        try {
+            log.insert({QDateTime::currentDateTime(), kSoftwarePorts.at(0), message.stamp, message.sender, message.text});
+            ++stored;
+        } catch (const DbError &) {
+            // Skipped; the others are still copied.
+        }
+    }
+    m_prompter.information(applicationTitle(), QStringLiteral("Process Complete."));
+    co_return stored;
+}
+
+QCoro::Task<void> PhoneConsole::sendCommand(const QString &command)
+{
+    if (!m_port.isOpen() || m_busy)
+        co_return;
+    setBusy(true);
+    co_await m_port.acquire();
+    PortHold hold(m_port);
+    if (!AtDialogue::writeLine(m_port, command)) {
+        setBusy(false);
+        co_return;
+    }
+    // Every read that brings something adds a numbered line at the top; the
+    // numbering starts again after a read that held OK. The read ends on an
+    // error line, at shut-down, or after a quiet spell.
+    QString reply;
+    int counter = 0;
+    const quint64 session = m_port.session();
+    for (;;) {
+        NextSignal wake(&m_port, &ModemPort::activity, m_timeouts.consoleQuiet);
+        const bool got = co_await wake;
+        if (!got)
+            break;
+        const QString chunk = m_port.readStr();
+        if (!chunk.isEmpty()) {
+            reply += chunk;
+            ++counter;
+            m_output = QStringLiteral("%1. ").arg(counter) + chunk + QStringLiteral("\r\n") + m_output;
+            Q_EMIT outputChanged(m_output);
+            if (chunk.contains(QLatin1String("OK")))
+                counter = 0;
+            else if (ReplyLines::hasErrorLine(reply))
+                break;
+        }
+        if (m_state.abortWaits() || !m_port.isOpen() || m_port.session() != session)
+            break;
+    }
+    setBusy(false);
+}
+
+} // namespace tavsms

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ModemTimeouts.h"
+#include "StoreAccess.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+
+namespace tavsms {
+
+class AppState;
+class ModemPort;
+class Prompter;
+
+// frmIncoming, "Backup Mobile SMS": a service console for the phone on COM1.
+// "Syncronize" copies the phone's messages of one kind into incoming_logs
+// without deleting them; "Send Command" writes any command and shows what
+// comes back, newest at the top. While it talks, the COM1 sender and poller
+// wait for it (and it for them).
+class PhoneConsole : public QObject
+{
+    Q_OBJECT
+public:
+    PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, Prompter &prompter, const ModemTimeouts &timeouts,
+                 QObject *parent = nullptr);
+
+    static QStringList messageTypes() { return {QStringLiteral("UnRead"), QStringLiteral("Read")}; }
+
+    // `type` is "UnRead", "Read" or empty (nothing chosen). Returns the
+    // number of messages stored.
+    QCoro::Task<int> syncronize(const QString &type);
+    QCoro::Task<void> sendCommand(const QString &command);
+    void clearScreen();
+
+    QString output() const { return m_output; }
+    bool busy() const { return m_busy; }
+
+Q_SIGNALS:
+    void outputChanged(const QString &text);
+    void busyChanged(bool busy);
+
+private:
+    void setBusy(bool busy);
+
+    ModemPort &m_port;
+    StoreAccess m_store;
+    AppState &m_state;
+    Prompter &m_prompter;
+    const ModemTimeouts &m_timeouts;
+    QString m_output;
+    bool m_busy = false;
+};
+
+} // namespace tavsms

@@ -1,0 +1,180 @@
+#include "PortSender.h"
+
+#include "AppState.h"
+#include "AtDialogue.h"
+#include "CdmaFormat.h"
+#include "Database.h"
+#include "DateTimeText.h"
+#include "IncomingPoller.h"
+#include "MessageQueue.h"
+#include "ModemPort.h"
+#include "Store.h"
+
+#include <QTimer>
+
+namespace tavsms {
+
+using AtDialogue::Outcome;
+
+namespace {
+
+// A double quote would end the number inside AT+CMGS="…" early.
+QString safeNumber(const QString &number)
+{
+    QString out;
+    for (QChar c : number)
+        if (c != QLatin1Char('"') && c.unicode() >= 0x20)
+            out += c;
+    return out;
+}
+
+// Ctrl-Z would end the text early and ESC would cancel it. A line break
+// would open a new prompt line, and an echoed line of its own reading "OK"
+// could pass for the outcome: line breaks go as single spaces, as the
+// sending screens queue them.
+QString safeText(const QString &text)
+{
+    QString out = text;
+    out.remove(QChar(0x1A));
+    out.remove(QChar(0x1B));
+    out.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    out.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    out.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return out;
+}
+
+} // namespace
+
+PortSender::PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
+                       IncomingPoller &poller, const ModemTimeouts &timeouts, QObject *parent)
+    : QObject(parent)
+    , m_index(portIndex)
+    , m_name(kSoftwarePorts.at(portIndex))
+    , m_port(port)
+    , m_timer(timer)
+    , m_state(state)
+    , m_store(std::move(store))
+    , m_poller(poller)
+    , m_timeouts(timeouts)
+{
+}
+
+void PortSender::onTimer()
+{
+    // The task runs on by itself once started; everything it uses outlives it.
+    tick();
+}
+
+bool PortSender::pollDue() const
+{
+    const QDateTime last = m_state.port(m_index).lastPoll;
+    if (last == DateTimeText::neverPolled() || !last.isValid())
+        return true;
+    // Whole seconds (10 of them by design) compare the same in milliseconds.
+    const qint64 elapsed = last.msecsTo(QDateTime::currentDateTime());
+    return elapsed >= m_timeouts.pollPeriod.count() || elapsed < 0;
+}
+
+QCoro::Task<void> PortSender::tick()
+{
+    if (!m_state.sendingRunning() || m_ticking)
+        co_return;
+    // The phone console has the device: this tick waits for the next one.
+    if (m_port.inUse())
+        co_return;
+    m_timer.stop();
+    m_ticking = true;
+    co_await m_port.acquire();
+    {
+        PortHold hold(m_port);
+        // Whatever fails in here, the port is let go and the timer runs on.
+        try {
+            if (m_state.port(m_index).twoWay && pollDue()) {
+                m_state.port(m_index).lastPoll = QDateTime::currentDateTime();
+                co_await m_poller.poll(m_index, m_port);
+            }
+            if (m_state.port(m_index).routing && !m_state.abortWaits())
+                co_await sendOne();
+        } catch (const std::exception &) {
+            m_inFlight.reset();
+        }
+    }
+    m_ticking = false;
+    // After a shut-down the timer stays off.
+    if (!m_state.abortWaits())
+        m_timer.start();
+    Q_EMIT tickFinished();
+}
+
+QCoro::Task<void> PortSender::sendOne()
+{
+    // A device that has gone away takes nothing: its rows stay for the
+    // other channels, or until the port is initialised again.
+    if (!m_port.isOpen())
+        co_return;
+    MessageQueue &queue = m_store().queue();
+    std::optional<QueueRow> row;
+    try {
+        row = queue.nextDueForPort(m_name, QDateTime::currentDateTime());
+        if (!row || !queue.claim(row->id))
+            co_return;
+    } catch (const DbError &) {
+        co_return; // nothing was written to the device; the next tick tries again
+    }
+    m_inFlight = row->id;
+    m_aborted = false;
+
+    const bool cdma = m_state.port(m_index).deviceClass == QLatin1String("CDMA");
+    const bool delivered = cdma ? co_await handOverCdma(row->mobileNo, row->message)
+                                : co_await handOverGsm(row->mobileNo, row->message);
+    try {
+        if (m_aborted) {
+            // Shut-down: the row stays "Sending" and the next start puts it back.
+        } else if (delivered) {
+            const QDateTime now = QDateTime::currentDateTime();
+            queue.markDelivered(row->id, m_name,
+                                  QStringLiteral("Message sent from %1 at").arg(m_name) + DateTimeText::display(now),
+                                  now);
+        } else {
+            queue.markRetry(row->id);
+        }
+    } catch (const DbError &) {
+        // Skipped; the row is repaired at the next initialisation.
+    }
+    m_inFlight.reset();
+}
+
+QCoro::Task<bool> PortSender::handOverGsm(const QString &number, const QString &text)
+{
+    if (!AtDialogue::writeCommand(m_port, QStringLiteral("AT+CMGS=\"%1\"").arg(safeNumber(number))))
+        co_return false;
+    const AtDialogue::Reply prompt = co_await AtDialogue::waitForPrompt(m_port, m_state, m_timeouts.prompt);
+    if (prompt.outcome == Outcome::Aborted) {
+        m_aborted = true;
+        co_return false;
+    }
+    if (prompt.outcome != Outcome::Prompt) {
+        // No prompt: the text is not written, since a device in command mode
+        // would take it for a command. ESC closes a text entry that opens late.
+        if (prompt.outcome == Outcome::TimedOut)
+            m_port.write(QByteArray(1, '\x1B'));
+        co_return false;
+    }
+    m_port.discardInput();
+    if (!m_port.writeText(safeText(text) + QChar(0x1A) + QLatin1Char('\r')))
+        co_return false;
+    const AtDialogue::Reply result = co_await AtDialogue::waitForReply(m_port, m_state, m_timeouts.result);
+    m_aborted = result.outcome == Outcome::Aborted;
+    co_return result.ok();
+}
+
+QCoro::Task<bool> PortSender::handOverCdma(const QString &number, const QString &text)
+{
+    if (!AtDialogue::writeCommand(m_port, QStringLiteral("AT+CMGS=") + CdmaFormat::submitForm(number, text)))
+        co_return false;
+    const AtDialogue::Reply result = co_await AtDialogue::waitForReply(m_port, m_state, m_timeouts.result);
+    m_aborted = result.outcome == Outcome::Aborted;
+    co_return result.ok();
+}
+
+} // namespace tavsms

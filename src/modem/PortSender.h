@@ -1,0 +1,65 @@
+#pragma once
+
+#include "ModemTimeouts.h"
+#include "StoreAccess.h"
+
+#include <QCoroTask>
+#include <QObject>
+
+#include <optional>
+
+class QTimer;
+
+namespace tavsms {
+
+class AppState;
+class IncomingPoller;
+class ModemPort;
+
+// The tick of one port's sender timer: the incoming poll every so often when
+// the port is two-way, then, when the port routes traffic, one due queue row
+// for the port or "Auto" handed to the device with AT+CMGS.
+//
+// The row is claimed ("Sending") before anything is written to the device,
+// so no other sender can take it; it ends "Delivered" on OK, otherwise back
+// in "Pending" with one more retry. A shut-down during a wait leaves it in
+// "Sending" for the next start to put back.
+class PortSender : public QObject
+{
+    Q_OBJECT
+public:
+    PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
+               IncomingPoller &poller, const ModemTimeouts &timeouts, QObject *parent = nullptr);
+
+    // Connected to the timer's timeout.
+    void onTimer();
+    // One tick, for callers that want to await it.
+    QCoro::Task<void> tick();
+
+    bool ticking() const { return m_ticking; }
+    // The row this sender holds in "Sending", if any.
+    std::optional<qint64> rowInFlight() const { return m_inFlight; }
+
+Q_SIGNALS:
+    void tickFinished();
+
+private:
+    QCoro::Task<void> sendOne();
+    QCoro::Task<bool> handOverGsm(const QString &number, const QString &text);
+    QCoro::Task<bool> handOverCdma(const QString &number, const QString &text);
+    bool pollDue() const;
+
+    int m_index;
+    QString m_name;
+    ModemPort &m_port;
+    QTimer &m_timer;
+    AppState &m_state;
+    StoreAccess m_store;
+    IncomingPoller &m_poller;
+    const ModemTimeouts &m_timeouts;
+    bool m_ticking = false;
+    bool m_aborted = false;
+    std::optional<qint64> m_inFlight;
+};
+
+} // namespace tavsms

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tavsms {
+
+// How a device's answer ends. A terminator counts only as a whole line of
+// its own: modems echo what they are sent, so "ERROR in invoice 12" in an
+// echoed message, or "NOKIA" in an identification, must not end a wait.
+namespace ReplyLines {
+
+enum class Final { Ok, Error };
+
+// The lines of a reply that are complete (followed by CR or LF), without
+// their line ends; empty lines dropped. The unfinished tail is left out.
+QStringList completeLines(const QString &buffer);
+
+// "OK", "ERROR", "+CMS ERROR: n" or "+CME ERROR: n".
+bool isOkLine(const QString &line);
+bool isErrorLine(const QString &line);
+
+// The first final result line of the reply, if one has arrived.
+std::optional<Final> finalResult(const QString &buffer);
+
+// True when a line starts with the text-entry prompt ">".
+bool hasPrompt(const QString &buffer);
+
+// Number of complete "OK" lines.
+int okCount(const QString &buffer);
+bool hasErrorLine(const QString &buffer);
+
+} // namespace ReplyLines
+} // namespace tavsms

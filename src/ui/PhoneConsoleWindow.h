@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tavsms {
+
+class PhoneConsole;
+
+// frmIncoming, "Backup Mobile SMS": the view of the phone console.
+class PhoneConsoleWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PhoneConsoleWindow(PhoneConsole &console, QWidget *parent = nullptr);
+
+private:
+    QString chosenType() const;
+
+    PhoneConsole &m_console;
+    QListWidget *m_types;
+    QLineEdit *m_command;
+    QPlainTextEdit *m_output;
+    QPushButton *m_sync;
+    QPushButton *m_send;
+};
+
+} // namespace tavsms

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "DataDirectory.h"
+#include "MainController.h"
+#include "ModemChannel.h"
+#include "ModemPort.h"
+#include "ModemSimulator.h"
+#include "RecordingPrompter.h"
+#include "Store.h"
+#include "TestDataDirectory.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <memory>
+
+namespace tavsms::test {
+
+// Time-outs short enough for a fast suite, long enough for a loaded machine.
+inline ModemTimeouts fastTimeouts()
+{
+    using ms = std::chrono::milliseconds;
+    ModemTimeouts t;
+    t.probeCom1 = t.probeOther = t.textMode = t.textModeCom2 = t.indications = ms(1500);
+    t.prompt = ms(600);
+    t.result = ms(1500);
+    t.listing = ms(1500);
+    t.deleteMessage = ms(1000);
+    t.consoleQuiet = ms(300);
+    t.pollPeriod = ms(300);
+    return t;
+}
+
+// A program without its window: controller, modem channel, simulated devices
+// on links in a private directory. Configure ports before start().
+struct ModemRig
+{
+    TestDataDirectory dir;
+    RecordingPrompter prompter;
+    std::unique_ptr<MainController> controller;
+    std::unique_ptr<ModemChannel> channel;
+    std::vector<std::unique_ptr<sim::ModemSimulator>> sims;
+    QList<QStringList> tips;
+
+    ModemRig()
+    {
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+    }
+    ~ModemRig()
+    {
+        channel.reset();
+        controller.reset();
+        sims.clear();
+    }
+
+    QString linkPath(const QString &name) const { return dir.root() + QLatin1Char('/') + name; }
+
+    sim::ModemSimulator &addDevice(sim::ModemSimulator::Kind kind, const QString &name)
+    {
+        sims.push_back(std::make_unique<sim::ModemSimulator>(kind));
+        if (!sims.back()->start(linkPath(name)))
+            qFatal("simulator: %s", qPrintable(sims.back()->errorString()));
+        return *sims.back();
+    }
+
+    // Writes one config_ports row (before start, on a connection of its own).
+    void configure(const QString &softwarePort, const QString &systemPort, const QString &deviceType,
+                   bool twoWay = false, bool routing = true, const QString &operatorName = QString())
+    {
+        Store store(DataDirectory::databasePath());
+        store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+                                       "mobileOperator = ?, allowTwoWay = ?, allowRouting = ? WHERE softwarePortNo = ?"),
+                        {systemPort, deviceType, operatorName.isEmpty() ? softwarePort + QStringLiteral(" Net") : operatorName,
+                         twoWay ? 1 : 0, routing ? 1 : 0, softwarePort});
+    }
+
+    void withStore(const std::function<void(Store &)> &work)
+    {
+        Store store(DataDirectory::databasePath());
+        work(store);
+    }
+
+    // Starts the program and waits for port initialisation to finish.
+    void start(int tickMs = 40)
+    {
+        controller = std::make_unique<MainController>(prompter);
+        channel = std::make_unique<ModemChannel>(*controller, fastTimeouts());
+        QObject::connect(channel.get(), &ModemChannel::tipRequested,
+                         [this](const QString &title, const QString &text, int seconds) {
+                             tips << QStringList{title, text, QString::number(seconds)};
+                         });
+        QCOMPARE(controller->start(), MainController::StartResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->isInitializing(), 10000);
+        for (int i = 0; i < kPortCount; ++i)
+            controller->portTimer(i).setInterval(tickMs + i);
+    }
+
+    Store &store() { return controller->store(); }
+    AppState &state() { return controller->state(); }
+
+    QString debugLog() const
+    {
+        QFile f(DataDirectory::debugLogPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll());
+    }
+
+    qint64 count(const QString &sql, const QVariantList &params = {})
+    {
+        return store().db().scalar(sql, params).toLongLong();
+    }
+};
+
+} // namespace tavsms::test

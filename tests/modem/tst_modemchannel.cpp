@@ -1,0 +1,589 @@
+// The modem channel over the real serial stack, against simulated devices.
+#include "DateTimeText.h"
+#include "IncomingLog.h"
+#include "ModemPortInitializer.h"
+#include "ModemRig.h"
+#include "PhoneConsole.h"
+#include "PortSender.h"
+
+#include <QSignalSpy>
+
+using namespace tavsms;
+using namespace tavsms::test;
+using Kind = sim::ModemSimulator::Kind;
+using Fault = sim::ModemSimulator::Fault;
+
+namespace {
+const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
+const QString kCdma = QStringLiteral("CDMA Mobile - Nokia");
+
+QString status(ModemRig &rig, qint64 id)
+{
+    return rig.store().queue().row(id)->status;
+}
+
+void enqueue(ModemRig &rig, const QString &number, const QString &text, const QString &route = kRouteAuto)
+{
+    QVERIFY(rig.store().queue().addToQueue(number, text, route));
+}
+
+template<typename T>
+QCoro::Task<void> storeResult(QCoro::Task<T> task, std::optional<T> *out)
+{
+    *out = co_await task;
+}
+
+QCoro::Task<void> markDone(QCoro::Task<void> task, bool *done)
+{
+    co_await task;
+    *done = true;
+}
+
+// Runs a coroutine to its end while the event loop turns.
+template<typename T>
+std::optional<T> finish(QCoro::Task<T> task)
+{
+    std::optional<T> result;
+    auto waiter = storeResult(std::move(task), &result);
+    (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
+    return result;
+}
+
+bool finish(QCoro::Task<void> task)
+{
+    bool done = false;
+    auto waiter = markDone(std::move(task), &done);
+    (void)QTest::qWaitFor([&] { return done; }, 5000);
+    return done;
+}
+} // namespace
+
+class TestModemChannel : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initialisesGsmAndCdmaPorts()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, false);
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma, false, true);
+        rig.withStore([](Store &s) {
+            const qint64 id = s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"), QStringLiteral("COM5")).id;
+            QVERIFY(s.queue().claim(id));
+        });
+        rig.start(60000); // no sender ticks: only initialisation talks
+
+        QCOMPARE(gsm.commands(), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(cdma.commands(), QStringList{"AT"}); // a CDMA phone gets the probe only
+        QCOMPARE(rig.state().connectedCount(), 2);
+        QCOMPARE(rig.state().connectedToolTip(), QStringLiteral("2 phones/modems connected."));
+        QCOMPARE(rig.state().port(0).deviceClass, QStringLiteral("GSM"));
+        QCOMPARE(rig.state().port(1).deviceClass, QStringLiteral("CDMA"));
+        QVERIFY(rig.state().port(0).twoWay && !rig.state().port(0).routing);
+        QVERIFY(rig.controller->portTimer(0).isActive() && rig.controller->portTimer(1).isActive());
+        QVERIFY(!rig.controller->portTimer(2).isActive());
+        QVERIFY(rig.prompter.entries().isEmpty()); // WAVECOM on COM1: no warning
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending")); // the queue repair ran
+
+        const QString log = rig.debugLog();
+        for (const char *line : {" Activating COM1 - \r\n", " Status COM1 - True\r\n", " Activating COM1 for GSM Type - \r\n",
+                                 " Status GSM Modem - True\r\n", " Activating COM2 - \r\n", " Status COM2 - True\r\n"})
+            QVERIFY2(log.contains(QLatin1String(line)), line);
+        QVERIFY(!log.contains(QLatin1String("COM2 for GSM Type")));
+
+        // Re-initialising closes the open ports and opens them again.
+        const quint64 before = rig.channel->port(0).session();
+        gsm.clearRecords();
+        rig.controller->reinitialize();
+        QTRY_VERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("Reinitialization complete!!")));
+        QVERIFY(rig.channel->port(0).session() > before);
+        QVERIFY(rig.channel->port(0).isOpen());
+        QCOMPARE(gsm.commands().value(0), QStringLiteral("ATI"));
+    }
+
+    void probeOutcomesAndTheNokiaCheck()
+    {
+        ModemRig rig;
+        auto &phone = rig.addDevice(Kind::Gsm, QStringLiteral("phone"));
+        phone.setIdentification({QStringLiteral("Acme Phone 3000")});
+        auto &broken = rig.addDevice(Kind::Gsm, QStringLiteral("broken"));
+        broken.setFault(QStringLiteral("AT"), Fault::Error);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("phone")), QStringLiteral("GSM Mobile - Other"));
+        rig.configure(QStringLiteral("COM3"), rig.linkPath(QStringLiteral("broken")), kGsmModem);
+        rig.start(60000);
+
+        QVERIFY(rig.prompter.contains(QStringLiteral("Not Nokia Phone"),
+                                      QStringLiteral("Phone is connected but it is not NOKIA model and will not be "
+                                                     "supported. Please ignore this if, you have connected GSM modem or "
+                                                     "else please recheck the PORT No.")));
+        QCOMPARE(rig.prompter.entries().first().icon, Prompter::Icon::Information);
+        // ERROR to the probe: not counted, but the port is open and its sender runs.
+        QCOMPARE(rig.state().connectedCount(), 1);
+        QVERIFY(rig.channel->port(2).isOpen());
+        QVERIFY(rig.controller->portTimer(2).isActive());
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Status COM3 - False\r\n")));
+        QVERIFY(rig.debugLog().contains(QLatin1String("COM3 Status GSM Modem - False\r\n")));
+    }
+
+    void missingPortOpensNothing()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.configure(QStringLiteral("COM3"), QStringLiteral("/nonexistent/ttyUSB9"), kGsmModem, false, true,
+                      QStringLiteral("Airtel"));
+        rig.withStore([](Store &s) {
+            const qint64 id = s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"), kRouteAuto).id;
+            QVERIFY(s.queue().claim(id));
+        });
+        rig.start();
+
+        QCOMPARE(rig.prompter.count(), 1);
+        QCOMPARE(rig.prompter.entries().first().icon, Prompter::Icon::Critical);
+        QCOMPARE(rig.prompter.entries().first().text,
+                 ModemPortInitializer::missingPortText(QStringLiteral("/nonexistent/ttyUSB9"), QStringLiteral("Airtel")));
+        QVERIFY(rig.prompter.entries().first().text.contains(
+            QLatin1String("COM Port No /nonexistent/ttyUSB9 used by connection name ''Airtel'' is not available.")));
+        QCOMPARE(rig.tips.size(), 1);
+        QCOMPARE(rig.tips.first(), (QStringList{"Tip", "You need to configure ports from File>>Configure Modem", "10"}));
+        QVERIFY(!rig.channel->port(0).isOpen()); // COM1 included
+        QVERIFY(gsm.received().isEmpty());
+        QVERIFY(!rig.controller->portTimer(0).isActive());
+        QVERIFY(rig.state().port(0).present);
+        QVERIFY(!rig.state().port(2).present);
+        QCOMPARE(status(rig, 1), QStringLiteral("Sending")); // no repair in this run
+    }
+
+    void portThatCannotBeOpenedEndsStartUp()
+    {
+        ModemRig rig;
+        rig.configure(QStringLiteral("COM1"), QStringLiteral("/dev/null"), kGsmModem);
+        rig.controller = std::make_unique<MainController>(rig.prompter);
+        rig.channel = std::make_unique<ModemChannel>(*rig.controller, fastTimeouts());
+        QSignalSpy fatal(rig.controller.get(), &MainController::fatalError);
+        QCOMPARE(rig.controller->start(), MainController::StartResult::Failed);
+        QCOMPARE(fatal.count(), 1);
+        QCOMPARE(rig.prompter.entries().last().title, QStringLiteral("Critical Error"));
+        QVERIFY2(rig.prompter.entries().last().text.startsWith(QStringLiteral("Serial Port /dev/null (COM1)\r\n")),
+                 qPrintable(rig.prompter.dump()));
+    }
+
+    void autoRowsAreDeliveredExactlyOnce()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma);
+        rig.withStore([](Store &s) {
+            for (int i = 0; i < 20; ++i)
+                QVERIFY(s.queue().addToQueue(QStringLiteral("98765432%1").arg(i, 2, 10, QLatin1Char('0')),
+                                             QStringLiteral("msg %1").arg(i), kRouteAuto));
+        });
+        rig.start(20);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.count(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")),
+                                  qint64(20), 20000);
+
+        QStringList texts;
+        for (const auto &m : gsm.sent())
+            texts << m.text;
+        for (const auto &m : cdma.sent())
+            texts << m.text;
+        QCOMPARE(texts.size(), 20);
+        texts.removeDuplicates();
+        QCOMPARE(texts.size(), 20);
+        QVERIFY(!gsm.sent().isEmpty() && !cdma.sent().isEmpty());
+
+        // Each row tells which port sent it, and when.
+        Statement st = rig.store().db().prepare(QStringLiteral(
+            "SELECT outgoing_message, sent_from, comments, sent_at, retry_no FROM q_logs"));
+        int fromCom2 = 0;
+        while (st.next()) {
+            const QString from = st.text(QStringLiteral("sent_from"));
+            QVERIFY(from == QLatin1String("COM1") || from == QLatin1String("COM2"));
+            const QDateTime sentAt = DateTimeText::parse(st.text(QStringLiteral("sent_at")));
+            QCOMPARE(st.text(QStringLiteral("comments")),
+                     QStringLiteral("Message sent from %1 at").arg(from) + DateTimeText::display(sentAt));
+            QCOMPARE(st.integer(QStringLiteral("retry_no")), 0);
+            fromCom2 += from == QLatin1String("COM2");
+        }
+        QCOMPARE(fromCom2, int(cdma.sent().size()));
+    }
+
+    void gsmAndCdmaWireForms()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma);
+        rig.withStore([](Store &s) {
+            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("abc"), QStringLiteral("COM2")));
+            // Echo on: a text that mentions ERROR is still one good send.
+            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("ERROR in invoice 12, don't \"pay\""),
+                                         QStringLiteral("COM1")));
+        });
+        rig.start(20);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.count(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")),
+                                  qint64(2), 10000);
+        QVERIFY(cdma.received().contains("AT+CMGS=0A393837363534333231300003616263\r"));
+        QVERIFY(!cdma.received().contains('\x1A'));
+        QVERIFY(gsm.received().contains("AT+CMGS=\"9876543211\"\rERROR in invoice 12, don't \"pay\"\x1A\r"));
+        QCOMPARE(gsm.sent().size(), 1);
+        QCOMPARE(rig.store().queue().row(2)->sentFrom, QStringLiteral("COM1"));
+        QCOMPARE(rig.store().queue().row(2)->retryNo, 0);
+    }
+
+    void refusedSendGoesBackWithOneMoreRetry()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        gsm.setFault(QStringLiteral("AT+CMGS"), Fault::Error);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("ATD112;"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        const QueueRow row = *rig.store().queue().row(1);
+        QCOMPARE(row.status, QStringLiteral("Pending"));
+        QVERIFY(row.sentFrom.isEmpty());
+        // The text never reaches a device that refused the number.
+        QVERIFY(!gsm.received().contains("ATD112;"));
+
+        // The same device answering ERROR to the text itself.
+        gsm.setFault(QStringLiteral("AT+CMGS"), Fault::None);
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Error);
+        const int before = rig.store().queue().row(1)->retryNo;
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo > before, 5000);
+        QVERIFY(gsm.received().contains("ATD112;\x1A\r"));
+        QCOMPARE(rig.store().queue().row(1)->status == QLatin1String("Delivered"), false);
+    }
+
+    void lineBreaksInATextCannotFakeAnOutcome()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Error);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("Hi\r\nOK\r\nthere"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        QCOMPARE(gsm.sent().value(0).text, QStringLiteral("Hi OK there"));
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+    }
+
+    void silentDeviceTimesOutAndStoppedSendingTouchesNothing()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, true);
+        rig.start(20);
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        gsm.clearRecords();
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("later"), kRouteAuto);
+        QTest::qWait(400);
+        QVERIFY(gsm.received().isEmpty()); // no poll, no send
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+
+        gsm.setFault(QStringLiteral("AT+CMGS"), Fault::Silence);
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        // No prompt came: the text was not written; ESC closes a late prompt.
+        QVERIFY(!gsm.received().contains("later"));
+        QVERIFY(gsm.received().contains('\x1B'));
+    }
+
+    void incomingGsmMessagesAreStoredDeletedAndHandedOn()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)),
+                     QStringLiteral("Hello\nWorld"));
+        gsm.addInbox(QStringLiteral("+919000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)),
+                     QStringLiteral("it's me"));
+        gsm.addInbox(QStringLiteral("12345"), QDateTime(QDate(2024, 5, 1), QTime(10, 22, 0)), QStringLiteral("short"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, false);
+        // The second message is already stored.
+        rig.withStore([](Store &s) {
+            IncomingLog(s.db()).insert({QDateTime::currentDateTime(), QStringLiteral("COM4"),
+                                        QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)), QStringLiteral("9000000002"),
+                                        QStringLiteral("earlier copy")});
+        });
+        QStringList handed;
+        rig.start(20);
+        rig.channel->setIncomingHandler([&handed](const QString &port, const QString &sender,
+                                                  const QString &text) -> QCoro::Task<void> {
+            handed << port + QLatin1Char('|') + sender + QLatin1Char('|') + text;
+            co_return;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.inbox().isEmpty(), 5000);
+
+        QList<IncomingRow> rows = IncomingLog(rig.store().db()).newestFirst();
+        QCOMPARE(rows.size(), 3);
+        std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.incomingDate < b.incomingDate; });
+        QCOMPARE(rows.at(0).mobileNo, QStringLiteral("9000000001"));
+        QCOMPARE(rows.at(0).message, QStringLiteral("HelloWorld"));
+        QCOMPARE(rows.at(0).comPort, QStringLiteral("COM1"));
+        QCOMPARE(rows.at(0).incomingDate, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
+        QCOMPARE(rows.at(1).message, QStringLiteral("earlier copy")); // the duplicate was not stored again
+        QCOMPARE(rows.at(2).mobileNo, QStringLiteral("12345"));
+        // Deleted in listing order, the duplicate included; only new ones handed on.
+        QStringList deletes = gsm.commands().filter(QStringLiteral("AT+CMGD="));
+        QCOMPARE(deletes, (QStringList{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3"}));
+        QTRY_COMPARE(handed, (QStringList{"COM1|+919000000001|HelloWorld", "COM1|12345|short"}));
+        QCOMPARE(rig.state().tipText(), QStringLiteral("New SMS Arrived from: 12345"));
+        QCOMPARE(rig.state().port(0).twoWay, true);
+    }
+
+    void failingHandlerDoesNotStallThePort()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), QStringLiteral("a"));
+        gsm.addInbox(QStringLiteral("+919000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 1)), QStringLiteral("b"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, true);
+        rig.start(20);
+        rig.channel->setIncomingHandler([](const QString &, const QString &, const QString &) -> QCoro::Task<void> {
+            throw std::runtime_error("rule table missing");
+            co_return;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(2));
+        QVERIFY(rig.debugLog().contains(QLatin1String("handling the message from +919000000001 failed: rule table missing")));
+        // The port's sender goes on.
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("still sending"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
+    }
+
+    void messageThatCannotBeStoredStaysInThePhone()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), QStringLiteral("keep me"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, false);
+        rig.withStore([](Store &s) {
+            s.db().execScript(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON incoming_logs "
+                                             "BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"));
+        });
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.commands().filter(QStringLiteral("AT+CMGL")).size() >= 2, 5000);
+        QCOMPARE(gsm.inbox().size(), 1);
+        QVERIFY(gsm.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Incoming SMS COM1 - message 1 from +919000000001 could not be "
+                                                      "stored: ")));
+
+        // Once it can be stored, it is, and only then deleted.
+        rig.store().db().execScript(QStringLiteral("DROP TRIGGER refuse"));
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_message = 'keep me'")),
+                 qint64(1));
+
+        // A device that goes away during the listing ends the poll, and says so.
+        gsm.setFault(QStringLiteral("AT+CMGL"), Fault::Vanish);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.debugLog().contains(QLatin1String(
+                                     " Incoming SMS COM1 - the device went away during the listing")),
+                                 5000);
+    }
+
+    void incomingCdmaAndPollTiming()
+    {
+        ModemRig rig;
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        cdma.addInbox(QStringLiteral("9000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)), QStringLiteral("Hello"));
+        cdma.addInbox(QStringLiteral("+919000000005"), QDateTime(QDate(2024, 5, 2), QTime(8, 0)), QStringLiteral("old one"),
+                      true);
+        auto &quiet = rig.addDevice(Kind::Gsm, QStringLiteral("quiet"));
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma, true, true);
+        rig.configure(QStringLiteral("COM3"), rig.linkPath(QStringLiteral("quiet")), kGsmModem, false, true);
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(cdma.inbox().isEmpty(), 5000);
+        QVERIFY(cdma.received().contains("AT+CMGL=0\r\nAT+CMGL=1\r\n"));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM2' AND "
+                                          "incoming_mobileNo = '9000000001' AND incoming_message = 'Hello' AND "
+                                          "incoming_date = '2024-05-01 10:20:30'")),
+                 qint64(1));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_mobileNo = '9000000005'")),
+                 qint64(1));
+
+        // Polls come once per period, not on every tick.
+        QTest::qWait(1000);
+        const int listings = int(cdma.commands().filter(QStringLiteral("AT+CMGL=0")).size());
+        QVERIFY2(listings >= 2 && listings <= 5, qPrintable(QString::number(listings)));
+        // A port that is not two-way is never asked for its messages.
+        QVERIFY(!quiet.received().contains("AT+CMGL"));
+    }
+
+    void badListingsStoreAndDeleteNothingWrong()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, true, false);
+        gsm.setRawListing(QByteArray("AT+CMGL=\"ALL\"\r\r\n"
+                                     "+CMGL: 7,\"REC UNREAD\",\"+91900'0000\"\"01\",,\"24/05/01,10:20:30+22\"\r\n"
+                                     "Robert'); DROP TABLE incoming_logs;--\r\n"
+                                     "+CMGL: 8,\"REC UNREAD\",\"+919000000002\",,\"99/99/99,10:20:30+22\"\r\nbad date\r\n"
+                                     "+CMGL: 9\r\nno fields\r\n"
+                                     "\xff\xfe\x01\x02garbage\r\n\r\nOK\r\n"));
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.commands().filter(QStringLiteral("AT+CMGL")).size() >= 2, 5000);
+        const QList<IncomingRow> rows = IncomingLog(rig.store().db()).newestFirst();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).message, QStringLiteral("Robert'); DROP TABLE incoming_logs;--"));
+        QCOMPARE(rows.at(0).mobileNo, QStringLiteral("900'000001"));
+        QCOMPARE(rows.at(0).incomingDate, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
+        QCOMPARE(gsm.commands().filter(QStringLiteral("AT+CMGD=")), QStringList{"AT+CMGD=7"});
+
+        // Noise from the device between two dialogues is not taken for an answer.
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        gsm.inject(QByteArray("\x00\x01\xff\r\nOK\r\n> \r\n+CMTI: \"SM\",3\r\n", 22));
+        gsm.setFault(QStringLiteral("AT+CMGS"), Fault::Error);
+        rig.state().port(0).routing = true;
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("after noise"));
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        QVERIFY(!gsm.received().contains("after noise"));
+    }
+
+    void shutdownDuringAWaitLeavesTheRowForTheNextStart()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        rig.channel->timeouts().result = std::chrono::minutes(5);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("caught"), kRouteAuto);
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.received().contains("caught\x1A"), 5000);
+        QVERIFY(rig.channel->sender(0).rowInFlight());
+
+        QElapsedTimer clock;
+        clock.start();
+        rig.controller->shutdown();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.channel->sender(0).ticking(), 2000);
+        QVERIFY(clock.elapsed() < 2000);
+        QVERIFY(!rig.channel->port(0).isOpen());
+        QVERIFY(!rig.controller->portTimer(0).isActive());
+        QCOMPARE(status(rig, 1), QStringLiteral("Sending"));
+        QCOMPARE(rig.store().queue().row(1)->retryNo, 0);
+
+        // The next start puts it back and sends it.
+        rig.channel.reset();
+        rig.controller.reset();
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::None);
+        rig.start(20);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
+    }
+
+    void reinitialisingLeavesARowInFlightAlone()
+    {
+        ModemRig rig;
+        auto &first = rig.addDevice(Kind::Gsm, QStringLiteral("first"));
+        auto &second = rig.addDevice(Kind::Gsm, QStringLiteral("second"));
+        first.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("first")), kGsmModem);
+        rig.start(20);
+        rig.channel->timeouts().result = std::chrono::minutes(5);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("in flight"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.received().contains("in flight\x1A"), 5000);
+
+        // COM1 is switched off and COM2 on; COM1 stays open with its send under way.
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 0 WHERE softwarePortNo = 'COM1'"));
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+                                             "allowRouting = 1 WHERE softwarePortNo = 'COM2'"),
+                              {rig.linkPath(QStringLiteral("second")), kGsmModem});
+        rig.controller->reinitialize();
+        QTRY_VERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("Reinitialization complete!!")));
+        QTest::qWait(200);
+        QCOMPARE(status(rig, 1), QStringLiteral("Sending"));
+        QVERIFY(second.sent().isEmpty()); // not sent a second time
+        QVERIFY(rig.channel->port(0).isOpen());
+    }
+
+    void vanishingDeviceMidSendIsRetried()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Vanish);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("gone"), kRouteAuto);
+        QTRY_VERIFY_WITH_TIMEOUT(!gsm.isRunning(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo, 1, 5000);
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+        QTRY_VERIFY(!rig.channel->port(0).isOpen());
+        // Ticks go on without the device and take nothing.
+        QTest::qWait(200);
+        QCOMPARE(rig.store().queue().row(1)->retryNo, 1);
+
+        // Back again: re-initialisation finds it and the row goes out.
+        auto &again = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.controller->reinitialize();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
+        QCOMPARE(again.sent().size(), 1);
+    }
+
+    void phoneConsole()
+    {
+        ModemRig rig;
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        cdma.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)), QStringLiteral("one"));
+        cdma.addInbox(QStringLiteral("9000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)), QStringLiteral("two"), true);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("cdma")), kCdma, false, true);
+        rig.start(20);
+        PhoneConsole &console = rig.channel->console();
+
+        QCOMPARE(finish(console.syncronize(QString())).value_or(-1), 0);
+        QVERIFY(rig.prompter.contains(QStringLiteral("Error"), QStringLiteral("Please select the message types")));
+        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 1);
+        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 1);
+        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("Process Complete.")));
+        // Copied twice, sender as the phone gave it, nothing deleted.
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_mobileNo = '+919000000001' "
+                                          "AND com_port = 'COM1' AND incoming_message = 'one'")),
+                 qint64(2));
+        QCOMPARE(cdma.inbox().size(), 2);
+        QVERIFY(cdma.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
+        QCOMPARE(finish(console.syncronize(QStringLiteral("Read"))).value_or(-1), 1);
+
+        rig.prompter.clear();
+        cdma.setRawListing("\r\nOK\r\n");
+        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 0);
+        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        // ERROR ends the read at once instead of a long wait.
+        rig.prompter.clear();
+        cdma.setFault(QStringLiteral("AT+CMGL"), Fault::Error);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(finish(console.syncronize(QStringLiteral("Read"))).value_or(-1), 0);
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        cdma.clearFaults();
+
+        // A command and its answer, numbered, newest on top; the sender keeps off meanwhile.
+        cdma.clearRecords();
+        cdma.setReplyDelay(150);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("queued"), kRouteAuto);
+        QVERIFY(finish(console.sendCommand(QStringLiteral("AT"))));
+        QCOMPARE(cdma.commands().value(0), QStringLiteral("AT"));
+        // The echo came first, the answer after it, on top.
+        QVERIFY2(console.output().startsWith(QStringLiteral("2. \r\nOK\r\n")), qPrintable(console.output()));
+        QVERIFY(console.output().contains(QLatin1String("1. AT\r")));
+        // The COM1 sender kept off the device while the console talked to it.
+        QVERIFY(!console.output().contains(QLatin1String("CMGS")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
+        console.clearScreen();
+        QVERIFY(console.output().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemChannel)
+#include "tst_modemchannel.moc"

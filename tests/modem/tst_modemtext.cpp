@@ -1,0 +1,127 @@
+// Reading what devices answer: result lines, the CDMA forms and the listings.
+#include "CdmaFormat.h"
+#include "IncomingListing.h"
+#include "ModemSimulator.h"
+#include "ReplyLines.h"
+
+#include <QTest>
+
+using namespace tavsms;
+
+class TestModemText : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void terminatorsCountOnlyAsWholeLines()
+    {
+        using ReplyLines::Final;
+        // Echo of a message that mentions ERROR, then the real outcome.
+        QCOMPARE(ReplyLines::finalResult(QStringLiteral("ERROR in invoice 12\x1A\r\n+CMGS: 4\r\n\r\nOK\r\n")), Final::Ok);
+        // An identification naming NOKIA does not end the probe; nor does an unfinished "OK".
+        QVERIFY(!ReplyLines::finalResult(QStringLiteral("ATI\r\r\nNOKIA 6230 BOOK\r\n")));
+        QVERIFY(!ReplyLines::finalResult(QStringLiteral("AT\r\r\nOK")));
+        QCOMPARE(ReplyLines::finalResult(QStringLiteral("AT+CMGS=\"1\"\r\r\n+CMS ERROR: 304\r\n")), Final::Error);
+        QCOMPARE(ReplyLines::finalResult(QStringLiteral("\r\n+CME ERROR: 10\r\n")), Final::Error);
+        QVERIFY(!ReplyLines::finalResult(QStringLiteral("\r\nOKAY\r\nERRORS\r\n")));
+
+        QVERIFY(ReplyLines::hasPrompt(QStringLiteral("AT+CMGS=\"9876543210\"\r\r\n> ")));
+        QVERIFY(!ReplyLines::hasPrompt(QStringLiteral("AT+CMGS=\"9876543210\"\r\r\nOK >\r\n")));
+    }
+
+    void cdmaSubmitForm()
+    {
+        QCOMPARE(CdmaFormat::submitForm(QStringLiteral("9876543210"), QStringLiteral("abc")),
+                 QStringLiteral("0A393837363534333231300003616263"));
+        // Only the first ten characters of the number go; lengths in hex.
+        const QString text(20, QLatin1Char('x'));
+        QVERIFY(CdmaFormat::submitForm(QStringLiteral("98765432109"), text).startsWith(QStringLiteral("0A3938")));
+        QVERIFY(CdmaFormat::submitForm(QStringLiteral("98765432109"), text).mid(2 + 20 + 2, 2) == QStringLiteral("14"));
+        QCOMPARE(CdmaFormat::hexDigitValue(QStringLiteral("a")), QStringLiteral("10"));
+        QCOMPARE(CdmaFormat::hexDigitValue(QStringLiteral("F")), QStringLiteral("15"));
+        QCOMPARE(CdmaFormat::hexDigitValue(QStringLiteral("7")), QStringLiteral("7"));
+    }
+
+    void cdmaDataLine()
+    {
+        const auto m = CdmaFormat::decodeDataLine(QStringLiteral("0A9000000001240501102030000005Hello"));
+        QVERIFY(m);
+        QCOMPARE(m->sender, QStringLiteral("9000000001"));
+        QCOMPARE(m->stamp, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
+        QCOMPARE(m->text, QStringLiteral("Hello"));
+        // What the simulator lists decodes back to the same values.
+        const QDateTime stamp(QDate(2031, 12, 31), QTime(23, 59, 58));
+        const auto back = CdmaFormat::decodeDataLine(
+            sim::ModemSimulator::cdmaDataLine(QStringLiteral("+919000000001"), stamp, QStringLiteral("it's \"ok\"")));
+        QVERIFY(back);
+        QCOMPARE(back->sender, QStringLiteral("+919000000001"));
+        QCOMPARE(back->stamp, stamp);
+        QCOMPARE(back->text, QStringLiteral("it's \"ok\""));
+
+        // Missing or unreadable fields: nothing, never a half-read message.
+        QVERIFY(!CdmaFormat::decodeDataLine(QString()));
+        QVERIFY(!CdmaFormat::decodeDataLine(QStringLiteral("0A900000000124050110")));          // cut short
+        QVERIFY(!CdmaFormat::decodeDataLine(QStringLiteral("0A9000000001241301102030000005Hello"))); // month 13
+        QVERIFY(!CdmaFormat::decodeDataLine(QStringLiteral("0A9000000001240501102030000009Hello"))); // length too long
+        QVERIFY(!CdmaFormat::decodeDataLine(QStringLiteral("0Z9000000001240501102030000005Hello"))); // no length
+        QVERIFY(!CdmaFormat::decodeDataLine(QStringLiteral("\x01\xff\x02garbage\x7f")));
+    }
+
+    void gsmListing()
+    {
+        const QString reply = QStringLiteral(
+            "AT+CMGL=\"ALL\"\r\r\n"
+            "+CMGL: 1,\"REC UNREAD\",\"+919000000001\",,\"24/05/01,10:20:30+22\"\r\nHello\r\nWorld\r\n"
+            "+CMGL: 2,\"REC READ\",\"12345\",\"Name, with comma\",\"24/05/02,11:00:00-04\"\r\nOK\r\n"
+            "+CMGL: 3,\"REC READ\",\"+919000000003\",,\"bad stamp\"\r\nlost\r\n"
+            "+CMGL: x,\"REC READ\",\"+919000000004\",,\"24/05/02,11:00:00+00\"\r\nno index\r\n"
+            "+CMGL: 5,\"REC READ\"\r\nshort header\r\n"
+            "\r\nOK\r\n");
+        QVERIFY(IncomingListing::gsmListingComplete(reply));
+        // A message that reads "OK" does not end the listing.
+        QVERIFY(!IncomingListing::gsmListingComplete(reply.left(reply.indexOf(QStringLiteral("+CMGL: 3")))));
+
+        const Listing listing = IncomingListing::parseGsm(reply);
+        QVERIFY(!listing.error);
+        QCOMPARE(listing.skipped, 3);
+        QCOMPARE(listing.messages.size(), 2);
+        const ListedMessage &a = listing.messages.at(0);
+        QCOMPARE(a.index, 1);
+        QCOMPARE(a.sender, QStringLiteral("+919000000001"));
+        QCOMPARE(a.stamp, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
+        QCOMPARE(a.text, QStringLiteral("HelloWorld"));
+        const ListedMessage &b = listing.messages.at(1);
+        QCOMPARE(b.index, 2);
+        QCOMPARE(b.sender, QStringLiteral("12345"));
+        QCOMPARE(b.text, QStringLiteral("OK"));
+
+        QVERIFY(IncomingListing::parseGsm(QStringLiteral("AT+CMGL=\"ALL\"\r\r\nERROR\r\n")).error);
+        const Listing empty = IncomingListing::parseGsm(QStringLiteral("AT+CMGL=\"ALL\"\r\r\nOK\r\n"));
+        QVERIFY(!empty.error);
+        QVERIFY(empty.messages.isEmpty());
+    }
+
+    void cdmaListing()
+    {
+        const QString line = sim::ModemSimulator::cdmaDataLine(QStringLiteral("9000000002"),
+                                                               QDateTime(QDate(2024, 5, 1), QTime(9, 0)),
+                                                               QStringLiteral("Hi"));
+        const QString reply = QStringLiteral("AT+CMGL=0\r\r\n+CMGL: 4,0\r\n0A9000000001240501102030000005Hello\r\n"
+                                             "+CMGL: 6,0\r\n0A90000\r\n\r\nOK\r\nAT+CMGL=1\r\r\n+CMGL: 7,1\r\n")
+            + line + QStringLiteral("\r\n\r\nOK\r\n");
+        const Listing listing = IncomingListing::parseCdma(reply);
+        QVERIFY(!listing.error);
+        QCOMPARE(listing.skipped, 1);
+        QCOMPARE(listing.messages.size(), 2);
+        QCOMPARE(listing.messages.at(0).index, 4);
+        QCOMPARE(listing.messages.at(0).text, QStringLiteral("Hello"));
+        QCOMPARE(listing.messages.at(1).index, 7);
+        QCOMPARE(listing.messages.at(1).sender, QStringLiteral("9000000002"));
+
+        QVERIFY(IncomingListing::parseCdma(QStringLiteral("\r\nOK\r\n\r\nERROR\r\n")).error);
+        QVERIFY(IncomingListing::parseCdma(QStringLiteral("\r\nOK\r\n\r\nOK\r\n")).messages.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemText)
+#include "tst_modemtext.moc"

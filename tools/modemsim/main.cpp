@@ -1,0 +1,125 @@
+// tavsms-modemsim: a simulated GSM modem or CDMA phone on a pseudo-terminal.
+//
+//   tavsms-modemsim --link /tmp/ttyGSM1 [--kind gsm|cdma] [--inbox "SENDER|yy/MM/dd hh:mm:ss|TEXT"]...
+//                   [--error CMD]... [--silent CMD]... [--vanish CMD]... [--slow CMD=MS]... [--delay MS]
+//                   [--ident LINE]... [--no-echo] [--quiet]
+//
+// Point a port's system port at the link path (Configure Modem) and the
+// program talks to it as to a real device. Commands and sent messages are
+// printed as they arrive; SIGINT or SIGTERM removes the link and ends it.
+#include "ModemSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using tavsms::sim::ModemSimulator;
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void out(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated GSM modem or CDMA phone on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Path of the device link to create."),
+                                  QStringLiteral("path"));
+    const QCommandLineOption kind(QStringLiteral("kind"), QStringLiteral("gsm (default) or cdma."),
+                                  QStringLiteral("kind"), QStringLiteral("gsm"));
+    const QCommandLineOption inbox(QStringLiteral("inbox"),
+                                   QStringLiteral("A received message: SENDER|yy/MM/dd hh:mm:ss|TEXT (repeatable)."),
+                                   QStringLiteral("message"));
+    const QCommandLineOption error(QStringLiteral("error"), QStringLiteral("Answer ERROR to this command."),
+                                   QStringLiteral("command"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Answer nothing to this command."),
+                                    QStringLiteral("command"));
+    const QCommandLineOption vanish(QStringLiteral("vanish"), QStringLiteral("Disappear when this command arrives."),
+                                    QStringLiteral("command"));
+    const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("Answer this command after MS milliseconds."),
+                                  QStringLiteral("command=ms"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Hold back every answer."),
+                                   QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption ident(QStringLiteral("ident"), QStringLiteral("A line of the ATI answer (repeatable)."),
+                                   QStringLiteral("line"));
+    const QCommandLineOption noEcho(QStringLiteral("no-echo"), QStringLiteral("Do not echo commands."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print nothing but errors."));
+    parser.addOptions({link, kind, inbox, error, silent, vanish, slow, delay, ident, noEcho, quiet});
+    parser.process(app);
+
+    if (!parser.isSet(link)) {
+        std::fprintf(stderr, "tavsms-modemsim: --link is required\n");
+        return 2;
+    }
+    const QString kindText = parser.value(kind).toLower();
+    if (kindText != QLatin1String("gsm") && kindText != QLatin1String("cdma")) {
+        std::fprintf(stderr, "tavsms-modemsim: --kind must be gsm or cdma\n");
+        return 2;
+    }
+    ModemSimulator sim(kindText == QLatin1String("cdma") ? ModemSimulator::Kind::Cdma : ModemSimulator::Kind::Gsm);
+    sim.setEcho(!parser.isSet(noEcho));
+    sim.setReplyDelay(parser.value(delay).toInt());
+    if (parser.isSet(ident))
+        sim.setIdentification(parser.values(ident));
+    for (const QString &c : parser.values(error))
+        sim.setFault(c, ModemSimulator::Fault::Error);
+    for (const QString &c : parser.values(silent))
+        sim.setFault(c, ModemSimulator::Fault::Silence);
+    for (const QString &c : parser.values(vanish))
+        sim.setFault(c, ModemSimulator::Fault::Vanish);
+    for (const QString &c : parser.values(slow)) {
+        const qsizetype eq = c.lastIndexOf(QLatin1Char('='));
+        sim.setFault(c.left(eq), ModemSimulator::Fault::Slow, c.mid(eq + 1).toInt());
+    }
+    for (const QString &m : parser.values(inbox)) {
+        const QStringList parts = m.split(QLatin1Char('|'));
+        const QDateTime stamp = QDateTime::fromString(parts.value(1), QStringLiteral("yy/MM/dd HH:mm:ss")).addYears(100);
+        if (parts.size() < 3 || !stamp.isValid()) {
+            std::fprintf(stderr, "tavsms-modemsim: bad --inbox %s\n", qPrintable(m));
+            return 2;
+        }
+        sim.addInbox(parts.at(0), stamp, parts.mid(2).join(QLatin1Char('|')));
+    }
+
+    if (!sim.start(parser.value(link))) {
+        std::fprintf(stderr, "tavsms-modemsim: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    const bool talk = !parser.isSet(quiet);
+    if (talk) {
+        out(QStringLiteral("%1 on %2 -> %3").arg(kindText.toUpper(), sim.linkPath(), sim.devicePath()));
+        QObject::connect(&sim, &ModemSimulator::commandReceived, [](const QString &c) { out(QStringLiteral("<< ") + c); });
+        QObject::connect(&sim, &ModemSimulator::messageSent, [](const QString &number, const QString &text) {
+            out(QStringLiteral("SENT to %1: %2").arg(number, text));
+        });
+    }
+    QObject::connect(&sim, &ModemSimulator::vanished, &app, [] { QCoreApplication::exit(0); });
+
+    if (::pipe(g_signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    const int rc = app.exec();
+    sim.stop();
+    return rc;
+}
