@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AppInfo.h"
+#include "AutoReplyWindow.h"
 #include "MainController.h"
 #include "Prompter.h"
 
@@ -92,7 +93,11 @@ void MainWindow::buildMenus()
     later(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel"));
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
     later(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS"));
-    later(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
+    QAction *autoReply = addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
+    connect(autoReply, &QAction::triggered, this, [this] {
+        if (m_controller->hasStore())
+            showScreen(new AutoReplyWindow(m_controller->store().db(), m_prompter));
+    });
     later(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch"));
     later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
 
