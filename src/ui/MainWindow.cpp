@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AppInfo.h"
+#include "AutoReplyWindow.h"
 #include "IncomingSmsWindow.h"
 #include "MainController.h"
 #include "ModemChannel.h"
@@ -105,7 +106,11 @@ void MainWindow::buildMenus()
                 if (m_controller->hasStore())
                     showScreen(new IncomingSmsWindow(m_controller->store().db(), m_prompter));
             });
-    later(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
+    QAction *autoReply = addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
+    connect(autoReply, &QAction::triggered, this, [this] {
+        if (m_controller->hasStore())
+            showScreen(new AutoReplyWindow(m_controller->store().db(), m_prompter));
+    });
     later(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch"));
     later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
 

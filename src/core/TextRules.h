@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+namespace tavsms {
+
+// Trims spaces only: CR, LF and tabs are not blanks here.
+QString trimSpaces(const QString &text);
+
+// A number as stored and queued: its last ten characters (a leading 91 or 0
+// falls away), taken from the space-trimmed text.
+QString lastTen(const QString &number);
+
+// Each CR LF pair becomes one space and the text is space-trimmed, as
+// typed messages and reply texts are before they are queued.
+QString joinLines(const QString &text);
+
+} // namespace tavsms

@@ -1,0 +1,181 @@
+#include "AutoReply.h"
+
+#include "Database.h"
+#include "DebugLog.h"
+#include "MessageQueue.h"
+#include "PushClient.h"
+#include "TextRules.h"
+
+namespace tavsms {
+
+namespace {
+
+const QString kNoGroup = QStringLiteral("TAVNA");
+const QString kPush = QStringLiteral("PUSH");
+
+// Members of a group by the group's name, in the engine's order.
+const QString kMembersOfGroup = QStringLiteral(
+    "SELECT groups_mem.group_mem_mobile, groups_mem.id, groups.group_name FROM groups "
+    "INNER JOIN groups_mem ON groups.id = groups_mem.group_name WHERE groups.group_name = ?");
+
+} // namespace
+
+AutoReply::AutoReply(Database &db, MessageQueue &queue, DebugLog &log, PushClient &push)
+    : m_db(db)
+    , m_queue(queue)
+    , m_log(log)
+    , m_push(push)
+{
+}
+
+QString AutoReply::firstWord(const QString &text)
+{
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    return trimSpaces(space < 0 ? text : text.left(space)).toLower();
+}
+
+QString AutoReply::urlEncode(const QString &text)
+{
+    static const QString table = QStringLiteral(" !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~");
+    QString out;
+    out.reserve(text.size() * 3);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            out += QStringLiteral("%0D%0A");
+            ++i;
+        } else if (table.contains(c)) {
+            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void AutoReply::logFailure(const QString &what, const QString &why)
+{
+    m_log.writeEvent(QStringLiteral(" Auto Reply %1 failed - %2").arg(what, why));
+}
+
+QCoro::Task<void> AutoReply::apply(QString port, QString sender, QString text)
+{
+    // Copies, not references: the caller's strings may be gone while a push waits.
+    const QString word = firstWord(text);
+    std::optional<Rule> match;
+    std::optional<Rule> wildCard;
+    try {
+        Statement st = m_db.prepare(QStringLiteral("SELECT * FROM auto_reply WHERE com_port = ? ORDER BY id"));
+        st.bind(1, port);
+        while (st.next()) {
+            Rule rule;
+            rule.keyword = trimSpaces(st.text(QStringLiteral("auto_reply_keyword"))).toLower();
+            rule.response = st.text(QStringLiteral("auto_reply_response"));
+            rule.groupAdd = st.boolean(QStringLiteral("group_add"));
+            rule.groupDelete = st.boolean(QStringLiteral("group_delete"));
+            rule.groupName = st.text(QStringLiteral("group_name"));
+            rule.action = st.text(QStringLiteral("auto_reply_action"));
+            rule.pushUrl = st.text(QStringLiteral("auto_reply_push_url"));
+            // An empty first word (an empty text, or one starting with a
+            // blank) never names a keyword; it is left to the wild card.
+            if (!word.isEmpty() && rule.keyword == word) {
+                match = rule;
+                break;
+            }
+            if (rule.keyword == QLatin1String("*"))
+                wildCard = rule;
+        }
+    } catch (const DbError &e) {
+        logFailure(QStringLiteral("rules of ") + port, e.message());
+        co_return;
+    }
+
+    if (match) {
+        const Rule &r = *match;
+        // A keyword whose action was never saved answers nothing (and, having
+        // matched, keeps the wild card away).
+        if (r.action.isEmpty())
+            co_return;
+        if (r.action != kPush)
+            reply(r, port, sender);
+        if (r.groupName == kNoGroup) {
+            if (r.action == kPush && !r.pushUrl.isEmpty())
+                co_await push(r.pushUrl, sender, text);
+        } else if (r.groupDelete) {
+            removeFromGroup(r.groupName, sender);
+        } else if (r.groupAdd) {
+            addToGroup(r.groupName, sender);
+        }
+    } else if (wildCard) {
+        const Rule &w = *wildCard;
+        if (w.action == kPush && !w.pushUrl.isEmpty())
+            co_await push(w.pushUrl, sender, text);
+        else
+            reply(w, port, sender);
+    }
+}
+
+void AutoReply::reply(const Rule &rule, const QString &port, const QString &sender)
+{
+    const QString text = joinLines(rule.response);
+    if (text.isEmpty())
+        return; // an empty SMS is never queued
+    const EnqueueResult r = m_queue.addToQueue(lastTen(sender), text, trimSpaces(port));
+    if (!r)
+        logFailure(QStringLiteral("reply"), r.error);
+}
+
+void AutoReply::addToGroup(const QString &group, const QString &sender)
+{
+    const QString number = lastTen(sender);
+    try {
+        Statement members = m_db.prepare(kMembersOfGroup);
+        members.bind(1, group);
+        while (members.next())
+            if (lastTen(members.text(QStringLiteral("group_mem_mobile"))) == number)
+                return; // already a member
+        const QVariant groupId =
+            m_db.scalar(QStringLiteral("SELECT id FROM groups WHERE group_name = ? ORDER BY id"), {group});
+        if (groupId.isNull()) {
+            logFailure(QStringLiteral("group add"), QStringLiteral("there is no group %1").arg(group));
+            return;
+        }
+        m_db.exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, ?)"),
+                  {groupId, number});
+    } catch (const DbError &e) {
+        logFailure(QStringLiteral("group add"), e.message());
+    }
+}
+
+void AutoReply::removeFromGroup(const QString &group, const QString &sender)
+{
+    const QString number = lastTen(sender);
+    try {
+        Statement members = m_db.prepare(kMembersOfGroup);
+        members.bind(1, group);
+        QVariant memberId;
+        while (members.next()) {
+            if (members.text(QStringLiteral("group_mem_mobile")).right(10) == number) {
+                memberId = members.value(QStringLiteral("id"));
+                break;
+            }
+        }
+        if (!memberId.isNull())
+            m_db.exec(QStringLiteral("DELETE FROM groups_mem WHERE id = ?"), {memberId});
+    } catch (const DbError &e) {
+        logFailure(QStringLiteral("group delete"), e.message());
+    }
+}
+
+QCoro::Task<void> AutoReply::push(const QString &urlTemplate, const QString &sender, const QString &text)
+{
+    QString url = urlTemplate;
+    url.replace(QStringLiteral("@@sender@@"), sender);
+    url.replace(QStringLiteral("@@message@@"), urlEncode(text));
+    const PushReply reply = co_await m_push.get(url);
+    m_log.writeEvent(QStringLiteral(" Push MSG to URL - ") + url);
+    m_log.writeEvent(QStringLiteral(" Push URL Response - ")
+                     + (reply.ok ? QString::fromUtf8(reply.body) : QStringLiteral("Error: ") + reply.error));
+}
+
+} // namespace tavsms
