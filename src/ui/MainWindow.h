@@ -2,12 +2,15 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class QLabel;
 class QMdiArea;
 class QAction;
 
 namespace tavsms {
 
+class InternetServices;
 class MainController;
 class Prompter;
 
@@ -21,6 +24,7 @@ public:
     ~MainWindow() override;
 
     MainController &controller() { return *m_controller; }
+    InternetServices &internet() { return *m_internet; }
 
     // Shows a screen inside the frame without blocking it; a screen already
     // open is brought to the front instead of opened twice.
@@ -45,10 +49,15 @@ private:
     void notYetAvailable(const QString &caption);
     void centreOnScreen();
     void onFatalError();
+    void openConnectionSettings();
+    void resetSettings();
 
     Prompter &m_prompter;
     MainController *m_controller;
     QMdiArea *m_mdi;
+    // Declared after the controller's pointer and destroyed before the
+    // controller (a child): it uses the controller's store and timers.
+    std::unique_ptr<InternetServices> m_internet;
     QLabel *m_queuePanel = nullptr;
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;
