@@ -21,6 +21,9 @@ HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QOb
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
     connect(&m_server, &QTcpServer::newConnection, this, &HttpSendListener::serveNext);
+    // Connections wait their turn here and in the kernel's queue behind it.
+    m_server.setMaxPendingConnections(kWaitingConnections);
+    m_server.setListenBacklogSize(kWaitingConnections);
 }
 
 QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
@@ -128,14 +131,18 @@ void HttpSendListener::finish(bool answered)
     if (socket) {
         socket->disconnect(this);
         if (answered) {
-            // Sends what is still buffered, then closes; the reply carries no
-            // length, so the close is what ends it for the client.
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            // A client that never reads its reply cannot keep the socket.
-            QTimer::singleShot(m_timeouts.requestArrival, socket, [socket] { socket->abort(); });
+            // Send the reply now rather than on the next pass of the event
+            // loop, then close: the reply carries no length, so the close is
+            // what ends it for the client.
+            socket->flush();
             socket->disconnectFromHost();
-            if (socket->state() == QAbstractSocket::UnconnectedState)
+            if (socket->state() == QAbstractSocket::UnconnectedState) {
                 socket->deleteLater();
+            } else {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                // A client that never reads its reply cannot keep the socket.
+                QTimer::singleShot(m_timeouts.requestArrival, socket, [socket] { socket->abort(); });
+            }
         } else {
             socket->abort();
             socket->deleteLater();

@@ -28,6 +28,7 @@ class HttpSendListener : public QObject
     Q_OBJECT
 public:
     static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
+    static constexpr int kWaitingConnections = 256;
 
     explicit HttpSendListener(DebugLog &log, InternetTimeouts timeouts = {}, QObject *parent = nullptr);
 
