@@ -107,6 +107,53 @@ private Q_SLOTS:
         QVERIFY2(line.match(logText()).hasMatch(), qPrintable(logText()));
     }
 
+    void listedCasesThroughTheSocket_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("error"); // empty: accepted
+        QTest::addColumn<QString>("queued");
+        const QByteArray n = "9876543210";
+        const QByteArray a131(131, 'a');
+        QTest::newRow("hello world") << "/?com=COM1&mobile=" + n + "&message=Hello%20World" << QString()
+                                     << QStringLiteral("Hello World");
+        QTest::newRow("five-character mobile") << QByteArray("/?com=COM1&mobile=98765&message=Hello%20World")
+                                               << SendRequestParser::mobileLengthError() << QString();
+        QTest::newRow("131 accepted") << "/?com=1&mobile=" + n + "&message=" + a131 << QString() << QString(a131);
+        QTest::newRow("132 refused") << "/?com=1&mobile=" + n + "&message=b" + a131
+                                     << SendRequestParser::messageLengthError(132) << QString();
+        QTest::newRow("%20 counts once") << "/?com=1&mobile=" + n + "&message=" + a131.left(129) + "%20b" << QString()
+                                         << QString(a131.left(129)) + QStringLiteral(" b");
+        QTest::newRow("empty message") << "/?com=1&mobile=" + n + "&message=" << SendRequestParser::messageLengthError(0)
+                                       << QString();
+        QTest::newRow("too long and wrong mobile") << "/?com=1&mobile=12&message=" + a131 + "bb"
+                                                   << SendRequestParser::messageLengthError(133) << QString();
+        QTest::newRow("two parameters") << "/?mobile=" + n + "&message=Hi" << SendRequestParser::parameterCountError()
+                                        << QString();
+        QTest::newRow("two plus x=1") << "/?mobile=" + n + "&message=Hi&x=1" << QString() << QStringLiteral("Hi");
+        QTest::newRow("any order, fourth ignored") << "/?message=Hi&com=c&mobile=" + n + "&message=no" << QString()
+                                                   << QStringLiteral("Hi");
+        QTest::newRow("plus, %2b, %0D%0A") << "/?com=1&mobile=" + n + "&message=a+b%2bc%0D%0Ad" << QString()
+                                           << QStringLiteral("a+b%2bc\r\nd");
+        QTest::newRow("com not validated") << "/?com=%%%&mobile=" + n + "&message=x" << QString() << QStringLiteral("x");
+        QTest::newRow("longer path") << "/send?message=Hi&com=1&mobile=" + n << SendRequestParser::messageLengthError(0)
+                                     << QString();
+    }
+    void listedCasesThroughTheSocket()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QString, error);
+        QFETCH(QString, queued);
+        const QByteArray reply = exchange(requestFor(target));
+        if (error.isEmpty()) {
+            QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n\r\nStatus:OK <br>Message Sent to "), reply.constData());
+            QCOMPARE(rows(), 1);
+            QCOMPARE(m_store->queue().row(1)->message, queued);
+        } else {
+            QCOMPARE(reply, HttpSendListener::failureReply(error));
+            QCOMPARE(rows(), 0);
+        }
+    }
+
     void messageIsQueuedAsDecodedAndTrimmed()
     {
         // Quotes, a trailing percent sign, a line break and outer spaces.
