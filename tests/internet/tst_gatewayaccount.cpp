@@ -206,17 +206,6 @@ private Q_SLOTS:
         QCOMPARE(f->gateway.mostOpenAtOnce(), 1);
         QVERIFY(!f->client->isBusy());
     }
-
-    void senderIdParsing()
-    {
-        QString why;
-        QVERIFY(!GatewayAccount::parseSenderIds(QStringLiteral("a<br>b:1"), &why));
-        QVERIFY(why.contains(QStringLiteral("three")));
-        const auto ids = GatewayAccount::parseSenderIds(QStringLiteral("head<br>CDMA: 111 :x<br> GSM : ABC <br>more"));
-        QVERIFY(ids);
-        QCOMPARE(ids->cdmaId, QStringLiteral("111"));
-        QCOMPARE(ids->gsmId, QStringLiteral("ABC"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestGatewayAccount)
