@@ -99,7 +99,7 @@ void HttpSendListener::answer()
         if (!m_queue) {
             request.error = QStringLiteral("The message store is not open.");
         } else {
-            const EnqueueResult queued = m_queue->addToQueue(request.mobile.trimmed(),
+            const EnqueueResult queued = m_queue->addToQueue(SendRequestParser::trimSpaces(request.mobile),
                                                              SendRequestParser::trimSpaces(request.message),
                                                              kRouteAuto, QDateTime::currentDateTime());
             if (!queued)
