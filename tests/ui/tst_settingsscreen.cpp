@@ -21,6 +21,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTcpServer>
 #include <QTest>
 
 using namespace tavsms;
@@ -186,6 +187,39 @@ private Q_SLOTS:
         QVERIFY(action(window, "mnuFileMSFStop")->isVisible()); // the menu items stay as they were
         QVERIFY(!m_prompter->contains(QStringLiteral("TAVSMS"), QStringLiteral("Reinitialization complete!!")));
         QVERIFY(!window.controller().gatewayTimer().isActive());
+    }
+
+    void startedProgramSendsThroughTheGatewayAndListens()
+    {
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
+        {
+            Store store(DataDirectory::databasePath());
+            pointGatewayAt(store.db());
+            store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("hi"), kRouteGateway));
+        }
+        MainWindow window(*m_prompter);
+        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
+        QVERIFY(window.controller().gatewayTimer().isActive());
+        QTRY_COMPARE(window.controller().store().queue().row(1)->status, QStringLiteral("Delivered"));
+        QCOMPARE(m_gateway->requests().first().query.value(QStringLiteral("messageid")), QStringLiteral("hi"));
+    }
+
+    void listenerThatCannotStartStopsTheProgram()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::Any, 0));
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        {
+            Store store(DataDirectory::databasePath());
+            store.db().exec(QStringLiteral("UPDATE config_network SET listenerPort = ?"), {int(taken.serverPort())});
+        }
+        MainWindow window(*m_prompter);
+        QCOMPARE(window.controller().start(), MainController::StartResult::Failed);
+        const auto e = m_prompter->entries().first();
+        QCOMPARE(e.title, QStringLiteral("Critical Error"));
+        QVERIFY2(e.text.startsWith(QStringLiteral("HTTP Listener\r\n")), qPrintable(e.text));
     }
 
 private:
