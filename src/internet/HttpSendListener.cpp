@@ -93,7 +93,8 @@ void HttpSendListener::onPeerClosed()
 
 void HttpSendListener::answer()
 {
-    const QString now = DateTimeText::displayNow();
+    const QDateTime when = QDateTime::currentDateTime();
+    const QString now = DateTimeText::display(when);
     SendRequest request = SendRequestParser::parse(QString::fromUtf8(m_data));
     if (request.isValid()) {
         if (!m_queue) {
@@ -101,7 +102,7 @@ void HttpSendListener::answer()
         } else {
             const EnqueueResult queued = m_queue->addToQueue(SendRequestParser::trimSpaces(request.mobile),
                                                              SendRequestParser::trimSpaces(request.message),
-                                                             kRouteAuto, QDateTime::currentDateTime());
+                                                             kRouteAuto, when);
             if (!queued)
                 request.error = queued.error;
         }

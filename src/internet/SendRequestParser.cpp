@@ -72,7 +72,10 @@ SendRequest parse(const QString &requestText)
 {
     SendRequest r;
     // "GET /?query HTTP/1.1": the target is the second space-separated field.
-    const QString target = trimSpaces(requestText.split(QLatin1Char(' ')).value(1));
+    const qsizetype first = requestText.indexOf(QLatin1Char(' '));
+    const qsizetype second = first < 0 ? -1 : requestText.indexOf(QLatin1Char(' '), first + 1);
+    const QString target =
+        first < 0 ? QString() : trimSpaces(requestText.mid(first + 1, second < 0 ? -1 : second - first - 1));
     // A well-formed target starts with "/?"; those two characters are dropped
     // whatever they are.
     const QStringList pieces = target.mid(2).split(QLatin1Char('&'));
