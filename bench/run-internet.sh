@@ -9,7 +9,7 @@
 # (it installs Kannel itself). ab comes from the Debian package apache2-utils,
 # installed here when missing.
 #
-#   bench/run-benchmarks.sh [build-dir]      (default: build)
+#   bench/run-internet.sh [build-dir]      (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
