@@ -69,18 +69,9 @@ void GatewaySender::pauseAfter(const QString &reason)
 QCoro::Task<void> GatewaySender::sendDue()
 {
     MessageQueue &queue = m_store.queue();
-    GatewayAccountRecord account;
+    // The account and the host are read once per tick, when there is work.
+    std::optional<GatewayAccountRecord> account;
     NetworkSettings network;
-    try {
-        account = GatewayAccountRecord::load(m_store.db());
-        network = NetworkSettings::load(m_store.db());
-    } catch (const DbError &) {
-        co_return; // skipped; the next tick tries again
-    }
-    const QString user = account.username.trimmed();
-    const QString password = account.password.trimmed();
-    const QString cdmaId = account.cdmaId.trimmed();
-    const QString gsmId = account.gsmId.trimmed();
 
     while (m_state.sendingRunning() && m_state.internetChannel() && !m_state.abortWaits()) {
         std::optional<QueueRow> row;
@@ -88,17 +79,23 @@ QCoro::Task<void> GatewaySender::sendDue()
             row = queue.nextDueForGateway(QDateTime::currentDateTime());
             if (!row)
                 break;
+            if (!account) {
+                account = GatewayAccountRecord::load(m_store.db());
+                network = NetworkSettings::load(m_store.db());
+            }
             if (!queue.claim(row->id))
                 continue; // a modem sender took it first
         } catch (const DbError &) {
-            break;
+            break; // skipped; the next tick tries again
         }
 
         const QUrl url = HttpClient::url(network.gatewayHost, QStringLiteral("/mess/message.asp"),
-                                         {{QStringLiteral("userid"), user},
-                                          {QStringLiteral("pwd"), password},
+                                         {{QStringLiteral("userid"), account->username.trimmed()},
+                                          {QStringLiteral("pwd"), account->password.trimmed()},
                                           {QStringLiteral("messageid"), row->message},
-                                          {QStringLiteral("senderid"), isCdmaNumber(row->mobileNo) ? cdmaId : gsmId},
+                                          {QStringLiteral("senderid"), isCdmaNumber(row->mobileNo)
+                                                                           ? account->cdmaId.trimmed()
+                                                                           : account->gsmId.trimmed()},
                                           {QStringLiteral("sendto"), row->mobileNo},
                                           {QStringLiteral("flash"), QStringLiteral("no")}});
         const HttpReply reply = co_await m_client.get(url);
