@@ -5,12 +5,22 @@
 #include "MessageQueue.h"
 #include "SendRequestParser.h"
 
-#include <QTcpSocket>
+#include <cerrno>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tavsms {
 
 namespace {
+
 const QByteArray kStatusLine = QByteArrayLiteral("HTTP/1.1 200 OK\r\n\r\n");
+
+void closeDescriptor(qintptr descriptor)
+{
+    while (::close(int(descriptor)) == -1 && errno == EINTR) {
+    }
+}
+
 } // namespace
 
 HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QObject *parent)
@@ -20,10 +30,18 @@ HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QOb
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(&m_server, &QTcpServer::newConnection, this, &HttpSendListener::serveNext);
-    // Connections wait their turn here and in the kernel's queue behind it.
-    m_server.setMaxPendingConnections(kWaitingConnections);
+    connect(&m_readable, &QSocketNotifier::activated, this, &HttpSendListener::readRequest);
+    // Connections wait their turn in the kernel's queue behind this one.
     m_server.setListenBacklogSize(kWaitingConnections);
+    // Out of descriptors, say: the server stops accepting; start again soon.
+    connect(&m_server, &QTcpServer::acceptError, this, [this] {
+        QTimer::singleShot(100, this, [this] { m_server.resumeAccepting(); });
+    });
+}
+
+HttpSendListener::~HttpSendListener()
+{
+    close();
 }
 
 QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
@@ -37,8 +55,10 @@ QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
 void HttpSendListener::close()
 {
     m_server.close();
-    if (m_peer)
+    if (m_peer >= 0)
         finish(false);
+    while (!m_waiting.isEmpty())
+        closeDescriptor(m_waiting.dequeue());
 }
 
 QByteArray HttpSendListener::successReply(const QString &mobile)
@@ -56,39 +76,56 @@ bool HttpSendListener::isComplete(const QByteArray &data)
     return data.contains("\r\n\r\n") || data.contains("\n\n");
 }
 
+void HttpSendListener::enqueue(qintptr descriptor)
+{
+    m_waiting.enqueue(descriptor);
+    // Beyond this many, further clients wait in the kernel's queue.
+    if (m_waiting.size() >= kWaitingConnections)
+        m_server.pauseAccepting();
+    serveNext();
+}
+
 void HttpSendListener::serveNext()
 {
     m_nextScheduled = false;
-    if (m_peer || !m_server.hasPendingConnections())
+    if (m_peer >= 0 || m_waiting.isEmpty())
         return;
-    QTcpSocket *socket = m_server.nextPendingConnection();
-    m_peer = socket;
+    m_peer = m_waiting.dequeue();
+    m_server.resumeAccepting();
     m_data.clear();
     m_deadline.start(m_timeouts.requestArrival);
-    connect(socket, &QTcpSocket::readyRead, this, &HttpSendListener::onReadyRead);
-    connect(socket, &QTcpSocket::disconnected, this, &HttpSendListener::onPeerClosed);
-    // Whatever arrived while the connection waited its turn.
-    onReadyRead();
-    if (m_peer == socket && socket->state() != QAbstractSocket::ConnectedState)
-        onPeerClosed();
+    // The request has usually arrived with the connection: read it now.
+    readRequest();
 }
 
-void HttpSendListener::onReadyRead()
+void HttpSendListener::readRequest()
 {
-    if (!m_peer)
+    if (m_peer < 0)
         return;
-    m_data += m_peer->read(kMaxRequestBytes + 1 - m_data.size());
-    if (m_data.size() > kMaxRequestBytes)
-        finish(false);
-    else if (isComplete(m_data))
-        answer();
-}
-
-void HttpSendListener::onPeerClosed()
-{
-    // Gone before the request was complete: nothing to answer.
-    if (m_peer)
-        finish(false);
+    char buffer[4096];
+    for (;;) {
+        const qsizetype want = std::min<qsizetype>(qsizetype(sizeof buffer), kMaxRequestBytes + 1 - m_data.size());
+        const ssize_t got = ::recv(int(m_peer), buffer, size_t(want), MSG_DONTWAIT);
+        if (got > 0) {
+            m_data.append(buffer, got);
+            if (m_data.size() > kMaxRequestBytes)
+                return finish(false);
+            continue;
+        }
+        if (got == -1 && errno == EINTR)
+            continue;
+        if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        // The peer closed (or the connection failed): answer what is complete.
+        if (isComplete(m_data))
+            return answer();
+        return finish(false);
+    }
+    if (isComplete(m_data))
+        return answer();
+    // Wait for the rest.
+    m_readable.setSocket(m_peer);
+    m_readable.setEnabled(true);
 }
 
 void HttpSendListener::answer()
@@ -119,38 +156,27 @@ void HttpSendListener::answer()
                         + request.error);
         reply = failureReply(request.error);
     }
-    m_peer->write(reply);
+    // A fresh connection's send buffer takes a reply this short whole; a
+    // peer that has gone simply does not get it.
+    ssize_t sent;
+    do {
+        sent = ::send(int(m_peer), reply.constData(), size_t(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    } while (sent == -1 && errno == EINTR);
     finish(true);
 }
 
 void HttpSendListener::finish(bool answered)
 {
     m_deadline.stop();
-    QTcpSocket *socket = m_peer;
-    m_peer = nullptr;
-    m_data.clear();
-    if (socket) {
-        socket->disconnect(this);
-        if (answered) {
-            // Send the reply now rather than on the next pass of the event
-            // loop, then close: the reply carries no length, so the close is
-            // what ends it for the client.
-            socket->flush();
-            socket->disconnectFromHost();
-            if (socket->state() == QAbstractSocket::UnconnectedState) {
-                socket->deleteLater();
-            } else {
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-                // A client that never reads its reply cannot keep the socket.
-                QTimer::singleShot(m_timeouts.requestArrival, socket, [socket] { socket->abort(); });
-            }
-        } else {
-            socket->abort();
-            socket->deleteLater();
-        }
+    m_readable.setEnabled(false);
+    if (m_peer >= 0) {
+        // The close ends the reply for the client: it carries no length.
+        closeDescriptor(m_peer);
+        m_peer = -1;
     }
+    m_data.clear();
     Q_EMIT connectionDone(answered);
-    if (!m_nextScheduled && m_server.hasPendingConnections()) {
+    if (!m_nextScheduled && !m_waiting.isEmpty()) {
         m_nextScheduled = true;
         QMetaObject::invokeMethod(this, &HttpSendListener::serveNext, Qt::QueuedConnection);
     }

@@ -5,11 +5,10 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
-#include <QPointer>
+#include <QQueue>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
-
-class QTcpSocket;
 
 namespace tavsms {
 
@@ -19,10 +18,14 @@ class MessageQueue;
 // The send listener: other programs queue a message with
 //   GET /?com=COM1&mobile=9876543210&message=Hello%20World HTTP/1.1
 // Connections are served one at a time, in the order they arrived; the rest
-// wait in the accept queue and none is dropped. Each connection carries one
-// request, is answered and closed. A request larger than kMaxRequestBytes,
-// or not complete within the arrival time-out, is closed unanswered and has
-// no effect. Nothing a client sends stops the listening.
+// wait their turn and none is dropped. Each connection carries one request,
+// is answered and closed. A request larger than kMaxRequestBytes, or not
+// complete within the arrival time-out, is closed unanswered and has no
+// effect. Nothing a client sends stops the listening.
+//
+// Accepted connections are plain descriptors read and written directly:
+// a request is one short read and the reply one short write, and this is
+// the program's busiest door, so it skips the per-connection socket object.
 class HttpSendListener : public QObject
 {
     Q_OBJECT
@@ -31,6 +34,7 @@ public:
     static constexpr int kWaitingConnections = 256;
 
     explicit HttpSendListener(DebugLog &log, InternetTimeouts timeouts = {}, QObject *parent = nullptr);
+    ~HttpSendListener() override;
 
     // Where accepted messages go; without one, requests are refused.
     void setQueue(MessageQueue *queue) { m_queue = queue; }
@@ -50,9 +54,25 @@ Q_SIGNALS:
     void connectionDone(bool answered);
 
 private:
+    // Hands accepted descriptors to the listener instead of wrapping them.
+    class Acceptor : public QTcpServer
+    {
+    public:
+        explicit Acceptor(HttpSendListener &owner)
+            : m_owner(owner)
+        {
+        }
+
+    protected:
+        void incomingConnection(qintptr descriptor) override { m_owner.enqueue(descriptor); }
+
+    private:
+        HttpSendListener &m_owner;
+    };
+
+    void enqueue(qintptr descriptor);
     void serveNext();
-    void onReadyRead();
-    void onPeerClosed();
+    void readRequest();
     void answer();
     void finish(bool answered);
     static bool isComplete(const QByteArray &data);
@@ -60,8 +80,10 @@ private:
     DebugLog &m_log;
     InternetTimeouts m_timeouts;
     MessageQueue *m_queue = nullptr;
-    QTcpServer m_server;
-    QPointer<QTcpSocket> m_peer;
+    Acceptor m_server{*this};
+    QQueue<qintptr> m_waiting;
+    qintptr m_peer = -1;
+    QSocketNotifier m_readable{QSocketNotifier::Read};
     QByteArray m_data;
     QTimer m_deadline;
     bool m_nextScheduled = false;
