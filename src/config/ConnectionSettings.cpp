@@ -22,7 +22,17 @@ QString ConnectionSettings::cautionText(const QString &systemPort)
         + QStringLiteral(" on this system.");
 }
 
-SettingsScreenState ConnectionSettings::load()
+std::optional<SettingsScreenState> ConnectionSettings::load()
+{
+    try {
+        return read();
+    } catch (const DbError &e) {
+        m_prompter.critical(QStringLiteral("Error"), e.message());
+        return std::nullopt;
+    }
+}
+
+SettingsScreenState ConnectionSettings::read()
 {
     SettingsScreenState state;
     const QStringList present = m_ports();

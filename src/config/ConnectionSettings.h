@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace tavsms {
 
@@ -67,8 +68,9 @@ public:
     ConnectionSettings(Database &db, Prompter &prompter, Reinitializer reinitialize, PortLister ports,
                        PresenceCheck isPresent);
 
-    // Throws DbError.
-    SettingsScreenState load();
+    // What the screen shows on opening; nothing (the trouble shown) when
+    // the database cannot be read.
+    std::optional<SettingsScreenState> load();
 
     struct ApplyOutcome
     {
@@ -94,6 +96,8 @@ public:
     static QString passwordPlaceholder() { return QStringLiteral("*********"); }
 
 private:
+    SettingsScreenState read(); // throws DbError
+
     Database &m_db;
     Prompter &m_prompter;
     Reinitializer m_reinitialize;

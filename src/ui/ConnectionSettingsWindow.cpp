@@ -1,6 +1,5 @@
 #include "ConnectionSettingsWindow.h"
 
-#include "Database.h"
 #include "GatewayAccount.h"
 
 #include <QCheckBox>
@@ -160,12 +159,10 @@ void ConnectionSettingsWindow::onBlockToggled(bool checked)
 
 void ConnectionSettingsWindow::load()
 {
-    SettingsScreenState state;
-    try {
-        state = m_settings->load();
-    } catch (const DbError &) {
-        return; // the boxes stay empty; saving reports the database's trouble
-    }
+    const std::optional<SettingsScreenState> loaded = m_settings->load();
+    if (!loaded)
+        return; // the boxes stay empty
+    const SettingsScreenState &state = *loaded;
     m_internetActive->setChecked(state.internet.active);
     m_username->setText(state.internet.username);
     m_password->setText(ConnectionSettings::passwordPlaceholder());

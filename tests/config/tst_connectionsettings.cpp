@@ -84,7 +84,7 @@ private Q_SLOTS:
                 QStringLiteral("Pty"));
         db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'me', gsm_id = 'G', cdma_id = 'C', "
                                  "TAVisActive = 1"));
-        const SettingsScreenState s = m_settings->load();
+        const SettingsScreenState s = *m_settings->load();
 
         const PortTab &com1 = s.ports[0];
         QVERIFY(com1.settings.active);
