@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
-# Runs every benchmark (the bench_* programs of the build directory, then the
-# bench scripts) and prints its figures.
-# usage: run-all.sh [BUILD_DIR]
+# Runs every benchmark script bench/run-*.sh in turn; each prints its figures.
+#   bench/run-all.sh [build-dir]      (default: build)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-for bench in "$build"/bench/bench_*; do
-  [ -x "$bench" ] || continue
-  echo "== $(basename "$bench")"
-  "$bench"
-done
-for script in bench/*.sh; do
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../build}" && pwd)
+for script in "$here"/run-*.sh; do
   [ "$(basename "$script")" = run-all.sh ] && continue
-  echo "== $(basename "$script")"
+  echo "== $(basename "$script" .sh)"
   bash "$script" "$build"
 done

@@ -109,7 +109,7 @@ QCoro::Task<void> MainController::initializeWithoutModems()
     co_return;
 }
 
-QCoro::Task<void> MainController::runInitialization(bool atStartup)
+QCoro::Task<void> MainController::runInitialization(bool atStartup, bool announce)
 {
     m_initializing = true;
     Q_EMIT initializingChanged(true);
@@ -148,7 +148,7 @@ QCoro::Task<void> MainController::runInitialization(bool atStartup)
         }
         co_return;
     }
-    if (!atStartup)
+    if (!atStartup && announce)
         m_prompter.information(applicationTitle(), QStringLiteral("Reinitialization complete!!"));
 }
 
@@ -157,6 +157,13 @@ QCoro::Task<void> MainController::reinitialize()
     if (m_initializing || m_shutDown || !m_store)
         co_return;
     co_await runInitialization(false);
+}
+
+QCoro::Task<void> MainController::reinitializeQuietly()
+{
+    if (m_initializing || m_shutDown || !m_store)
+        co_return;
+    co_await runInitialization(false, false);
 }
 
 void MainController::countQueue()

@@ -61,6 +61,9 @@ public:
     // "Re-Initialize Modems": runs port initialisation again, then tells the
     // operator it is complete (or what failed; the program keeps running).
     QCoro::Task<void> reinitialize();
+    // The same after the settings are saved or reset: failures are shown,
+    // but no closing notice.
+    QCoro::Task<void> reinitializeQuietly();
     bool isInitializing() const { return m_initializing; }
 
     // Shut-down: flags first (ending every device wait), then the ports,
@@ -81,7 +84,7 @@ Q_SIGNALS:
     void fatalError();
 
 private:
-    QCoro::Task<void> runInitialization(bool atStartup);
+    QCoro::Task<void> runInitialization(bool atStartup, bool announce = true);
     QCoro::Task<void> initializeWithoutModems();
     void fail(const QString &component, const QString &reason);
 

@@ -150,6 +150,14 @@ void MessageQueue::markFailed(qint64 id, const QString &comments)
     m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Failed', comments = ? WHERE id = ?"), {comments, id});
 }
 
+void MessageQueue::markFailed(qint64 id, const QString &comments, const QString &sentFrom,
+                              const QDateTime &sentAt)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Failed', comments = ?, sent_at = ?, sent_from = ? "
+                             "WHERE id = ?"),
+              {comments, DateTimeText::stored(sentAt), sentFrom, id});
+}
+
 std::optional<QueueRow> MessageQueue::row(qint64 id)
 {
     Statement st = m_db.prepare(QStringLiteral("SELECT * FROM q_logs WHERE id = ?"));

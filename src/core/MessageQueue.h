@@ -85,6 +85,8 @@ public:
     // Gives a claimed row back unchanged (the channel never tried it).
     void release(qint64 id);
     void markFailed(qint64 id, const QString &comments);
+    // A message a channel refused for good, stamped with when and through what.
+    void markFailed(qint64 id, const QString &comments, const QString &sentFrom, const QDateTime &sentAt);
 
     std::optional<QueueRow> row(qint64 id);
 

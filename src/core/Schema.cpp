@@ -101,6 +101,18 @@ CREATE TABLE auto_reply (
 CREATE INDEX auto_reply_port ON auto_reply (com_port, auto_reply_keyword);
 )SQL";
 
+// Version 2: where the Internet channels reach and listen. One row; the
+// hosts may carry ":port", so a test can point them at a local server.
+const char *const kVersion2 = R"SQL(
+CREATE TABLE config_network (
+    gatewayHost   TEXT NOT NULL DEFAULT 'gateway.tavsms.com',
+    updateHost    TEXT NOT NULL DEFAULT 'www.tavsms.com',
+    productSite   TEXT NOT NULL DEFAULT 'www.tavsms.com',
+    listenerPort  INTEGER NOT NULL DEFAULT 8081
+);
+INSERT INTO config_network DEFAULT VALUES;
+)SQL";
+
 struct Step
 {
     int version;
@@ -110,6 +122,7 @@ struct Step
 // Later versions append a step here; never edit a step that has shipped.
 const Step kSteps[] = {
     {1, kVersion1},
+    {2, kVersion2},
 };
 
 } // namespace

@@ -2,11 +2,18 @@
 
 #include "AppInfo.h"
 #include "AutoReplyWindow.h"
+#include "ConnectionSettings.h"
+#include "ConnectionSettingsWindow.h"
+#include "GatewayAccount.h"
 #include "IncomingSmsWindow.h"
+#include "InternetServices.h"
 #include "MainController.h"
 #include "ModemChannel.h"
+#include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
 #include "Prompter.h"
+#include "SerialPortPresence.h"
+#include "SettingsReset.h"
 #include "TipWindow.h"
 
 #include <QAction>
@@ -29,6 +36,7 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
     , m_controller(new MainController(prompter, this))
     , m_mdi(new QMdiArea(this))
     , m_modem(std::make_unique<ModemChannel>(*m_controller))
+    , m_internet(std::make_unique<InternetServices>(*m_controller))
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(AppInfo::title() + QLatin1Char(' ') + AppInfo::version());
@@ -48,7 +56,12 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
             });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Screens first (they hold the Internet services' account), then the services.
+    delete m_mdi;
+    m_internet.reset();
+}
 
 QAction *MainWindow::addItem(QMenu *menu, const QString &caption, const QString &name)
 {
@@ -73,7 +86,8 @@ void MainWindow::buildMenus()
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    later(file, QStringLiteral("Configure Modem"), QStringLiteral("mnuFileConfig"));
+    connect(addItem(file, QStringLiteral("Configure Modem"), QStringLiteral("mnuFileConfig")), &QAction::triggered,
+            this, &MainWindow::openConnectionSettings);
     m_reinitAction = addItem(file, QStringLiteral("Re-Initialize Modems"), QStringLiteral("mnuFileReInit"));
     connect(m_reinitAction, &QAction::triggered, this, [this] { m_controller->reinitialize(); });
     connect(m_controller, &MainController::initializingChanged, m_reinitAction,
@@ -128,7 +142,11 @@ void MainWindow::buildMenus()
 
     QMenu *internet = bar->addMenu(QStringLiteral("Internet SMS"));
     internet->setObjectName(QStringLiteral("mnuIS"));
-    later(internet, QStringLiteral("Check Balance"), QStringLiteral("mnuISCheck"));
+    connect(addItem(internet, QStringLiteral("Check Balance"), QStringLiteral("mnuISCheck")), &QAction::triggered, this,
+            [this] {
+                if (GatewayAccount *account = m_internet->account())
+                    account->checkBalance();
+            });
 
     QMenu *reports = bar->addMenu(QStringLiteral("Reports"));
     reports->setObjectName(QStringLiteral("mnuReport"));
@@ -143,8 +161,13 @@ void MainWindow::buildMenus()
                                AppInfo::title() + QStringLiteral(" version ") + AppInfo::version()
                                    + QStringLiteral("\r\nBulk SMS Software for GSM and CDMA Mobiles."));
     });
-    later(help, QStringLiteral("Check for Updates"), QStringLiteral("mnuHelpUpdates"));
-    later(help, QStringLiteral("Reset to Default"), QStringLiteral("mnuHelpReset"));
+    connect(addItem(help, QStringLiteral("Check for Updates"), QStringLiteral("mnuHelpUpdates")), &QAction::triggered,
+            this, [this] {
+                if (GatewayAccount *account = m_internet->account())
+                    account->checkForUpdates();
+            });
+    connect(addItem(help, QStringLiteral("Reset to Default"), QStringLiteral("mnuHelpReset")), &QAction::triggered,
+            this, &MainWindow::resetSettings);
     QAction *ticket = addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST"));
     connect(ticket, &QAction::triggered, this, [this] { showScreen(new PhoneConsoleWindow(m_modem->console())); });
 }
@@ -223,6 +246,32 @@ void MainWindow::showScreen(QWidget *screen)
     QMdiSubWindow *sub = m_mdi->addSubWindow(screen);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->show();
+}
+
+void MainWindow::openConnectionSettings()
+{
+    if (!m_controller->hasStore())
+        return;
+    Database &db = m_controller->store().db();
+    QString site;
+    try {
+        site = NetworkSettings::load(db).productSite;
+    } catch (const DbError &) {
+    }
+    MainController *controller = m_controller;
+    auto settings = std::make_unique<ConnectionSettings>(
+        db, m_prompter, [controller] { return controller->reinitializeQuietly(); }, presentSerialPorts,
+        isSerialPortPresent);
+    showScreen(new ConnectionSettingsWindow(std::move(settings), m_internet->account(), site));
+}
+
+void MainWindow::resetSettings()
+{
+    if (!m_controller->hasStore())
+        return;
+    MainController *controller = m_controller;
+    resetToDefault(controller->store().db(), m_prompter, controller->state(),
+                   [controller] { return controller->reinitializeQuietly(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -10,6 +10,7 @@ class QAction;
 
 namespace tavsms {
 
+class InternetServices;
 class MainController;
 class ModemChannel;
 class Prompter;
@@ -25,6 +26,7 @@ public:
 
     MainController &controller() { return *m_controller; }
     ModemChannel &modem() { return *m_modem; }
+    InternetServices &internet() { return *m_internet; }
 
     // Shows a screen inside the frame without blocking it; a screen already
     // open is brought to the front instead of opened twice.
@@ -49,12 +51,17 @@ private:
     void notYetAvailable(const QString &caption);
     void centreOnScreen();
     void onFatalError();
+    void openConnectionSettings();
+    void resetSettings();
 
     Prompter &m_prompter;
     MainController *m_controller;
     QMdiArea *m_mdi;
     // Destroyed before the controller (a child), whose state its ports use.
     std::unique_ptr<ModemChannel> m_modem;
+    // Declared after the controller's pointer and destroyed before the
+    // controller (a child): it uses the controller's store and timers.
+    std::unique_ptr<InternetServices> m_internet;
     QLabel *m_queuePanel = nullptr;
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;

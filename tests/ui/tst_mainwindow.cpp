@@ -1,6 +1,7 @@
 // The main window offscreen: menus, toolbar, status bar, timers, start/stop, shut-down.
 #include "AppInfo.h"
 #include "DataDirectory.h"
+#include "ListenerPort.h"
 #include "MainController.h"
 #include "MainWindow.h"
 #include "RecordingPrompter.h"
@@ -39,6 +40,8 @@ class TestMainWindow : public QObject
 
     void startWindow()
     {
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
         m_window = std::make_unique<MainWindow>(*m_prompter);
         QCOMPARE(controller().start(), MainController::StartResult::Running);
         m_window->show();

@@ -1,4 +1,5 @@
 // Two real processes of the program on one data directory.
+#include "ListenerPort.h"
 #include "TestDataDirectory.h"
 
 #include <QCryptographicHash>
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void secondStartIsRefusedAndTheFirstRunsOn()
     {
         tavsms::test::TestDataDirectory dir;
+        tavsms::test::useFreeListenerPort(dir.programDir() + QStringLiteral("/tavsms.mdb"));
         QProcess *first = launch(this);
         QVERIFY(first->waitForStarted());
         // The first instance is up once it has created its database.
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void aLockLeftByADeadProgramDoesNotBlock()
     {
         tavsms::test::TestDataDirectory dir;
+        tavsms::test::useFreeListenerPort(dir.programDir() + QStringLiteral("/tavsms.mdb"));
         QProcess *first = launch(this);
         QVERIFY(first->waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.programDir() + QStringLiteral("/tavsms.lock")), 10000);

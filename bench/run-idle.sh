@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CPU used by the idle program (no ports, no gateway) over a period, as a share of one core.
-# usage: idle-cpu.sh BUILD_DIR [SECONDS]
+# usage: run-idle.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 build=${1:-build}; secs=${2:-30}
 tmp=$(mktemp -d); trap 'kill "$pid" 2>/dev/null || true; rm -rf "$tmp"' EXIT

@@ -1,0 +1,161 @@
+#include "ConnectionSettings.h"
+
+#include "AppState.h"
+#include "Database.h"
+#include "Prompter.h"
+
+namespace tavsms {
+
+ConnectionSettings::ConnectionSettings(Database &db, Prompter &prompter, Reinitializer reinitialize, PortLister ports,
+                                       PresenceCheck isPresent)
+    : m_db(db)
+    , m_prompter(prompter)
+    , m_reinitialize(std::move(reinitialize))
+    , m_ports(std::move(ports))
+    , m_isPresent(std::move(isPresent))
+{
+}
+
+QString ConnectionSettings::cautionText(const QString &systemPort)
+{
+    return QStringLiteral("Caution: We are not able to find hardware port no ") + systemPort
+        + QStringLiteral(" on this system.");
+}
+
+std::optional<SettingsScreenState> ConnectionSettings::load()
+{
+    try {
+        return read();
+    } catch (const DbError &e) {
+        m_prompter.critical(QStringLiteral("Error"), e.message());
+        return std::nullopt;
+    }
+}
+
+SettingsScreenState ConnectionSettings::read()
+{
+    SettingsScreenState state;
+    const QStringList present = m_ports();
+    for (PortTab &tab : state.ports)
+        tab.portChoices = present;
+
+    Statement account = m_db.prepare(QStringLiteral(
+        "SELECT TAVusername, cdma_id, gsm_id, TAVisActive FROM config_InternetSMS LIMIT 1"));
+    if (account.next()) {
+        state.internet.active = account.boolean(QStringLiteral("TAVisActive"));
+        state.internet.username = account.text(QStringLiteral("TAVusername"));
+        state.internet.gsmId = account.text(QStringLiteral("gsm_id"));
+        state.internet.cdmaId = account.text(QStringLiteral("cdma_id"));
+    }
+
+    // Inactive rows are not shown, whatever they still hold.
+    Statement ports = m_db.prepare(QStringLiteral("SELECT * FROM config_ports WHERE portActive = 1"));
+    while (ports.next()) {
+        const int index = AppState::portIndex(ports.text(QStringLiteral("softwarePortNo")));
+        if (index < 0)
+            continue;
+        PortTab &tab = state.ports[size_t(index)];
+        PortSettings &s = tab.settings;
+        s.active = true;
+        s.systemPort = ports.text(QStringLiteral("systemPortNo"));
+        s.deviceType = ports.text(QStringLiteral("deviceType"));
+        s.mobileOperator = ports.text(QStringLiteral("mobileOperator"));
+        s.allowRouting = ports.boolean(QStringLiteral("allowRouting"));
+        s.allowTwoWay = ports.boolean(QStringLiteral("allowTwoWay"));
+        s.blockIncoming = ports.boolean(QStringLiteral("blockIncoming"));
+
+        tab.selectedPort = int(tab.portChoices.indexOf(s.systemPort));
+        if (tab.selectedPort < 0 && !s.systemPort.isEmpty()) {
+            // Keep the stored name selectable; say so when the machine lacks it.
+            tab.portChoices << s.systemPort;
+            tab.selectedPort = int(tab.portChoices.size()) - 1;
+            if (!m_isPresent(s.systemPort))
+                tab.caution = cautionText(s.systemPort);
+        }
+    }
+    return state;
+}
+
+ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSettings s)
+{
+    ApplyOutcome outcome;
+    const QString softwarePort = QStringLiteral("COM%1").arg(index + 1);
+    if (s.deviceType != kCallBlockingModem && s.blockIncoming) {
+        s.blockIncoming = false;
+        outcome.blockUnticked = true;
+    }
+    // Names are compared and stored without outer blanks: "Airtel " and
+    // "Airtel" would otherwise be two connections nobody can tell apart,
+    // and a name of blanks no name at all.
+    const QString name = s.mobileOperator.trimmed();
+    if (name.isEmpty()) {
+        m_prompter.exclamation(QStringLiteral("Error"), QStringLiteral("Please enter mobile operator's name."));
+        outcome.focusOperator = true;
+        return outcome;
+    }
+    if (s.systemPort.trimmed().isEmpty()) {
+        m_prompter.exclamation(QStringLiteral("Error"), QStringLiteral("Please select the system port of this connection."));
+        return outcome;
+    }
+    try {
+        Statement others = m_db.prepare(QStringLiteral("SELECT mobileOperator, softwarePortNo FROM config_ports"));
+        while (others.next()) {
+            if (others.text(QStringLiteral("mobileOperator")).trimmed() == name
+                && others.text(QStringLiteral("softwarePortNo")) != softwarePort) {
+                m_prompter.exclamation(QStringLiteral("Error"),
+                                       QStringLiteral("Mobile Operator ") + name
+                                           + QStringLiteral(" already exist. Please choose another name for this "
+                                                            "connection."));
+                outcome.focusOperator = true;
+                return outcome;
+            }
+        }
+        m_db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+                                 "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ? "
+                                 "WHERE softwarePortNo = ?"),
+                  {s.systemPort.trimmed(), s.deviceType, name, s.allowTwoWay, s.allowRouting, s.blockIncoming,
+                   softwarePort});
+    } catch (const DbError &e) {
+        m_prompter.critical(QStringLiteral("Error"), e.message());
+        return outcome;
+    }
+    m_prompter.information(QStringLiteral("Success"), QStringLiteral("Port added/updated successfully."));
+    outcome.saved = true;
+    return outcome;
+}
+
+QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, 5> portActive, bool internetActive)
+{
+    try {
+        for (int i = 0; i < 5; ++i)
+            m_db.exec(QStringLiteral("UPDATE config_ports SET portActive = ? WHERE softwarePortNo = ?"),
+                      {portActive[size_t(i)], QStringLiteral("COM%1").arg(i + 1)});
+        m_db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = ?"), {internetActive});
+    } catch (const DbError &e) {
+        m_prompter.critical(QStringLiteral("Error"), e.message());
+        co_return false;
+    }
+    m_prompter.information(QStringLiteral("Success"), QStringLiteral("COM Ports Updated"));
+    // Port initialisation closes and reopens the ports as they are now set.
+    Reinitializer reinitialize = m_reinitialize; // the screen may close meanwhile
+    co_await reinitialize();
+    co_return true;
+}
+
+QCoro::Task<bool> ConnectionSettings::confirmClose()
+{
+    return m_prompter.question(applicationTitle(),
+                               QStringLiteral("If, you have made any changes then please press ''Update Settings'' "
+                                              "before exit.\r\nTo update the settings press ''Cancel'' or else "
+                                              "''OK'' to continue."),
+                               Prompter::Icon::Question);
+}
+
+void ConnectionSettings::noticeCallBlocking(bool anyTicked)
+{
+    if (anyTicked)
+        m_prompter.information(applicationTitle(),
+                               QStringLiteral("Block incoming call feature is not available with CDMA mobiles/modems."));
+}
+
+} // namespace tavsms

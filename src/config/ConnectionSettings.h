@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace tavsms {
+
+class Database;
+class Prompter;
+
+// The modem types, in the order the drop-down lists them; deviceType holds one of these.
+inline const QStringList kModemTypes = {QStringLiteral("CDMA Mobile - Nokia"), QStringLiteral("GSM Mobile - Nokia"),
+                                        QStringLiteral("GSM Mobile - Other"), QStringLiteral("GSM Modem - TAV"),
+                                        QStringLiteral("GSM Modem - Other")};
+// Only this type can block incoming calls.
+inline const QString kCallBlockingModem = QStringLiteral("GSM Modem - TAV");
+
+// One port tab's fields.
+struct PortSettings
+{
+    bool active = false;
+    QString systemPort;
+    QString deviceType;
+    QString mobileOperator;
+    bool allowRouting = false; // "Allow Outgoing SMS"
+    bool allowTwoWay = false;  // "Allow Auto-Reply SMS"
+    bool blockIncoming = false;
+};
+
+// What a port tab shows when the screen opens.
+struct PortTab
+{
+    PortSettings settings;       // empty unless the port is active
+    QStringList portChoices;     // the drop-down's entries
+    int selectedPort = -1;       // index into portChoices
+    QString caution;             // the status line; empty when all is well
+};
+
+struct InternetTab
+{
+    bool active = false;
+    QString username;
+    QString gsmId;
+    QString cdmaId;
+};
+
+struct SettingsScreenState
+{
+    std::array<PortTab, 5> ports;
+    InternetTab internet;
+};
+
+// frmConfig's operations on config_ports and config_InternetSMS (the
+// Internet tab's own "Apply" is the gateway account's). The screen only
+// presents these.
+class ConnectionSettings
+{
+public:
+    using Reinitializer = std::function<QCoro::Task<void>()>;
+    using PortLister = std::function<QStringList()>;
+    using PresenceCheck = std::function<bool(const QString &)>;
+
+    ConnectionSettings(Database &db, Prompter &prompter, Reinitializer reinitialize, PortLister ports,
+                       PresenceCheck isPresent);
+
+    // What the screen shows on opening; nothing (the trouble shown) when
+    // the database cannot be read.
+    std::optional<SettingsScreenState> load();
+
+    struct ApplyOutcome
+    {
+        bool saved = false;
+        bool blockUnticked = false; // the tab's "Block Incoming Calls" must be shown unticked
+        bool focusOperator = false; // put the cursor in the operator box
+    };
+    // "Apply" on port tab `index` (0 … 4 = COM1 … COM5): saves that port as active.
+    ApplyOutcome applyPort(int index, PortSettings settings);
+
+    // "Update Settings": the five on/off flags and the Internet flag, then
+    // port initialisation. True when the flags were saved.
+    QCoro::Task<bool> updateSettings(std::array<bool, 5> portActive, bool internetActive);
+
+    // The close button's question; true to close.
+    QCoro::Task<bool> confirmClose();
+
+    // After "Block Incoming Calls" was ticked on any tab.
+    void noticeCallBlocking(bool anyTicked);
+
+    static QString cautionText(const QString &systemPort);
+    // What the password box shows instead of the stored password.
+    static QString passwordPlaceholder() { return QStringLiteral("*********"); }
+
+private:
+    SettingsScreenState read(); // throws DbError
+
+    Database &m_db;
+    Prompter &m_prompter;
+    Reinitializer m_reinitialize;
+    PortLister m_ports;
+    PresenceCheck m_isPresent;
+};
+
+} // namespace tavsms

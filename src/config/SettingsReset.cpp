@@ -1,0 +1,33 @@
+#include "SettingsReset.h"
+
+#include "AppState.h"
+#include "Database.h"
+#include "Prompter.h"
+
+namespace tavsms {
+
+QCoro::Task<bool> resetToDefault(Database &db, Prompter &prompter, AppState &state,
+                                 std::function<QCoro::Task<void>()> reinitialize)
+{
+    const QString title = QStringLiteral("Reset Settings?");
+    if (!co_await prompter.question(title, QStringLiteral("Are you sure to reset all settings?"),
+                                    Prompter::Icon::Exclamation))
+        co_return false;
+    // The menu's Start/Stop items stay as they are.
+    state.setSendingRunning(false);
+    try {
+        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
+                               "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
+                               "remarks = ''"));
+        db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'zeta', TAVpassword = 'zeta', "
+                               "cdma_id = 'zeta', gsm_id = 'zeta', TAVisActive = 0"));
+    } catch (const DbError &e) {
+        prompter.critical(QStringLiteral("Error"), e.message());
+        co_return false;
+    }
+    prompter.information(title, QStringLiteral("Settings has been reset."));
+    co_await reinitialize();
+    co_return true;
+}
+
+} // namespace tavsms

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <chrono>
+
+namespace tavsms {
+
+// Every wait of the Internet channels in one place; tests shrink them.
+struct InternetTimeouts
+{
+    // One request to the gateway or the update host, from start to last byte.
+    std::chrono::milliseconds request{30000};
+    // A listener client has this long to send its whole request.
+    std::chrono::milliseconds requestArrival{10000};
+    // Gateway unreachable: the sender pauses this long, doubling on every
+    // further failure up to the longest pause.
+    std::chrono::milliseconds firstPause{1000};
+    std::chrono::milliseconds longestPause{60000};
+};
+
+} // namespace tavsms

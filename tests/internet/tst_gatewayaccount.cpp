@@ -1,0 +1,212 @@
+// "Check Balance", the Internet tab's "Apply", "Check for Updates" and the
+// one-at-a-time HTTP client they share, against a fake gateway.
+#include "AppInfo.h"
+#include "GatewayAccount.h"
+#include "GatewayAccountRecord.h"
+#include "GatewayFixture.h"
+#include "RecordingPrompter.h"
+
+#include <QCoroTask>
+
+using namespace tavsms;
+using namespace std::chrono_literals;
+using Reply = test::FakeGateway::Reply;
+
+namespace {
+
+template<typename T>
+T finish(QCoro::Task<T> task)
+{
+    return QCoro::waitFor(std::move(task));
+}
+void finish(QCoro::Task<void> task)
+{
+    QCoro::waitFor(std::move(task));
+}
+
+} // namespace
+
+class TestGatewayAccount : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::GatewayFixture> f;
+    test::RecordingPrompter m_prompter;
+    std::unique_ptr<GatewayAccount> m_account;
+
+    GatewayAccountRecord stored() { return GatewayAccountRecord::load(f->store.db()); }
+    void expectOnly(Prompter::Icon icon, const QString &title, const QString &text)
+    {
+        QCOMPARE(m_prompter.count(), 1);
+        const auto e = m_prompter.entries().first();
+        QCOMPARE(e.title, title);
+        QCOMPARE(e.text, text);
+        QCOMPARE(e.icon, icon);
+    }
+
+    QUrl numbered(int i)
+    {
+        return HttpClient::url(f->gateway.host(), QStringLiteral("/x"), {{QStringLiteral("n"), QString::number(i)}});
+    }
+    QCoro::Task<void> fetch(int i, QList<QString> *answers)
+    {
+        const HttpReply r = co_await f->client->get(numbered(i));
+        answers->append(r.body);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        f = std::make_unique<test::GatewayFixture>();
+        m_prompter.clear();
+        m_account = std::make_unique<GatewayAccount>(f->store.db(), *f->client, m_prompter);
+    }
+    void cleanup()
+    {
+        m_account.reset();
+        f.reset();
+    }
+
+    void balanceIsShownWithLineBreaks()
+    {
+        f->gateway.replyWith("Credits: 120<br>Valid till: 1/1/2027");
+        finish(m_account->checkBalance());
+        expectOnly(Prompter::Icon::Information, QStringLiteral("Balance Report"),
+                   QStringLiteral("Credits: 120\rValid till: 1/1/2027"));
+        const auto &req = f->gateway.requests().first();
+        QCOMPARE(req.path, QStringLiteral("/crinfo/crinfo.asp"));
+        // Sent as stored, untrimmed.
+        QCOMPARE(req.query.value(QStringLiteral("userid")), QStringLiteral(" User "));
+        QCOMPARE(req.query.value(QStringLiteral("pwd")), QStringLiteral(" Pw "));
+    }
+
+    void balanceWithoutAGatewaySaysSo()
+    {
+        f->gateway.stop();
+        finish(m_account->checkBalance());
+        expectOnly(Prompter::Icon::Critical, QStringLiteral("Error"),
+                   QStringLiteral("Please check your internet connection and be sure that you have configured "
+                                  "internet sms acccount from Configure>Internet SMS."));
+    }
+
+    void applyFetchesSenderIdsAndActivates()
+    {
+        f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
+        f->gateway.replyWith("Sender IDs<br> CDMA ID : 9212 <br>GSM ID:TAVSMS:extra\r\n");
+        const auto result = finish(m_account->apply(QStringLiteral(" MyUser "), QStringLiteral(" Secret ")));
+        QVERIFY(result.activated);
+        QCOMPARE(result.cdmaId, QStringLiteral("9212"));
+        QCOMPARE(result.gsmId, QStringLiteral("TAVSMS"));
+        expectOnly(Prompter::Icon::Information, QStringLiteral("Success!"), QStringLiteral("Settings has been changed."));
+        const auto &req = f->gateway.requests().first();
+        QCOMPARE(req.path, QStringLiteral("/mess/syncids.asp"));
+        QCOMPARE(req.query.value(QStringLiteral("userid")), QStringLiteral("myuser"));
+        QCOMPARE(req.query.value(QStringLiteral("pwd")), QStringLiteral("secret"));
+        const GatewayAccountRecord acc = stored();
+        QCOMPARE(acc.username, QStringLiteral("MyUser")); // the operator's case is kept
+        QCOMPARE(acc.password, QStringLiteral("Secret"));
+        QCOMPARE(acc.cdmaId, QStringLiteral("9212"));
+        QCOMPARE(acc.gsmId, QStringLiteral("TAVSMS"));
+        QVERIFY(acc.active);
+    }
+
+    void applyWithTheUntouchedPlaceholderUsesTheStoredPassword()
+    {
+        f->gateway.replyWith("x<br>a:1<br>b:2");
+        QVERIFY(finish(m_account->apply(QStringLiteral("User"), std::nullopt)).activated);
+        QCOMPARE(f->gateway.requests().first().query.value(QStringLiteral("pwd")), QStringLiteral("pw"));
+        QCOMPARE(stored().password, QStringLiteral("Pw"));
+    }
+
+    void rejectedLoginSwitchesTheAccountOff()
+    {
+        for (const QByteArray &reply : {QByteArray(" Username and Password does not match.\r\n"),
+                                       QByteArray("Username does not exists.")}) {
+            m_prompter.clear();
+            f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
+            f->gateway.replyWith(reply);
+            QVERIFY(!finish(m_account->apply(QStringLiteral("who"), QStringLiteral("pw"))).activated);
+            expectOnly(Prompter::Icon::Critical, QStringLiteral("Error Occured"),
+                       QStringLiteral("Error Occured!! Username or Password is incorrect."));
+            QVERIFY(!stored().active);
+            QCOMPARE(stored().username, QStringLiteral(" User ")); // nothing else written
+        }
+    }
+
+    void unreadableSenderIdReplyNeverActivates()
+    {
+        for (const QByteArray &reply : {QByteArray("only<br>two:lines"), QByteArray("a<br>no colon<br>gsm:1"),
+                                       QByteArray("a<br>cdma:1<br>no colon"), QByteArray(""),
+                                       QByteArray("a<br>cdma:<br>gsm:1")}) {
+            m_prompter.clear();
+            f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
+            f->gateway.replyWith(reply);
+            QVERIFY(!finish(m_account->apply(QStringLiteral("new"), QStringLiteral("pw"))).activated);
+            QCOMPARE(m_prompter.count(), 1);
+            QVERIFY2(m_prompter.entries().first().text.contains(QStringLiteral("has not been activated")),
+                     qPrintable(m_prompter.dump()));
+            QVERIFY(!stored().active);
+            QCOMPARE(stored().username, QStringLiteral(" User "));
+        }
+        // Unreachable: nothing changes either.
+        m_prompter.clear();
+        f->gateway.stop();
+        QVERIFY(!finish(m_account->apply(QStringLiteral("new"), QStringLiteral("pw"))).activated);
+        expectOnly(Prompter::Icon::Critical, QStringLiteral("Error"), GatewayAccount::connectionErrorText());
+        QVERIFY(!stored().active);
+    }
+
+    void updateCheckComparesTheVersionExactly()
+    {
+        f->gateway.replyWith(AppInfo::version().toUtf8());
+        finish(m_account->checkForUpdates());
+        expectOnly(Prompter::Icon::Information, QStringLiteral("Update Report"),
+                   QStringLiteral("Your software is upto date!"));
+        QCOMPARE(f->gateway.requests().first().path, QStringLiteral("/software/currentversion.html"));
+
+        m_prompter.clear();
+        f->gateway.replyWith(AppInfo::version().toUtf8() + "<br>");
+        finish(m_account->checkForUpdates());
+        expectOnly(Prompter::Icon::Information, QStringLiteral("Update Report"),
+                   QStringLiteral("Your Software Version: ") + AppInfo::version() + QStringLiteral("\rAvailable Version: ")
+                       + AppInfo::version()
+                       + QStringLiteral("\r\r\rNew update is available for you. Please visit our website to download."));
+    }
+
+    void updateCheckNeedsAPlainOkStatus()
+    {
+        f->gateway.setHandler([](const test::FakeGateway::Request &) { return Reply{404, "Not Found", "2.0.0"}; });
+        finish(m_account->checkForUpdates());
+        expectOnly(Prompter::Icon::Critical, QStringLiteral("Error"),
+                   QStringLiteral("Unable to connect with the server. Please check your internet connection."));
+        m_prompter.clear();
+        f->gateway.setHandler([](const test::FakeGateway::Request &) { return Reply{200, "Fine", "2.0.0"}; });
+        finish(m_account->checkForUpdates());
+        QCOMPARE(m_prompter.entries().first().title, QStringLiteral("Error"));
+        m_prompter.clear();
+        f->gateway.stop();
+        finish(m_account->checkForUpdates());
+        QCOMPARE(m_prompter.entries().first().title, QStringLiteral("Error"));
+    }
+
+    void requestsRunOneAtATimeInTheirOrder()
+    {
+        f->gateway.setHandler([](const test::FakeGateway::Request &r) {
+            return Reply{200, "OK", r.rawQuery, 80};
+        });
+        QList<QString> answers;
+        std::vector<QCoro::Task<void>> tasks;
+        for (int i = 0; i < 4; ++i)
+            tasks.push_back(fetch(i, &answers));
+        QVERIFY(f->client->isBusy());
+        QCOMPARE(f->client->waiting(), 3);
+        QTRY_COMPARE(answers.size(), 4);
+        QCOMPARE(answers, (QList<QString>{QStringLiteral("n=0"), QStringLiteral("n=1"), QStringLiteral("n=2"),
+                                          QStringLiteral("n=3")}));
+        QCOMPARE(f->gateway.mostOpenAtOnce(), 1);
+        QVERIFY(!f->client->isBusy());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGatewayAccount)
+#include "tst_gatewayaccount.moc"

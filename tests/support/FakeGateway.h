@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+
+#include <functional>
+
+namespace tavsms::test {
+
+// A small HTTP server on 127.0.0.1 (a free port) standing in for the SMS
+// gateway and the update host. It answers GET requests, keep-alive or not,
+// with whatever the handler says, and records what it was asked.
+class FakeGateway : public QObject
+{
+    Q_OBJECT
+public:
+    struct Request
+    {
+        QString path;
+        QByteArray rawQuery;
+        QHash<QString, QString> query; // percent-decoded values ("+" stays "+")
+    };
+    struct Reply
+    {
+        int status = 200;
+        QByteArray reason = "OK";
+        QByteArray body;
+        int delayMs = 0;   // answer this much later
+        bool hang = false; // never answer
+    };
+    using Handler = std::function<Reply(const Request &)>;
+
+    explicit FakeGateway(QObject *parent = nullptr);
+    bool start();
+    void stop();
+    quint16 port() const { return m_port; }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+    // Every request gets this body with 200 OK.
+    void replyWith(const QByteArray &body);
+
+    const QList<Request> &requests() const { return m_requests; }
+    int requestCount() const { return int(m_requests.size()); }
+    // Most requests that were open (received, not yet answered) at once.
+    int mostOpenAtOnce() const { return m_mostOpen; }
+
+private:
+    void onConnection();
+
+    QTcpServer m_server;
+    quint16 m_port = 0;
+    Handler m_handler;
+    QList<Request> m_requests;
+    int m_open = 0;
+    int m_mostOpen = 0;
+};
+
+} // namespace tavsms::test
