@@ -1,10 +1,12 @@
 #include "MainWindow.h"
 
 #include "AppInfo.h"
+#include "AutoReply.h"
 #include "AutoReplyWindow.h"
 #include "ConnectionSettings.h"
 #include "ConnectionSettingsWindow.h"
 #include "GatewayAccount.h"
+#include "HttpPushClient.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "MainController.h"
@@ -54,12 +56,29 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
             [this](const QString &title, const QString &text, int seconds) {
                 (new TipWindow(title, text, seconds, this))->show();
             });
+    // Every stored incoming message goes to its port's auto-reply rules.
+    m_modem->setIncomingHandler([this](const QString &port, const QString &sender, const QString &text) {
+        return applyAutoReply(port, sender, text);
+    });
+}
+
+QCoro::Task<void> MainWindow::applyAutoReply(QString port, QString sender, QString text)
+{
+    if (!m_autoReply) {
+        // Pushes take their turn on the program's one HTTP client.
+        m_push = std::make_unique<HttpPushClient>(m_internet->client());
+        Store &store = m_controller->store();
+        m_autoReply = std::make_unique<AutoReply>(store.db(), store.queue(), m_controller->debugLog(), *m_push);
+    }
+    co_await m_autoReply->apply(port, sender, text);
 }
 
 MainWindow::~MainWindow()
 {
     // Screens first (they hold the Internet services' account), then the services.
     delete m_mdi;
+    m_autoReply.reset();
+    m_push.reset();
     m_internet.reset();
 }
 

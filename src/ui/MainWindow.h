@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QMainWindow>
 
 #include <memory>
@@ -10,6 +11,8 @@ class QAction;
 
 namespace tavsms {
 
+class AutoReply;
+class HttpPushClient;
 class InternetServices;
 class MainController;
 class ModemChannel;
@@ -53,6 +56,7 @@ private:
     void onFatalError();
     void openConnectionSettings();
     void resetSettings();
+    QCoro::Task<void> applyAutoReply(QString port, QString sender, QString text);
 
     Prompter &m_prompter;
     MainController *m_controller;
@@ -62,6 +66,9 @@ private:
     // Declared after the controller's pointer and destroyed before the
     // controller (a child): it uses the controller's store and timers.
     std::unique_ptr<InternetServices> m_internet;
+    // The rules for incoming messages, made once the database is open.
+    std::unique_ptr<HttpPushClient> m_push;
+    std::unique_ptr<AutoReply> m_autoReply;
     QLabel *m_queuePanel = nullptr;
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;

@@ -2,7 +2,8 @@
 #include "AutoReply.h"
 #include "DebugLog.h"
 #include "LoopbackHttpServer.h"
-#include "NetworkPushClient.h"
+#include "HttpClient.h"
+#include "HttpPushClient.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -21,7 +22,8 @@ class TestAutoReply : public QObject
     std::unique_ptr<test::TestDataDirectory> m_dir;
     std::unique_ptr<Store> m_store;
     DebugLog m_log;
-    std::unique_ptr<NetworkPushClient> m_push;
+    std::unique_ptr<HttpClient> m_http;
+    std::unique_ptr<HttpPushClient> m_push;
     std::unique_ptr<AutoReply> m_rules;
 
     Database &db() { return m_store->db(); }
@@ -81,13 +83,17 @@ private Q_SLOTS:
         m_dir = std::make_unique<test::TestDataDirectory>();
         m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/ar.mdb"));
         QCOMPARE(m_log.open(m_dir->root() + QStringLiteral("/debug.txt")), QString());
-        m_push = std::make_unique<NetworkPushClient>(2s);
+        InternetTimeouts timeouts;
+        timeouts.request = 2s;
+        m_http = std::make_unique<HttpClient>(timeouts);
+        m_push = std::make_unique<HttpPushClient>(*m_http);
         m_rules = std::make_unique<AutoReply>(db(), m_store->queue(), m_log, *m_push);
     }
     void cleanup()
     {
         m_rules.reset();
         m_push.reset();
+        m_http.reset();
         m_log.close();
         m_store.reset();
         m_dir.reset();

@@ -1,0 +1,120 @@
+// The whole program on simulated phones: messages received, stored, answered by the
+// auto-reply rules and the replies sent back through the same phone.
+#include "DataDirectory.h"
+#include "ListenerPort.h"
+#include "LoopbackHttpServer.h"
+#include "MainController.h"
+#include "MainWindow.h"
+#include "ModemChannel.h"
+#include "ModemSimulator.h"
+#include "RecordingPrompter.h"
+#include "Store.h"
+#include "TestDataDirectory.h"
+
+#include <QTest>
+
+using namespace tavsms;
+using Sim = sim::ModemSimulator;
+
+class TestAutoReplyFlow : public QObject
+{
+    Q_OBJECT
+
+    static QStringList sentBy(const Sim &sim)
+    {
+        QStringList out;
+        for (const auto &m : sim.sent())
+            out << m.number + QLatin1Char('|') + m.text;
+        return out;
+    }
+
+private Q_SLOTS:
+    void joinHelloPushAndAPortWithoutRules()
+    {
+        test::TestDataDirectory dir;
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
+        test::LoopbackHttpServer pushTarget;
+
+        Sim com1(Sim::Kind::Gsm), com2(Sim::Kind::Gsm);
+        QVERIFY2(com1.start(dir.root() + QStringLiteral("/phone1")), qPrintable(com1.errorString()));
+        QVERIFY2(com2.start(dir.root() + QStringLiteral("/phone2")), qPrintable(com2.errorString()));
+        {
+            Store store(DataDirectory::databasePath());
+            Database &db = store.db();
+            for (const auto &[port, device] : {std::pair{QStringLiteral("COM1"), com1.linkPath()},
+                                               std::pair{QStringLiteral("COM2"), com2.linkPath()}}) {
+                db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, "
+                                       "deviceType = 'GSM Modem - Other', mobileOperator = ?, allowTwoWay = 1, "
+                                       "allowRouting = 1 WHERE softwarePortNo = ?"),
+                        {device, port + QStringLiteral(" Net"), port});
+            }
+            db.exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-12-01 10:00:00', 'Friends')"));
+            const QString rule = QStringLiteral(
+                "INSERT INTO auto_reply (auto_reply_keyword, com_port, auto_reply_response, group_add, group_delete, "
+                "group_name, auto_reply_action, auto_reply_push_url) VALUES (?, 'COM1', ?, ?, 0, ?, ?, ?)");
+            db.exec(rule, {QStringLiteral("join"), QStringLiteral("Welcome"), 1, QStringLiteral("Friends"),
+                           QStringLiteral("NOPUSH"), QString()});
+            db.exec(rule, {QStringLiteral("*"), QStringLiteral("Thanks"), 0, QStringLiteral("TAVNA"),
+                           QStringLiteral("NOPUSH"), QString()});
+            db.exec(rule, {QStringLiteral("a"), QStringLiteral("unused"), 0, QStringLiteral("TAVNA"),
+                           QStringLiteral("PUSH"),
+                           pushTarget.baseUrl() + QStringLiteral("/sms?from=@@sender@@&msg=@@message@@")});
+        }
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(9, 30));
+        com1.addInbox(QStringLiteral("+919000000001"), stamp, QStringLiteral("JOIN me"));
+        com2.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(30), QStringLiteral("JOIN me"));
+
+        test::RecordingPrompter prompter;
+        MainWindow window(prompter);
+        ModemTimeouts &t = window.modem().timeouts();
+        t.pollPeriod = std::chrono::milliseconds(200);
+        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.controller().isInitializing(), 15000);
+        QCOMPARE(window.controller().state().connectedCount(), 2);
+        for (int i = 0; i < kPortCount; ++i)
+            window.controller().portTimer(i).setInterval(50 + i);
+        Database &db = window.controller().store().db();
+        auto members = [&db] {
+            return db.scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_mem_mobile = '9000000001'"))
+                .toInt();
+        };
+
+        // JOIN: stored, deleted from the phone, answered through the same phone, member added.
+        QTRY_COMPARE_WITH_TIMEOUT(sentBy(com1), QStringList{"9000000001|Welcome"}, 15000);
+        QCOMPARE(members(), 1);
+        QVERIFY(com1.inbox().isEmpty());
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM1'")).toInt(), 1);
+
+        // A second JOIN is answered again but adds no second membership.
+        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(60), QStringLiteral("join"));
+        QTRY_COMPARE_WITH_TIMEOUT(sentBy(com1).size(), 2, 15000);
+        QCOMPARE(members(), 1);
+
+        // Anything else gets the wild-card reply and no group change.
+        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(120), QStringLiteral("hello"));
+        QTRY_COMPARE_WITH_TIMEOUT(sentBy(com1).size(), 3, 15000);
+        QCOMPARE(sentBy(com1).last(), QStringLiteral("9000000001|Thanks"));
+        QCOMPARE(members(), 1);
+
+        // The push rule forwards the message and queues no reply.
+        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(180), QStringLiteral("a b&c"));
+        QTRY_COMPARE_WITH_TIMEOUT(pushTarget.targets(), QList<QByteArray>{"/sms?from=+919000000001&msg=a%20b%26c"},
+                                  15000);
+
+        // COM2 has no rules: its message was stored and deleted, nothing answered.
+        QTRY_VERIFY_WITH_TIMEOUT(com2.inbox().isEmpty(), 15000);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM2'")).toInt(), 1);
+        QTest::qWait(500);
+        QCOMPARE(sentBy(com2), QStringList());
+        QCOMPARE(sentBy(com1).size(), 3);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM q_logs")).toInt(), 3);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE com_port = 'COM1' AND "
+                                          "status = 'Delivered' AND sent_from = 'COM1'"))
+                     .toInt(),
+                 3);
+    }
+};
+
+QTEST_MAIN(TestAutoReplyFlow)
+#include "tst_autoreplyflow.moc"
