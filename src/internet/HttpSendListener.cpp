@@ -137,8 +137,8 @@ void HttpSendListener::answer()
         if (!m_queue) {
             request.error = QStringLiteral("The message store is not open.");
         } else {
-            const EnqueueResult queued = m_queue->addToQueue(SendRequestParser::trimSpaces(request.mobile),
-                                                             SendRequestParser::trimSpaces(request.message),
+            const EnqueueResult queued = m_queue->addToQueue(trimSpaces(request.mobile),
+                                                             trimSpaces(request.message),
                                                              kRouteAuto, when);
             if (!queued)
                 request.error = queued.error;

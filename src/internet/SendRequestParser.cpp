@@ -26,17 +26,6 @@ const Code kCodes[] = {
 
 } // namespace
 
-QString trimSpaces(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
-}
-
 qsizetype characterCount(const QString &text)
 {
     return text.toUcs4().size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextRules.h"
+
 #include <QString>
 
 namespace tavsms {
@@ -32,9 +34,6 @@ QString decodeMessage(const QString &encoded);
 QString messageLengthError(qsizetype decodedLength);
 QString mobileLengthError();
 QString parameterCountError();
-
-// Trimming as everywhere in the program: spaces only; CR, LF and tabs are text.
-QString trimSpaces(const QString &text);
 
 // Characters as people count them (a character outside the BMP is one).
 qsizetype characterCount(const QString &text);

@@ -14,7 +14,7 @@
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
 #include "Prompter.h"
-#include "SerialPortPresence.h"
+#include "SerialPortLayer.h"
 #include "SettingsReset.h"
 #include "TipWindow.h"
 
@@ -279,8 +279,8 @@ void MainWindow::openConnectionSettings()
     }
     MainController *controller = m_controller;
     auto settings = std::make_unique<ConnectionSettings>(
-        db, m_prompter, [controller] { return controller->reinitializeQuietly(); }, presentSerialPorts,
-        isSerialPortPresent);
+        db, m_prompter, [controller] { return controller->reinitializeQuietly(); }, SerialPortLayer::availablePorts,
+        SerialPortLayer::isPresent);
     showScreen(new ConnectionSettingsWindow(std::move(settings), m_internet->account(), site));
 }
 
