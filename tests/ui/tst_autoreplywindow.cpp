@@ -1,5 +1,7 @@
 // The "Auto Reply Settings" window offscreen: what it shows and that it forwards to its logic.
 #include "AutoReplyWindow.h"
+#include "DataDirectory.h"
+#include "ListenerPort.h"
 #include "MainController.h"
 #include "MainWindow.h"
 #include "RecordingPrompter.h"
@@ -26,6 +28,8 @@ private Q_SLOTS:
     void opensFromTheMenuAndDrivesItsLogic()
     {
         test::TestDataDirectory dir;
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
         test::RecordingPrompter prompter;
         MainWindow window(prompter);
         QCOMPARE(window.controller().start(), MainController::StartResult::Running);

@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include "IncomingSmsWindow.h"
+#include "ListenerPort.h"
 
 using namespace tavsms;
 
@@ -44,6 +45,7 @@ private Q_SLOTS:
         m_dir = std::make_unique<test::TestDataDirectory>();
         m_prompter = std::make_unique<test::RecordingPrompter>();
         QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
     }
     void cleanup()
     {
