@@ -92,23 +92,6 @@ MainController::StartResult MainController::start()
     return m_startFailed ? StartResult::Failed : StartResult::Running;
 }
 
-QCoro::Task<void> MainController::initializeWithoutModems()
-{
-    // No modem channel: nothing to open or probe, but the gateway switch and
-    // the queue repair still apply.
-    m_state.setAbortWaits(false);
-    m_state.setConnectedCount(0);
-    const bool gatewayActive =
-        m_store->db().scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toLongLong() != 0;
-    m_state.setInternetChannel(gatewayActive);
-    if (gatewayActive)
-        m_gatewayTimer.start();
-    else
-        m_gatewayTimer.stop();
-    m_store->queue().repairSending();
-    co_return;
-}
-
 QCoro::Task<void> MainController::runInitialization(bool atStartup, bool announce)
 {
     m_initializing = true;
@@ -118,8 +101,6 @@ QCoro::Task<void> MainController::runInitialization(bool atStartup, bool announc
     try {
         if (m_initializer)
             co_await m_initializer->initialize();
-        else
-            co_await initializeWithoutModems();
     } catch (const StartupError &e) {
         failed = true;
         component = e.component();

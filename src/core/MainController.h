@@ -85,7 +85,6 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<void> runInitialization(bool atStartup, bool announce = true);
-    QCoro::Task<void> initializeWithoutModems();
     void fail(const QString &component, const QString &reason);
 
     Prompter &m_prompter;

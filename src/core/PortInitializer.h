@@ -6,8 +6,7 @@ namespace tavsms {
 
 // Brings the active ports into service; runs at start-up, from
 // "Re-Initialize Modems" and after the settings change. The modem channel
-// provides the real one; without it only the device-free steps run.
-// A failure is thrown as StartupError.
+// provides it. A failure is thrown as StartupError.
 class PortInitializer
 {
 public:
