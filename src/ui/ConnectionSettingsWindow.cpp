@@ -26,6 +26,7 @@ ConnectionSettingsWindow::ConnectionSettingsWindow(std::unique_ptr<ConnectionSet
 {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Modem Settings"));
+    resize(600, 440);
     for (int i = 0; i < 5; ++i)
         m_tabs->addTab(buildPortTab(i), QStringLiteral("Port %1").arg(i + 1));
     m_tabs->addTab(buildInternetTab(productSite), QStringLiteral("Internet SMS"));

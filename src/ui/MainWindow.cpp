@@ -262,9 +262,14 @@ void MainWindow::showScreen(QWidget *screen)
             return;
         }
     }
+    // A screen that chose its own size keeps it inside the frame.
+    const bool sized = screen->testAttribute(Qt::WA_Resized);
+    const QSize wanted = screen->size();
     QMdiSubWindow *sub = m_mdi->addSubWindow(screen);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->show();
+    if (sized)
+        sub->resize(sub->size() + (wanted - screen->size()).expandedTo(QSize(0, 0)));
 }
 
 void MainWindow::openConnectionSettings()

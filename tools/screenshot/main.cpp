@@ -1,9 +1,11 @@
-// Saves a picture of the main window as the program shows it, for the README.
-// usage: tavsms-screenshot OUT.png   (run it under a display, e.g. xvfb-run)
+// Saves a picture of the main window as the program shows it, for the README,
+// optionally with one screen opened from its menu item (e.g. mnuMsgIncoming).
+// usage: tavsms-screenshot OUT.png [MENU_ITEM]   (under a display, e.g. xvfb-run)
 #include "MainController.h"
 #include "MainWindow.h"
 #include "MessageBoxPrompter.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
@@ -26,6 +28,14 @@ int main(int argc, char *argv[])
         return 1;
     window.resize(1000, 640);
     window.show();
+    if (argc > 2) {
+        QAction *item = window.findChild<QAction *>(QString::fromLatin1(argv[2]));
+        if (!item) {
+            std::fprintf(stderr, "no menu item %s\n", argv[2]);
+            return 2;
+        }
+        QTimer::singleShot(300, item, &QAction::trigger);
+    }
     QTimer::singleShot(1500, &app, [&] {
         const bool saved = window.grab().save(out);
         std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(out));
