@@ -133,18 +133,11 @@ QCoro::Task<void> MainController::runInitialization(bool atStartup, bool announc
         m_prompter.information(applicationTitle(), QStringLiteral("Reinitialization complete!!"));
 }
 
-QCoro::Task<void> MainController::reinitialize()
+QCoro::Task<void> MainController::reinitialize(bool announce)
 {
     if (m_initializing || m_shutDown || !m_store)
         co_return;
-    co_await runInitialization(false);
-}
-
-QCoro::Task<void> MainController::reinitializeQuietly()
-{
-    if (m_initializing || m_shutDown || !m_store)
-        co_return;
-    co_await runInitialization(false, false);
+    co_await runInitialization(false, announce);
 }
 
 void MainController::countQueue()

@@ -60,10 +60,8 @@ public:
 
     // "Re-Initialize Modems": runs port initialisation again, then tells the
     // operator it is complete (or what failed; the program keeps running).
-    QCoro::Task<void> reinitialize();
-    // The same after the settings are saved or reset: failures are shown,
-    // but no closing notice.
-    QCoro::Task<void> reinitializeQuietly();
+    // After the settings are saved or reset the closing notice is left out.
+    QCoro::Task<void> reinitialize(bool announce = true);
     bool isInitializing() const { return m_initializing; }
 
     // Shut-down: flags first (ending every device wait), then the ports,

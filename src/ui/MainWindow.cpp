@@ -284,7 +284,7 @@ void MainWindow::openConnectionSettings()
     }
     MainController *controller = m_controller;
     auto settings = std::make_unique<ConnectionSettings>(
-        db, m_prompter, [controller] { return controller->reinitializeQuietly(); }, SerialPortLayer::availablePorts,
+        db, m_prompter, [controller] { return controller->reinitialize(false); }, SerialPortLayer::availablePorts,
         SerialPortLayer::isPresent);
     showScreen(new ConnectionSettingsWindow(std::move(settings), m_internet->account(), site));
 }
@@ -295,7 +295,7 @@ void MainWindow::resetSettings()
         return;
     MainController *controller = m_controller;
     resetToDefault(controller->store().db(), m_prompter, controller->state(),
-                   [controller] { return controller->reinitializeQuietly(); });
+                   [controller] { return controller->reinitialize(false); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

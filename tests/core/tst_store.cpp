@@ -173,6 +173,22 @@ private Q_SLOTS:
         QCOMPARE(fileHash(path), before);
     }
 
+    void olderFileIsUpgradedKeepingItsData()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/old.mdb");
+        {
+            // A file as the first release left it: version 1, without the later tables.
+            Store store(path);
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("from before"), kRouteAuto));
+            store.db().execScript(QStringLiteral("DROP TABLE config_network; PRAGMA user_version = 1;"));
+        }
+        Store store(path);
+        QCOMPARE(Schema::version(store.db()), Schema::kCurrentVersion);
+        QCOMPARE(store.queue().row(1)->message, QStringLiteral("from before"));
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT listenerPort FROM config_network")).toInt(), 8081);
+    }
+
     void newerSchemaIsRefused()
     {
         test::TestDataDirectory dir;
