@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Database.h"
+#include "GatewayAccountRecord.h"
 #include "Prompter.h"
 
 namespace tavsms {
@@ -39,30 +40,26 @@ SettingsScreenState ConnectionSettings::read()
     for (PortTab &tab : state.ports)
         tab.portChoices = present;
 
-    Statement account = m_db.prepare(QStringLiteral(
-        "SELECT TAVusername, cdma_id, gsm_id, TAVisActive FROM config_InternetSMS LIMIT 1"));
-    if (account.next()) {
-        state.internet.active = account.boolean(QStringLiteral("TAVisActive"));
-        state.internet.username = account.text(QStringLiteral("TAVusername"));
-        state.internet.gsmId = account.text(QStringLiteral("gsm_id"));
-        state.internet.cdmaId = account.text(QStringLiteral("cdma_id"));
-    }
+    const GatewayAccountRecord account = GatewayAccountRecord::load(m_db);
+    state.internet.active = account.active;
+    state.internet.username = account.username;
+    state.internet.gsmId = account.gsmId;
+    state.internet.cdmaId = account.cdmaId;
 
     // Inactive rows are not shown, whatever they still hold.
-    Statement ports = m_db.prepare(QStringLiteral("SELECT * FROM config_ports WHERE portActive = 1"));
-    while (ports.next()) {
-        const int index = AppState::portIndex(ports.text(QStringLiteral("softwarePortNo")));
+    for (const PortConfig &row : PortConfig::loadActive(m_db)) {
+        const int index = AppState::portIndex(row.softwarePortNo);
         if (index < 0)
             continue;
         PortTab &tab = state.ports[size_t(index)];
         PortSettings &s = tab.settings;
         s.active = true;
-        s.systemPort = ports.text(QStringLiteral("systemPortNo"));
-        s.deviceType = ports.text(QStringLiteral("deviceType"));
-        s.mobileOperator = ports.text(QStringLiteral("mobileOperator"));
-        s.allowRouting = ports.boolean(QStringLiteral("allowRouting"));
-        s.allowTwoWay = ports.boolean(QStringLiteral("allowTwoWay"));
-        s.blockIncoming = ports.boolean(QStringLiteral("blockIncoming"));
+        s.systemPort = row.systemPortNo;
+        s.deviceType = row.deviceType;
+        s.mobileOperator = row.mobileOperator;
+        s.allowRouting = row.allowRouting;
+        s.allowTwoWay = row.allowTwoWay;
+        s.blockIncoming = row.blockIncoming;
 
         tab.selectedPort = int(tab.portChoices.indexOf(s.systemPort));
         if (tab.selectedPort < 0 && !s.systemPort.isEmpty()) {

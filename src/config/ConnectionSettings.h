@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortConfig.h"
+
 #include <QCoroTask>
 #include <QString>
 #include <QStringList>
@@ -13,10 +15,6 @@ namespace tavsms {
 class Database;
 class Prompter;
 
-// The modem types, in the order the drop-down lists them; deviceType holds one of these.
-inline const QStringList kModemTypes = {QStringLiteral("CDMA Mobile - Nokia"), QStringLiteral("GSM Mobile - Nokia"),
-                                        QStringLiteral("GSM Mobile - Other"), QStringLiteral("GSM Modem - TAV"),
-                                        QStringLiteral("GSM Modem - Other")};
 // Only this type can block incoming calls.
 inline const QString kCallBlockingModem = QStringLiteral("GSM Modem - TAV");
 

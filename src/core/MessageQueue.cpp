@@ -3,6 +3,8 @@
 #include "Database.h"
 #include "DateTimeText.h"
 
+#include <QStringList>
+
 namespace tavsms {
 
 namespace {
@@ -56,9 +58,17 @@ qint64 MessageQueue::queuedCount()
         .toLongLong();
 }
 
-int MessageQueue::repairSending()
+int MessageQueue::repairSending(const QList<qint64> &inFlight)
 {
-    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending'"));
+    QStringList marks;
+    QVariantList ids;
+    for (qint64 id : inFlight) {
+        marks << QStringLiteral("?");
+        ids << id;
+    }
+    const QString except = inFlight.isEmpty() ? QString()
+                                              : QStringLiteral(" AND id NOT IN (%1)").arg(marks.join(QLatin1Char(',')));
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending'") + except, ids);
 }
 
 int MessageQueue::clearPending()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -64,8 +65,10 @@ public:
     // Rows waiting to go out ("Pending" or "Sending"). Throws DbError.
     qint64 queuedCount();
     // Puts rows stranded in "Sending" (by a crash or a shut-down during a
-    // send) back to "Pending"; returns how many.
-    int repairSending();
+    // send) back to "Pending"; returns how many. Rows a sender is still
+    // handing over (`inFlight`) are left alone, or another channel could
+    // send them a second time.
+    int repairSending(const QList<qint64> &inFlight = {});
     // Deletes the rows still "Pending"; the log of sent ones stays.
     int clearPending();
 

@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "Database.h"
 #include "DateTimeText.h"
+#include "PortConfig.h"
 #include "Prompter.h"
 #include "TextRules.h"
 
@@ -46,11 +47,9 @@ void AutoReplySettings::open()
 
     QStringList connections;
     try {
-        Statement st = m_db.prepare(QStringLiteral(
-            "SELECT softwarePortNo, mobileOperator FROM config_ports WHERE portActive = 1 ORDER BY softwarePortNo"));
-        while (st.next())
-            if (kSoftwarePorts.contains(st.text(QStringLiteral("softwarePortNo"))))
-                connections << st.text(QStringLiteral("mobileOperator"));
+        for (const PortConfig &row : PortConfig::loadActive(m_db))
+            if (kSoftwarePorts.contains(row.softwarePortNo))
+                connections << row.mobileOperator;
     } catch (const DbError &) {
     }
     if (connections.isEmpty())

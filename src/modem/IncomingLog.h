@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextRules.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -31,7 +33,7 @@ public:
     QList<IncomingRow> newestFirst();
 
     // A sender as it is stored: its last ten characters.
-    static QString storedNumber(const QString &sender) { return sender.right(10); }
+    static QString storedNumber(const QString &sender) { return lastTen(sender); }
 
 private:
     Database &m_db;

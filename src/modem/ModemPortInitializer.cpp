@@ -2,6 +2,7 @@
 
 #include "AtDialogue.h"
 #include "Database.h"
+#include "GatewayAccountRecord.h"
 #include "MainController.h"
 #include "ModemPort.h"
 #include "Prompter.h"
@@ -11,8 +12,6 @@
 namespace tavsms {
 
 namespace {
-
-const QString kCdmaType = QStringLiteral("CDMA Mobile - Nokia");
 
 QString trueFalse(bool value)
 {
@@ -50,20 +49,6 @@ QString ModemPortInitializer::missingPortText(const QString &systemPortNo, const
         + QStringLiteral("After checking the settings please press the ''Re-Initialize'' button from ''File'' menu.");
 }
 
-QList<ModemPortInitializer::PortRow> ModemPortInitializer::activePorts()
-{
-    QList<PortRow> rows;
-    Statement st = m_controller.store().db().prepare(QStringLiteral(
-        "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting "
-        "FROM config_ports WHERE portActive = 1 ORDER BY softwarePortNo"));
-    while (st.next()) {
-        rows << PortRow{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
-                        st.text(QStringLiteral("deviceType")), st.text(QStringLiteral("mobileOperator")),
-                        st.boolean(QStringLiteral("allowTwoWay")), st.boolean(QStringLiteral("allowRouting"))};
-    }
-    return rows;
-}
-
 QCoro::Task<void> ModemPortInitializer::initialize()
 {
     AppState &state = m_controller.state();
@@ -71,8 +56,7 @@ QCoro::Task<void> ModemPortInitializer::initialize()
     int connected = 0;
 
     Database &db = m_controller.store().db();
-    const bool gatewayActive =
-        db.scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toLongLong() != 0;
+    const bool gatewayActive = GatewayAccountRecord::load(db).active;
     state.setInternetChannel(gatewayActive);
     if (gatewayActive)
         m_controller.gatewayTimer().start();
@@ -80,7 +64,7 @@ QCoro::Task<void> ModemPortInitializer::initialize()
         m_controller.gatewayTimer().stop();
 
     // Phase 1: every active port must be on the machine, or none is opened.
-    for (const PortRow &row : activePorts()) {
+    for (const PortConfig &row : PortConfig::loadActive(db)) {
         const int index = AppState::portIndex(row.softwarePortNo);
         if (index < 0)
             continue;
@@ -96,7 +80,7 @@ QCoro::Task<void> ModemPortInitializer::initialize()
     }
 
     // Phase 2: open, start the sender, probe.
-    for (const PortRow &row : activePorts()) {
+    for (const PortConfig &row : PortConfig::loadActive(db)) {
         const int index = AppState::portIndex(row.softwarePortNo);
         if (index < 0)
             continue;
@@ -107,12 +91,12 @@ QCoro::Task<void> ModemPortInitializer::initialize()
     repairQueue();
 }
 
-QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortRow &row, int &connected)
+QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row, int &connected)
 {
     AppState &state = m_controller.state();
     DebugLog &log = m_controller.debugLog();
     PortState &ps = state.port(index);
-    ps.deviceClass = row.deviceType == kCdmaType ? QStringLiteral("CDMA") : QStringLiteral("GSM");
+    ps.deviceClass = row.deviceType == kCdmaDeviceType ? QStringLiteral("CDMA") : QStringLiteral("GSM");
     ps.twoWay = row.allowTwoWay;
     ps.routing = row.allowRouting;
 
@@ -160,23 +144,8 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortRow &row, i
 
 void ModemPortInitializer::repairQueue()
 {
-    const QList<qint64> busy = m_inFlight ? m_inFlight() : QList<qint64>();
-    if (busy.isEmpty()) {
-        m_controller.store().queue().repairSending();
-        return;
-    }
-    // A sender of a port that is no longer active may still be handing its
-    // row over; putting that row back would let another port send it twice.
-    QStringList marks;
-    QVariantList params;
-    for (qint64 id : busy) {
-        marks << QStringLiteral("?");
-        params << id;
-    }
-    m_controller.store().db().exec(
-        QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending' AND id NOT IN (%1)")
-            .arg(marks.join(QLatin1Char(','))),
-        params);
+    // A sender of a port that is no longer active may still be handing its row over.
+    m_controller.store().queue().repairSending(m_inFlight ? m_inFlight() : QList<qint64>());
 }
 
 } // namespace tavsms

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModemTimeouts.h"
+#include "PortConfig.h"
 #include "PortInitializer.h"
 
 #include <QList>
@@ -41,17 +42,7 @@ Q_SIGNALS:
     void tipRequested(const QString &title, const QString &text, int seconds);
 
 private:
-    struct PortRow
-    {
-        QString softwarePortNo;
-        QString systemPortNo;
-        QString deviceType;
-        QString mobileOperator;
-        bool allowTwoWay = false;
-        bool allowRouting = false;
-    };
-    QList<PortRow> activePorts();
-    QCoro::Task<bool> bringUp(int index, const PortRow &row, int &connected);
+    QCoro::Task<bool> bringUp(int index, const PortConfig &row, int &connected);
     void repairQueue();
 
     MainController &m_controller;

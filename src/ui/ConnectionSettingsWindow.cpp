@@ -59,7 +59,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     // Editable, so that a device path (/dev/ttyUSB0, a by-id link) can be typed in.
     w.systemPort->setEditable(true);
     w.modemType = new QComboBox(page);
-    w.modemType->addItems(kModemTypes);
+    w.modemType->addItems(kDeviceTypes);
     w.mobileOperator = new QLineEdit(page);
     w.allowRouting = new QCheckBox(QStringLiteral("Allow Outgoing SMS"), page);
     w.allowTwoWay = new QCheckBox(QStringLiteral("Allow Auto-Reply SMS"), page);
@@ -183,7 +183,7 @@ void ConnectionSettingsWindow::load()
         w.allowRouting->setChecked(tab.settings.allowRouting);
         w.allowTwoWay->setChecked(tab.settings.allowTwoWay);
         w.blockIncoming->setChecked(tab.settings.blockIncoming);
-        const int type = int(kModemTypes.indexOf(tab.settings.deviceType));
+        const int type = int(kDeviceTypes.indexOf(tab.settings.deviceType));
         if (type >= 0)
             w.modemType->setCurrentIndex(type);
         if (!tab.caution.isEmpty()) {

@@ -167,7 +167,7 @@ private Q_SLOTS:
 
     void onlyTheTavModemKeepsCallBlocking()
     {
-        for (const QString &type : kModemTypes) {
+        for (const QString &type : kDeviceTypes) {
             const auto outcome = m_settings->applyPort(4, port(QStringLiteral("Op"), type, true));
             QVERIFY(outcome.saved);
             const bool keeps = type == QLatin1String("GSM Modem - TAV");

@@ -164,6 +164,17 @@ private Q_SLOTS:
                 queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1))->id == sending);
     }
 
+    void repairLeavesRowsStillBeingHandedOver()
+    {
+        const qint64 stranded = add(QStringLiteral("Auto"));
+        const qint64 inFlight = add(QStringLiteral("Auto"));
+        QVERIFY(queue().claim(stranded));
+        QVERIFY(queue().claim(inFlight));
+        QCOMPARE(queue().repairSending({inFlight}), 1);
+        QCOMPARE(queue().row(stranded)->status, QStringLiteral("Pending"));
+        QCOMPARE(queue().row(inFlight)->status, QStringLiteral("Sending"));
+    }
+
     // Stored times compare by time, not by text of the display form.
     void deliveryTimesCompareChronologically_data()
     {
