@@ -7,13 +7,10 @@
 
 namespace tavsms {
 
-ConnectionSettings::ConnectionSettings(Database &db, Prompter &prompter, Reinitializer reinitialize, PortLister ports,
-                                       PresenceCheck isPresent)
+ConnectionSettings::ConnectionSettings(Database &db, Prompter &prompter, Hooks hooks)
     : m_db(db)
     , m_prompter(prompter)
-    , m_reinitialize(std::move(reinitialize))
-    , m_ports(std::move(ports))
-    , m_isPresent(std::move(isPresent))
+    , m_hooks(std::move(hooks))
 {
 }
 
@@ -36,7 +33,7 @@ std::optional<SettingsScreenState> ConnectionSettings::load()
 SettingsScreenState ConnectionSettings::read()
 {
     SettingsScreenState state;
-    const QStringList present = m_ports();
+    const QStringList present = m_hooks.ports();
     for (PortTab &tab : state.ports)
         tab.portChoices = present;
 
@@ -66,7 +63,7 @@ SettingsScreenState ConnectionSettings::read()
             // Keep the stored name selectable; say so when the machine lacks it.
             tab.portChoices << s.systemPort;
             tab.selectedPort = int(tab.portChoices.size()) - 1;
-            if (!m_isPresent(s.systemPort))
+            if (!m_hooks.isPresent(s.systemPort))
                 tab.caution = cautionText(s.systemPort);
         }
     }
@@ -134,7 +131,7 @@ QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, 5> portAct
     }
     m_prompter.information(QStringLiteral("Success"), QStringLiteral("COM Ports Updated"));
     // Port initialisation closes and reopens the ports as they are now set.
-    Reinitializer reinitialize = m_reinitialize; // the screen may close meanwhile
+    Reinitializer reinitialize = m_hooks.reinitialize; // the screen may close meanwhile
     co_await reinitialize();
     co_return true;
 }

@@ -63,8 +63,15 @@ public:
     using PortLister = std::function<QStringList()>;
     using PresenceCheck = std::function<bool(const QString &)>;
 
-    ConnectionSettings(Database &db, Prompter &prompter, Reinitializer reinitialize, PortLister ports,
-                       PresenceCheck isPresent);
+    // What the screen needs from the rest of the program.
+    struct Hooks
+    {
+        Reinitializer reinitialize; // port initialisation, as after "Update Settings"
+        PortLister ports;           // the serial ports on the machine
+        PresenceCheck isPresent;    // whether a stored system port is there
+    };
+
+    ConnectionSettings(Database &db, Prompter &prompter, Hooks hooks);
 
     // What the screen shows on opening; nothing (the trouble shown) when
     // the database cannot be read.
@@ -98,9 +105,7 @@ private:
 
     Database &m_db;
     Prompter &m_prompter;
-    Reinitializer m_reinitialize;
-    PortLister m_ports;
-    PresenceCheck m_isPresent;
+    Hooks m_hooks;
 };
 
 } // namespace tavsms

@@ -11,7 +11,7 @@ QCoro::Task<bool> resetToDefault(Database &db, Prompter &prompter, AppState &sta
 {
     const QString title = QStringLiteral("Reset Settings?");
     if (!co_await prompter.question(title, QStringLiteral("Are you sure to reset all settings?"),
-                                    Prompter::Icon::Exclamation))
+                                    Prompter::Icon::Exclamation, Prompter::Default::Cancel))
         co_return false;
     // The menu's Start/Stop items stay as they are.
     state.setSendingRunning(false);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 namespace tavsms {
 
@@ -54,6 +55,12 @@ public:
     // Index 0..4 of "COM1".."COM5"; -1 for anything else.
     static int portIndex(const QString &softwarePort);
 
+    // The time as the senders, the poller and the gateway back-off see it.
+    // The system clock; a test hands in its own to step time exactly.
+    using Clock = std::function<QDateTime()>;
+    QDateTime now() const { return m_clock(); }
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     // Status bar panel 3.
     QString tipText() const { return m_tipText; }
     void setTipText(const QString &text);
@@ -75,6 +82,7 @@ private:
     bool m_internetChannel = false;
     std::array<PortState, kPortCount> m_ports;
     QString m_tipText;
+    Clock m_clock = [] { return QDateTime::currentDateTime(); };
 };
 
 } // namespace tavsms

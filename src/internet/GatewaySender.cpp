@@ -40,7 +40,7 @@ bool GatewaySender::isCdmaNumber(const QString &mobile)
 
 bool GatewaySender::isPausing() const
 {
-    return m_pause.count() > 0 && !m_resumeAt.hasExpired();
+    return m_pause.count() > 0 && m_state.now() < m_resumeAt;
 }
 
 QCoro::Task<void> GatewaySender::tick()
@@ -60,7 +60,7 @@ QCoro::Task<void> GatewaySender::tick()
 void GatewaySender::pauseAfter(const QString &reason)
 {
     m_pause = m_pause.count() == 0 ? m_timeouts.firstPause : std::min(m_pause * 2, m_timeouts.longestPause);
-    m_resumeAt.setRemainingTime(m_pause);
+    m_resumeAt = m_state.now().addMSecs(m_pause.count());
     m_log.writeEvent(QStringLiteral(" Internet SMS gateway not reachable (%1) - next attempt in %2 s")
                          .arg(reason)
                          .arg(double(m_pause.count()) / 1000.0));
@@ -76,7 +76,7 @@ QCoro::Task<void> GatewaySender::sendDue()
     while (m_state.sendingRunning() && m_state.internetChannel() && !m_state.abortWaits()) {
         std::optional<QueueRow> row;
         try {
-            row = queue.nextDueForGateway(QDateTime::currentDateTime());
+            row = queue.nextDueForGateway(m_state.now());
             if (!row)
                 break;
             if (!account) {
@@ -112,7 +112,7 @@ QCoro::Task<void> GatewaySender::sendDue()
                 m_pause = std::chrono::milliseconds{0};
                 m_log.writeEvent(QStringLiteral(" Internet SMS gateway reachable again"));
             }
-            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime now = m_state.now();
             const QString stamp = QStringLiteral(" at") + DateTimeText::display(now);
             if (isSuccessReply(reply.body))
                 queue.markDelivered(row->id, kRouteGateway, reply.body + stamp, now);

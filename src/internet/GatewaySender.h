@@ -3,7 +3,7 @@
 #include "InternetTimeouts.h"
 
 #include <QCoroTask>
-#include <QDeadlineTimer>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -41,6 +41,8 @@ public:
     static bool isCdmaNumber(const QString &mobile);
 
     bool isPausing() const;
+    // A tick is under way (a request may be out).
+    bool isSending() const { return m_running; }
     std::chrono::milliseconds currentPause() const { return m_pause; }
 
 Q_SIGNALS:
@@ -58,7 +60,7 @@ private:
     InternetTimeouts m_timeouts;
     bool m_running = false;
     std::chrono::milliseconds m_pause{0};
-    QDeadlineTimer m_resumeAt;
+    QDateTime m_resumeAt; // on the state's clock
 };
 
 } // namespace tavsms

@@ -255,7 +255,8 @@ QCoro::Task<void> AutoReplySettings::deleteKeyword()
     const QString doomed = keyword;
     const QString port = portOf(actionConnection);
     if (!co_await m_prompter.question(QStringLiteral("Delete Keyword"),
-                                      QStringLiteral("Are you sure to delete keyword ") + doomed + QLatin1Char('?')))
+                                      QStringLiteral("Are you sure to delete keyword ") + doomed + QLatin1Char('?'),
+                                      Prompter::Icon::Question, Prompter::Default::Cancel))
         co_return;
     try {
         m_db.exec(QStringLiteral("DELETE FROM auto_reply WHERE auto_reply_keyword = ? AND com_port = ?"),

@@ -76,7 +76,7 @@ QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
         bool stored = false;
         try {
             if (!log.contains(number, message.stamp)) {
-                log.insert({QDateTime::currentDateTime(), softwarePort, message.stamp, number, message.text});
+                log.insert({m_state.now(), softwarePort, message.stamp, number, message.text});
                 stored = true;
             }
         } catch (const DbError &e) {

@@ -39,7 +39,7 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
     });
     connect(m_initializer.get(), &ModemPortInitializer::tipRequested, this, &ModemChannel::tipRequested);
     controller.setPortInitializer(m_initializer.get());
-    m_console = std::make_unique<PhoneConsole>(*raw[0], store, state, controller.prompter(), m_timeouts);
+    m_console = std::make_unique<PhoneConsole>(*raw[0], store, state, m_timeouts);
     connect(&controller, &MainController::closingPorts, this, &ModemChannel::closeAll);
 }
 

@@ -7,7 +7,6 @@
 #include "IncomingLog.h"
 #include "ModemPort.h"
 #include "NextSignal.h"
-#include "Prompter.h"
 #include "ReplyLines.h"
 #include "Store.h"
 
@@ -16,13 +15,12 @@ namespace tavsms {
 
 using AtDialogue::Outcome;
 
-PhoneConsole::PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, Prompter &prompter,
-                           const ModemTimeouts &timeouts, QObject *parent)
+PhoneConsole::PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, const ModemTimeouts &timeouts,
+                           QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_store(std::move(store))
     , m_state(state)
-    , m_prompter(prompter)
     , m_timeouts(timeouts)
 {
 }
@@ -39,14 +37,13 @@ void PhoneConsole::clearScreen()
     Q_EMIT outputChanged(m_output);
 }
 
-QCoro::Task<int> PhoneConsole::syncronize(const QString &type)
+QCoro::Task<PhoneConsole::SyncOutcome> PhoneConsole::syncronize(const QString &type)
 {
-    if (type.isEmpty()) {
-        m_prompter.critical(QStringLiteral("Error"), QStringLiteral("Please select the message types"));
-        co_return 0;
-    }
+    if (type.isEmpty())
+        co_return SyncOutcome{0, {Prompter::Icon::Critical, QStringLiteral("Error"),
+                                  QStringLiteral("Please select the message types")}};
     if (!m_port.isOpen() || m_busy)
-        co_return 0;
+        co_return SyncOutcome{};
     setBusy(true);
     co_await m_port.acquire();
     AtDialogue::Reply reply;
@@ -58,26 +55,23 @@ QCoro::Task<int> PhoneConsole::syncronize(const QString &type)
     }
     setBusy(false);
     if (reply.outcome == Outcome::Aborted)
-        co_return 0;
+        co_return SyncOutcome{};
 
     const Listing listing = IncomingListing::parseCdma(reply.text);
-    if (listing.error || listing.messages.isEmpty()) {
-        m_prompter.information(applicationTitle(), QStringLiteral("No new message"));
-        co_return 0;
-    }
+    if (listing.error || listing.messages.isEmpty())
+        co_return SyncOutcome{0, {Prompter::Icon::Information, applicationTitle(), QStringLiteral("No new message")}};
     // Copies, not a poll: no duplicate check, nothing deleted from the phone.
     IncomingLog log(m_store().db());
     int stored = 0;
     for (const ListedMessage &message : listing.messages) {
         try {
-            log.insert({QDateTime::currentDateTime(), kSoftwarePorts.at(0), message.stamp, message.sender, message.text});
+            log.insert({m_state.now(), kSoftwarePorts.at(0), message.stamp, message.sender, message.text});
             ++stored;
         } catch (const DbError &) {
             // Skipped; the others are still copied.
         }
     }
-    m_prompter.information(applicationTitle(), QStringLiteral("Process Complete."));
-    co_return stored;
+    co_return SyncOutcome{stored, {Prompter::Icon::Information, applicationTitle(), QStringLiteral("Process Complete.")}};
 }
 
 QCoro::Task<void> PhoneConsole::sendCommand(const QString &command)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModemTimeouts.h"
+#include "Prompter.h"
 #include "StoreAccess.h"
 
 #include <QCoroTask>
@@ -11,7 +12,6 @@ namespace tavsms {
 
 class AppState;
 class ModemPort;
-class Prompter;
 
 // frmIncoming, "Backup Mobile SMS": a service console for the phone on COM1.
 // "Syncronize" copies the phone's messages of one kind into incoming_logs
@@ -22,14 +22,18 @@ class PhoneConsole : public QObject
 {
     Q_OBJECT
 public:
-    PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, Prompter &prompter, const ModemTimeouts &timeouts,
+    PhoneConsole(ModemPort &port, StoreAccess store, AppState &state, const ModemTimeouts &timeouts,
                  QObject *parent = nullptr);
 
     static QStringList messageTypes() { return {QStringLiteral("UnRead"), QStringLiteral("Read")}; }
 
-    // `type` is "UnRead", "Read" or empty (nothing chosen). Returns the
-    // number of messages stored.
-    QCoro::Task<int> syncronize(const QString &type);
+    struct SyncOutcome
+    {
+        int stored = 0;           // messages copied into incoming_logs
+        Prompter::Notice notice;  // what the screen tells the operator
+    };
+    // `type` is "UnRead", "Read" or empty (nothing chosen).
+    QCoro::Task<SyncOutcome> syncronize(const QString &type);
     QCoro::Task<void> sendCommand(const QString &command);
     void clearScreen();
 
@@ -46,7 +50,6 @@ private:
     ModemPort &m_port;
     StoreAccess m_store;
     AppState &m_state;
-    Prompter &m_prompter;
     const ModemTimeouts &m_timeouts;
     QString m_output;
     bool m_busy = false;

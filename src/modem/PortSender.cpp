@@ -71,7 +71,7 @@ bool PortSender::pollDue() const
     if (last == DateTimeText::neverPolled() || !last.isValid())
         return true;
     // Whole seconds (10 of them by design) compare the same in milliseconds.
-    const qint64 elapsed = last.msecsTo(QDateTime::currentDateTime());
+    const qint64 elapsed = last.msecsTo(m_state.now());
     return elapsed >= m_timeouts.pollPeriod.count() || elapsed < 0;
 }
 
@@ -90,10 +90,11 @@ QCoro::Task<void> PortSender::tick()
         // Whatever fails in here, the port is let go and the timer runs on.
         try {
             if (m_state.port(m_index).twoWay && pollDue()) {
-                m_state.port(m_index).lastPoll = QDateTime::currentDateTime();
+                m_state.port(m_index).lastPoll = m_state.now();
                 co_await m_poller.poll(m_index, m_port);
             }
-            if (m_state.port(m_index).routing && !m_state.abortWaits())
+            // Sending may have been stopped during the poll: take no new row then.
+            if (m_state.port(m_index).routing && m_state.sendingRunning() && !m_state.abortWaits())
                 co_await sendOne();
         } catch (const std::exception &) {
             m_inFlight.reset();
@@ -115,7 +116,7 @@ QCoro::Task<void> PortSender::sendOne()
     MessageQueue &queue = m_store().queue();
     std::optional<QueueRow> row;
     try {
-        row = queue.nextDueForPort(m_name, QDateTime::currentDateTime());
+        row = queue.nextDueForPort(m_name, m_state.now());
         if (!row || !queue.claim(row->id))
             co_return;
     } catch (const DbError &) {
@@ -131,7 +132,7 @@ QCoro::Task<void> PortSender::sendOne()
         if (m_aborted) {
             // Shut-down: the row stays "Sending" and the next start puts it back.
         } else if (delivered) {
-            const QDateTime now = QDateTime::currentDateTime();
+            const QDateTime now = m_state.now();
             queue.markDelivered(row->id, m_name,
                                   QStringLiteral("Message sent from %1 at").arg(m_name) + DateTimeText::display(now),
                                   now);

@@ -17,9 +17,9 @@ namespace tavsms {
 
 using Option = AutoReplySettings::Option;
 
-AutoReplyWindow::AutoReplyWindow(Database &db, Prompter &prompter, QWidget *parent)
+AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     : QWidget(parent)
-    , m_settings(db, prompter)
+    , m_settings(db, m_prompter)
 {
     setObjectName(QStringLiteral("frmAutoReply"));
     setWindowTitle(QStringLiteral("Auto Reply Settings"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AutoReplySettings.h"
+#include "MessageBoxPrompter.h"
 
 #include <QWidget>
 
@@ -19,7 +20,7 @@ class AutoReplyWindow : public QWidget
 {
     Q_OBJECT
 public:
-    AutoReplyWindow(Database &db, Prompter &prompter, QWidget *parent = nullptr);
+    explicit AutoReplyWindow(Database &db, QWidget *parent = nullptr);
     AutoReplySettings &settings() { return m_settings; }
 
 private:
@@ -27,6 +28,7 @@ private:
     void focus(AutoReplySettings::Field field);
     static void fill(QComboBox *box, const QStringList &items, const QString &current);
 
+    MessageBoxPrompter m_prompter{this};
     AutoReplySettings m_settings;
     QComboBox *m_createConnection;
     QLineEdit *m_keywordBox;

@@ -1,5 +1,6 @@
 #include "ConnectionSettingsWindow.h"
 
+#include "AppState.h"
 #include "GatewayAccount.h"
 
 #include <QCheckBox>
@@ -16,18 +17,18 @@
 
 namespace tavsms {
 
-ConnectionSettingsWindow::ConnectionSettingsWindow(std::unique_ptr<ConnectionSettings> settings,
+ConnectionSettingsWindow::ConnectionSettingsWindow(Database &db, ConnectionSettings::Hooks hooks,
                                                    GatewayAccount *account, const QString &productSite,
                                                    QWidget *parent)
     : QWidget(parent)
-    , m_settings(std::move(settings))
+    , m_settings(db, m_prompter, std::move(hooks))
     , m_account(account)
     , m_tabs(new QTabWidget(this))
 {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Modem Settings"));
     resize(600, 440);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kPortCount; ++i)
         m_tabs->addTab(buildPortTab(i), QStringLiteral("Port %1").arg(i + 1));
     m_tabs->addTab(buildInternetTab(productSite), QStringLiteral("Internet SMS"));
 
@@ -155,12 +156,12 @@ void ConnectionSettingsWindow::onBlockToggled(bool checked)
         return;
     const bool any = std::any_of(m_ports.begin(), m_ports.end(),
                                  [](const PortWidgets &w) { return w.blockIncoming->isChecked(); });
-    m_settings->noticeCallBlocking(any);
+    m_settings.noticeCallBlocking(any);
 }
 
 void ConnectionSettingsWindow::load()
 {
-    const std::optional<SettingsScreenState> loaded = m_settings->load();
+    const std::optional<SettingsScreenState> loaded = m_settings.load();
     if (!loaded)
         return; // the boxes stay empty
     const SettingsScreenState &state = *loaded;
@@ -206,7 +207,7 @@ void ConnectionSettingsWindow::applyPort(int index)
     s.allowRouting = w.allowRouting->isChecked();
     s.allowTwoWay = w.allowTwoWay->isChecked();
     s.blockIncoming = w.blockIncoming->isChecked();
-    const ConnectionSettings::ApplyOutcome outcome = m_settings->applyPort(index, s);
+    const ConnectionSettings::ApplyOutcome outcome = m_settings.applyPort(index, s);
     if (outcome.blockUnticked)
         w.blockIncoming->setChecked(false);
     if (outcome.focusOperator)
@@ -237,13 +238,13 @@ QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
     std::array<bool, 5> active{};
     for (int i = 0; i < 5; ++i)
         active[size_t(i)] = m_ports[size_t(i)].active->isChecked();
-    co_await m_settings->updateSettings(active, m_internetActive->isChecked());
+    co_await m_settings.updateSettings(active, m_internetActive->isChecked());
 }
 
 QCoro::Task<void> ConnectionSettingsWindow::closeScreen()
 {
     QPointer<ConnectionSettingsWindow> self(this);
-    const bool close = co_await m_settings->confirmClose();
+    const bool close = co_await m_settings.confirmClose();
     if (!self || !close)
         co_return;
     // Inside the main window the frame around the screen is what closes.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionSettings.h"
+#include "MessageBoxPrompter.h"
 
 #include <QCoroTask>
 #include <QWidget>
@@ -18,7 +19,6 @@ class QTabWidget;
 namespace tavsms {
 
 class GatewayAccount;
-class Prompter;
 
 // frmConfig, "Modem Settings": five port tabs and the "Internet SMS" tab.
 // A thin view over ConnectionSettings and, for the Internet tab's "Apply",
@@ -29,7 +29,7 @@ class ConnectionSettingsWindow : public QWidget
 public:
     // `account` may be null (the program has not started); the Internet
     // tab's "Apply" then does nothing.
-    ConnectionSettingsWindow(std::unique_ptr<ConnectionSettings> settings, GatewayAccount *account,
+    ConnectionSettingsWindow(Database &db, ConnectionSettings::Hooks hooks, GatewayAccount *account,
                              const QString &productSite, QWidget *parent = nullptr);
     ~ConnectionSettingsWindow() override;
 
@@ -62,7 +62,8 @@ private:
     void setInternetEnabled(bool enabled);
     void onBlockToggled(bool checked);
 
-    std::unique_ptr<ConnectionSettings> m_settings;
+    MessageBoxPrompter m_prompter{this};
+    ConnectionSettings m_settings;
     GatewayAccount *m_account;
     QTabWidget *m_tabs;
     std::array<PortWidgets, 5> m_ports{};

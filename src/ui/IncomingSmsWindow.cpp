@@ -28,10 +28,9 @@ QString reportErrorText(const QString &source, const QString &description)
 
 } // namespace
 
-IncomingSmsWindow::IncomingSmsWindow(Database &db, Prompter &prompter, QWidget *parent)
+IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     : QWidget(parent)
     , m_db(db)
-    , m_prompter(prompter)
     , m_grid(new QTableWidget(this))
 {
     setObjectName(QStringLiteral("frmIncomingSMS"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageBoxPrompter.h"
+
 #include <QWidget>
 
 class QTableWidget;
@@ -7,7 +9,6 @@ class QTableWidget;
 namespace tavsms {
 
 class Database;
-class Prompter;
 
 // frmIncomingSMS, "Incoming SMS": the stored received messages, newest
 // first, filled once when the screen opens; "Print" shows the printable
@@ -16,7 +17,7 @@ class IncomingSmsWindow : public QWidget
 {
     Q_OBJECT
 public:
-    IncomingSmsWindow(Database &db, Prompter &prompter, QWidget *parent = nullptr);
+    explicit IncomingSmsWindow(Database &db, QWidget *parent = nullptr);
 
     QTableWidget *grid() const { return m_grid; }
 
@@ -31,7 +32,7 @@ private:
     void fill();
 
     Database &m_db;
-    Prompter &m_prompter;
+    MessageBoxPrompter m_prompter{this};
     QTableWidget *m_grid;
 };
 

@@ -1,15 +1,12 @@
 #include "MainWindow.h"
 
 #include "AppInfo.h"
-#include "AutoReply.h"
+#include "Application.h"
 #include "AutoReplyWindow.h"
-#include "ConnectionSettings.h"
 #include "ConnectionSettingsWindow.h"
 #include "GatewayAccount.h"
-#include "HttpPushClient.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
-#include "MainController.h"
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
@@ -22,8 +19,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -32,13 +27,11 @@
 
 namespace tavsms {
 
-MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
+MainWindow::MainWindow(Application &app, QWidget *parent)
     : QMainWindow(parent)
-    , m_prompter(prompter)
-    , m_controller(new MainController(prompter, this))
+    , m_app(app)
+    , m_prompter(app.prompter())
     , m_mdi(new QMdiArea(this))
-    , m_modem(std::make_unique<ModemChannel>(*m_controller))
-    , m_internet(std::make_unique<InternetServices>(*m_controller))
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(AppInfo::title() + QLatin1Char(' ') + AppInfo::version());
@@ -51,35 +44,18 @@ MainWindow::MainWindow(Prompter &prompter, QWidget *parent)
     buildStatusBar();
     centreOnScreen();
 
-    connect(m_controller, &MainController::fatalError, this, &MainWindow::onFatalError);
-    connect(m_modem.get(), &ModemChannel::tipRequested, this,
-            [this](const QString &title, const QString &text, int seconds) {
-                (new TipWindow(title, text, seconds, this))->show();
-            });
-    // Every stored incoming message goes to its port's auto-reply rules.
-    m_modem->setIncomingHandler([this](const QString &port, const QString &sender, const QString &text) {
-        return applyAutoReply(port, sender, text);
-    });
+    connect(&m_app, &Application::tipRequested, this, &MainWindow::showTip);
 }
 
-QCoro::Task<void> MainWindow::applyAutoReply(QString port, QString sender, QString text)
-{
-    if (!m_autoReply) {
-        // Pushes take their turn on the program's one HTTP client.
-        m_push = std::make_unique<HttpPushClient>(m_internet->client());
-        Store &store = m_controller->store();
-        m_autoReply = std::make_unique<AutoReply>(store.db(), store.queue(), m_controller->debugLog(), *m_push);
-    }
-    co_await m_autoReply->apply(port, sender, text);
-}
-
+// Screens go before the program they present.
 MainWindow::~MainWindow()
 {
-    // Screens first (they hold the Internet services' account), then the services.
     delete m_mdi;
-    m_autoReply.reset();
-    m_push.reset();
-    m_internet.reset();
+}
+
+bool MainWindow::storeIsOpen() const
+{
+    return m_app.hasStore() && !m_app.controller().isShutDown();
 }
 
 QAction *MainWindow::addItem(QMenu *menu, const QString &caption, const QString &name)
@@ -102,14 +78,15 @@ void MainWindow::buildMenus()
         connect(action, &QAction::triggered, this, [this, caption] { notYetAvailable(caption); });
         return action;
     };
+    MainController &controller = m_app.controller();
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
     connect(addItem(file, QStringLiteral("Configure Modem"), QStringLiteral("mnuFileConfig")), &QAction::triggered,
             this, &MainWindow::openConnectionSettings);
     m_reinitAction = addItem(file, QStringLiteral("Re-Initialize Modems"), QStringLiteral("mnuFileReInit"));
-    connect(m_reinitAction, &QAction::triggered, this, [this] { m_controller->reinitialize(); });
-    connect(m_controller, &MainController::initializingChanged, m_reinitAction,
+    connect(m_reinitAction, &QAction::triggered, this, [this] { m_app.reinitialize(); });
+    connect(&controller, &MainController::initializingChanged, m_reinitAction,
             [this](bool running) { m_reinitAction->setEnabled(!running); });
     later(file, QStringLiteral("Import Data"), QStringLiteral("mnuFileImp"));
     QMenu *flow = file->addMenu(QStringLiteral("Manage SMS Flow"));
@@ -117,9 +94,9 @@ void MainWindow::buildMenus()
     m_stopAction = addItem(flow, QStringLiteral("Stop Message Sending"), QStringLiteral("mnuFileMSFStop"));
     m_startAction = addItem(flow, QStringLiteral("Start Message Sending"), QStringLiteral("mnuFileMSFStart"));
     m_startAction->setVisible(false);
-    connect(m_stopAction, &QAction::triggered, m_controller, &MainController::stopSending);
-    connect(m_startAction, &QAction::triggered, m_controller, &MainController::startSending);
-    connect(m_controller, &MainController::sendingMenuChanged, this, [this](bool stopVisible) {
+    connect(m_stopAction, &QAction::triggered, &controller, &MainController::stopSending);
+    connect(m_startAction, &QAction::triggered, &controller, &MainController::startSending);
+    connect(&controller, &MainController::sendingMenuChanged, this, [this](bool stopVisible) {
         m_stopAction->setVisible(stopVisible);
         m_startAction->setVisible(!stopVisible);
     });
@@ -136,14 +113,10 @@ void MainWindow::buildMenus()
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
     connect(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")), &QAction::triggered, this,
             [this] {
-                if (m_controller->hasStore())
-                    showScreen(new IncomingSmsWindow(m_controller->store().db(), m_prompter));
+                openScreen<IncomingSmsWindow>([this] { return new IncomingSmsWindow(m_app.store().db()); });
             });
-    QAction *autoReply = addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming"));
-    connect(autoReply, &QAction::triggered, this, [this] {
-        if (m_controller->hasStore())
-            showScreen(new AutoReplyWindow(m_controller->store().db(), m_prompter));
-    });
+    connect(addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming")), &QAction::triggered,
+            this, [this] { openScreen<AutoReplyWindow>([this] { return new AutoReplyWindow(m_app.store().db()); }); });
     later(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch"));
     later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
 
@@ -163,7 +136,7 @@ void MainWindow::buildMenus()
     internet->setObjectName(QStringLiteral("mnuIS"));
     connect(addItem(internet, QStringLiteral("Check Balance"), QStringLiteral("mnuISCheck")), &QAction::triggered, this,
             [this] {
-                if (GatewayAccount *account = m_internet->account())
+                if (GatewayAccount *account = m_app.internet().account())
                     account->checkBalance();
             });
 
@@ -174,21 +147,23 @@ void MainWindow::buildMenus()
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction *about = addItem(help, QStringLiteral("About Us"), QStringLiteral("mnuHelpAnout"));
-    connect(about, &QAction::triggered, this, [this] {
-        m_prompter.information(QStringLiteral("About ") + AppInfo::title(),
-                               AppInfo::title() + QStringLiteral(" version ") + AppInfo::version()
-                                   + QStringLiteral("\r\nBulk SMS Software for GSM and CDMA Mobiles."));
-    });
+    connect(addItem(help, QStringLiteral("About Us"), QStringLiteral("mnuHelpAnout")), &QAction::triggered, this,
+            [this] {
+                m_prompter.information(QStringLiteral("About ") + AppInfo::title(),
+                                       AppInfo::title() + QStringLiteral(" version ") + AppInfo::version()
+                                           + QStringLiteral("\r\nBulk SMS Software for GSM and CDMA Mobiles."));
+            });
     connect(addItem(help, QStringLiteral("Check for Updates"), QStringLiteral("mnuHelpUpdates")), &QAction::triggered,
             this, [this] {
-                if (GatewayAccount *account = m_internet->account())
+                if (GatewayAccount *account = m_app.internet().account())
                     account->checkForUpdates();
             });
     connect(addItem(help, QStringLiteral("Reset to Default"), QStringLiteral("mnuHelpReset")), &QAction::triggered,
             this, &MainWindow::resetSettings);
-    QAction *ticket = addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST"));
-    connect(ticket, &QAction::triggered, this, [this] { showScreen(new PhoneConsoleWindow(m_modem->console())); });
+    connect(addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST")), &QAction::triggered,
+            this, [this] {
+                openScreen<PhoneConsoleWindow>([this] { return new PhoneConsoleWindow(m_app.modem().console()); });
+            });
 }
 
 void MainWindow::buildToolBar()
@@ -228,41 +203,47 @@ void MainWindow::buildStatusBar()
         statusBar()->addWidget(label, stretch);
         return label;
     };
-    AppState &state = m_controller->state();
+    AppState &state = m_app.state();
     m_queuePanel = panel(QStringLiteral("panelQueue"), QStringLiteral("Q: 0"),
                          QStringLiteral("Messages currently in Queue"), 0);
     m_connectedPanel = panel(QStringLiteral("panelConnected"), state.connectedText(),
                              QStringLiteral("Mobile Currently Connected"), 0);
     m_tipPanel = panel(QStringLiteral("panelTips"), state.tipText(), QStringLiteral("Tips and Messages"), 1);
 
-    connect(m_controller, &MainController::queueTextChanged, m_queuePanel, &QLabel::setText);
+    // Beside the three panels: queued messages wait while sending is stopped,
+    // whether from the menu, a reset to defaults or the queue view.
+    m_stoppedIndicator = new QLabel(QStringLiteral("Sending stopped"), this);
+    m_stoppedIndicator->setObjectName(QStringLiteral("indicatorSendingStopped"));
+    m_stoppedIndicator->setToolTip(QStringLiteral("Queued messages are not sent until sending is started again "
+                                                  "(File > Manage SMS Flow)."));
+    m_stoppedIndicator->setStyleSheet(
+        QStringLiteral("QLabel { background: #c62828; color: white; font-weight: bold; padding: 0 6px; }"));
+    m_stoppedIndicator->setVisible(!state.sendingRunning());
+    statusBar()->addPermanentWidget(m_stoppedIndicator);
+
+    connect(&m_app.controller(), &MainController::queueTextChanged, m_queuePanel, &QLabel::setText);
     connect(&state, &AppState::connectedCountChanged, this, [this] {
-        const AppState &s = m_controller->state();
+        const AppState &s = m_app.state();
         m_connectedPanel->setText(s.connectedText());
         m_connectedPanel->setToolTip(s.connectedToolTip());
     });
     connect(&state, &AppState::tipTextChanged, m_tipPanel, &QLabel::setText);
+    connect(&state, &AppState::sendingRunningChanged, m_stoppedIndicator,
+            [this](bool running) { m_stoppedIndicator->setVisible(!running); });
 }
 
 void MainWindow::centreOnScreen()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
+        resize(size().boundedTo(area.size()));
         move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
     }
 }
 
 void MainWindow::showScreen(QWidget *screen)
 {
-    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
-        if (sub->widget() && sub->widget()->objectName() == screen->objectName()) {
-            delete screen;
-            m_mdi->setActiveSubWindow(sub);
-            sub->showNormal();
-            return;
-        }
-    }
-    // A screen that chose its own size keeps it inside the frame.
+    // A screen that chose its own size keeps it, as far as the frame allows.
     const bool sized = screen->testAttribute(Qt::WA_Resized);
     const QSize wanted = screen->size();
     QMdiSubWindow *sub = m_mdi->addSubWindow(screen);
@@ -270,48 +251,50 @@ void MainWindow::showScreen(QWidget *screen)
     sub->show();
     if (sized)
         sub->resize(sub->size() + (wanted - screen->size()).expandedTo(QSize(0, 0)));
+
+    // Wholly inside the frame: no larger than the area, moved in from the edges.
+    const QRect area = m_mdi->viewport()->rect();
+    sub->resize(sub->size().boundedTo(area.size()));
+    QPoint at = sub->pos();
+    at.setX(std::max(0, std::min(at.x(), area.width() - sub->width())));
+    at.setY(std::max(0, std::min(at.y(), area.height() - sub->height())));
+    sub->move(at);
+}
+
+void MainWindow::showTip(const QString &title, const QString &text, int seconds)
+{
+    (new TipWindow(title, text, std::chrono::seconds(seconds), this))->show();
 }
 
 void MainWindow::openConnectionSettings()
 {
-    if (!m_controller->hasStore())
-        return;
-    Database &db = m_controller->store().db();
-    QString site;
-    try {
-        site = NetworkSettings::load(db).productSite;
-    } catch (const DbError &) {
-    }
-    MainController *controller = m_controller;
-    auto settings = std::make_unique<ConnectionSettings>(
-        db, m_prompter, [controller] { return controller->reinitialize(false); }, SerialPortLayer::availablePorts,
-        SerialPortLayer::isPresent);
-    showScreen(new ConnectionSettingsWindow(std::move(settings), m_internet->account(), site));
+    openScreen<ConnectionSettingsWindow>([this] {
+        Database &db = m_app.store().db();
+        QString site;
+        try {
+            site = NetworkSettings::load(db).productSite;
+        } catch (const DbError &) {
+        }
+        Application *app = &m_app;
+        ConnectionSettings::Hooks hooks{[app] { return app->reinitialize(false); }, SerialPortLayer::availablePorts,
+                                        SerialPortLayer::isPresent};
+        return new ConnectionSettingsWindow(db, std::move(hooks), m_app.internet().account(), site);
+    });
 }
 
 void MainWindow::resetSettings()
 {
-    if (!m_controller->hasStore())
+    if (!storeIsOpen())
         return;
-    MainController *controller = m_controller;
-    resetToDefault(controller->store().db(), m_prompter, controller->state(),
-                   [controller] { return controller->reinitialize(false); });
+    Application *app = &m_app;
+    resetToDefault(m_app.store().db(), m_prompter, m_app.state(), [app] { return app->reinitialize(false); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_mdi->closeAllSubWindows();
-    m_controller->shutdown();
+    m_app.shutdown();
     event->accept();
-}
-
-void MainWindow::onFatalError()
-{
-    // Start-up could not finish: close down; the application ends once the
-    // operator has read why.
-    m_controller->shutdown();
-    hide();
-    Q_EMIT fatalError();
 }
 
 } // namespace tavsms

@@ -1,47 +1,54 @@
 #pragma once
 
-#include <QCoroTask>
 #include <QMainWindow>
-
-#include <memory>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 class QLabel;
-class QMdiArea;
 class QAction;
+class QMenu;
 
 namespace tavsms {
 
-class AutoReply;
-class HttpPushClient;
-class InternetServices;
-class MainController;
-class ModemChannel;
+class Application;
 class Prompter;
 
-// MDIForm1: the program's frame. Menus, toolbar and status bar present what
-// the MainController does; screens open inside the MDI area beside it.
+// MDIForm1: the program's frame. Menus, toolbar and status bar present the
+// Application (which runs the same with no window); screens open inside the
+// MDI area beside it and never block it.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(Prompter &prompter, QWidget *parent = nullptr);
+    explicit MainWindow(Application &app, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    MainController &controller() { return *m_controller; }
-    ModemChannel &modem() { return *m_modem; }
-    InternetServices &internet() { return *m_internet; }
+    Application &app() { return m_app; }
 
-    // Shows a screen inside the frame without blocking it; a screen already
-    // open is brought to the front instead of opened twice.
-    void showScreen(QWidget *screen);
+    // Opens the screen of type Screen inside the frame, or brings it to the
+    // front when it is open already. Nothing opens before the database is.
+    template<typename Screen, typename Make>
+    Screen *openScreen(Make make)
+    {
+        if (!storeIsOpen())
+            return nullptr;
+        for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+            if (auto *open = qobject_cast<Screen *>(sub->widget())) {
+                m_mdi->setActiveSubWindow(sub);
+                sub->showNormal();
+                return open;
+            }
+        }
+        Screen *screen = make();
+        showScreen(screen);
+        return screen;
+    }
 
     QLabel *queuePanel() const { return m_queuePanel; }
     QLabel *connectedPanel() const { return m_connectedPanel; }
     QLabel *tipPanel() const { return m_tipPanel; }
-
-Q_SIGNALS:
-    // Start-up failed after the window was shown; the program must end.
-    void fatalError();
+    // Shown while message sending is stopped.
+    QLabel *stoppedIndicator() const { return m_stoppedIndicator; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -50,28 +57,22 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();
-    QAction *addItem(class QMenu *menu, const QString &caption, const QString &name);
+    QAction *addItem(QMenu *menu, const QString &caption, const QString &name);
     void notYetAvailable(const QString &caption);
     void centreOnScreen();
-    void onFatalError();
+    bool storeIsOpen() const;
+    void showScreen(QWidget *screen);
+    void showTip(const QString &title, const QString &text, int seconds);
     void openConnectionSettings();
     void resetSettings();
-    QCoro::Task<void> applyAutoReply(QString port, QString sender, QString text);
 
+    Application &m_app;
     Prompter &m_prompter;
-    MainController *m_controller;
     QMdiArea *m_mdi;
-    // Destroyed before the controller (a child), whose state its ports use.
-    std::unique_ptr<ModemChannel> m_modem;
-    // Declared after the controller's pointer and destroyed before the
-    // controller (a child): it uses the controller's store and timers.
-    std::unique_ptr<InternetServices> m_internet;
-    // The rules for incoming messages, made once the database is open.
-    std::unique_ptr<HttpPushClient> m_push;
-    std::unique_ptr<AutoReply> m_autoReply;
     QLabel *m_queuePanel = nullptr;
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;
+    QLabel *m_stoppedIndicator = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_startAction = nullptr;
     QAction *m_reinitAction = nullptr;

@@ -1,19 +1,13 @@
 #include "MessageBoxPrompter.h"
 
-#include <QCoroSignal>
-#include <QGuiApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 
-#include <cstdio>
+#include <coroutine>
 
 namespace tavsms {
 
 namespace {
-
-bool headless()
-{
-    return QGuiApplication::platformName() == QLatin1String("offscreen");
-}
 
 QString boxText(const QString &text)
 {
@@ -22,16 +16,36 @@ QString boxText(const QString &text)
     return shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
-void toStderr(const QString &title, const QString &text)
+// co_await ButtonPressed{...}: resumes with the standard button that closed
+// the box. The resumption is queued on `context`, so it never runs inside
+// the box's own signal and is dropped if the asking screen (which owns the
+// context) is gone by then. A box destroyed unanswered never resumes.
+struct ButtonPressed
 {
-    std::fprintf(stderr, "[%s] %s\n", qPrintable(title.isEmpty() ? applicationTitle() : title),
-                 qPrintable(boxText(text)));
-}
+    QObject *context;
+    QMessageBox *box;
+    QMessageBox::StandardButton pressed = QMessageBox::Cancel;
+
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiter)
+    {
+        QObject::connect(
+            box, &QDialog::finished, context,
+            [this, waiter](int) {
+                // Escape and the window's close button count as Cancel.
+                if (QAbstractButton *clicked = box->clickedButton())
+                    pressed = box->standardButton(clicked);
+                QMetaObject::invokeMethod(context, [waiter] { waiter.resume(); }, Qt::QueuedConnection);
+            },
+            Qt::SingleShotConnection);
+    }
+    QMessageBox::StandardButton await_resume() const noexcept { return pressed; }
+};
 
 } // namespace
 
-MessageBoxPrompter::MessageBoxPrompter(QWidget *parent)
-    : m_parent(parent)
+MessageBoxPrompter::MessageBoxPrompter(QWidget *screen)
+    : m_screen(screen)
 {
 }
 
@@ -46,7 +60,7 @@ QMessageBox *MessageBoxPrompter::makeBox(Icon icon, const QString &title, const 
     case Icon::None: break;
     }
     auto *box = new QMessageBox(boxIcon, title.isEmpty() ? applicationTitle() : title, boxText(text),
-                                okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, m_parent);
+                                okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, m_screen);
     box->setAttribute(Qt::WA_DeleteOnClose);
     ++m_open;
     connect(box, &QObject::destroyed, this, [this] {
@@ -58,23 +72,24 @@ QMessageBox *MessageBoxPrompter::makeBox(Icon icon, const QString &title, const 
 
 void MessageBoxPrompter::notify(Icon icon, const QString &title, const QString &text)
 {
-    if (headless()) {
-        toStderr(title, text);
-        return;
-    }
     makeBox(icon, title, text, false)->open();
 }
 
-QCoro::Task<bool> MessageBoxPrompter::question(const QString &title, const QString &text, Icon icon)
+QCoro::Task<bool> MessageBoxPrompter::question(const QString &title, const QString &text, Icon icon, Default preset)
 {
-    if (headless()) {
-        toStderr(title, text);
+    if (m_question) {
+        m_question->raise();
+        m_question->activateWindow();
         co_return false;
     }
-    QPointer<QMessageBox> box = makeBox(icon, title, text, true);
+    QMessageBox *box = makeBox(icon, title, text, true);
+    box->setDefaultButton(preset == Default::Cancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Cancel);
+    m_question = box;
     box->open();
-    const int result = co_await qCoro(box.data(), &QMessageBox::finished);
-    co_return result == QMessageBox::Ok;
+    const QMessageBox::StandardButton pressed = co_await ButtonPressed{this, box};
+    m_question.clear(); // the box itself goes a little later
+    co_return pressed == QMessageBox::Ok;
 }
 
 } // namespace tavsms

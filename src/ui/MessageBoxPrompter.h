@@ -10,19 +10,23 @@ class QWidget;
 
 namespace tavsms {
 
-// Shows each prompt as a window-modal QMessageBox over the given window,
-// opened without a nested event loop. Where no one can see a box (the
-// offscreen platform) it writes the prompt to standard error instead and a
-// question takes the safe answer, Cancel.
+// Shows each prompt as a window-modal QMessageBox over the screen that asks,
+// opened without a nested event loop: a notice is shown and the handler goes
+// on; a question suspends its caller until a button is pressed.
+//
+// Each screen owns one, so that its boxes close with it and a question whose
+// screen is gone never resumes into it. One question is open at a time: a
+// second one (a second click on the same button) brings the open box to the
+// front and is answered Cancel at once.
 class MessageBoxPrompter : public QObject, public Prompter
 {
     Q_OBJECT
 public:
-    explicit MessageBoxPrompter(QWidget *parent = nullptr);
-    void setParentWidget(QWidget *parent) { m_parent = parent; }
+    explicit MessageBoxPrompter(QWidget *screen = nullptr);
+    void setParentWidget(QWidget *screen) { m_screen = screen; }
 
     void notify(Icon icon, const QString &title, const QString &text) override;
-    QCoro::Task<bool> question(const QString &title, const QString &text, Icon icon) override;
+    QCoro::Task<bool> question(const QString &title, const QString &text, Icon icon, Default preset) override;
 
     // Boxes still on screen.
     int openBoxes() const { return m_open; }
@@ -33,7 +37,9 @@ Q_SIGNALS:
 
 private:
     QMessageBox *makeBox(Icon icon, const QString &title, const QString &text, bool okCancel);
-    QPointer<QWidget> m_parent;
+
+    QPointer<QWidget> m_screen;
+    QPointer<QMessageBox> m_question;
     int m_open = 0;
 };
 

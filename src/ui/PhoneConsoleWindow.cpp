@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace tavsms {
@@ -45,7 +46,7 @@ PhoneConsoleWindow::PhoneConsoleWindow(PhoneConsole &console, QWidget *parent)
     layout->addWidget(clear, 3, 1);
     resize(520, 420);
 
-    connect(m_sync, &QPushButton::clicked, this, [this] { m_console.syncronize(chosenType()); });
+    connect(m_sync, &QPushButton::clicked, this, [this] { syncronize(); });
     connect(m_send, &QPushButton::clicked, this, [this] { m_console.sendCommand(m_command->text()); });
     connect(clear, &QPushButton::clicked, &m_console, &PhoneConsole::clearScreen);
     connect(&m_console, &PhoneConsole::outputChanged, m_output, &QPlainTextEdit::setPlainText);
@@ -53,6 +54,14 @@ PhoneConsoleWindow::PhoneConsoleWindow(PhoneConsole &console, QWidget *parent)
         m_sync->setEnabled(!busy);
         m_send->setEnabled(!busy);
     });
+}
+
+QCoro::Task<void> PhoneConsoleWindow::syncronize()
+{
+    QPointer<PhoneConsoleWindow> self(this);
+    const PhoneConsole::SyncOutcome outcome = co_await m_console.syncronize(chosenType());
+    if (self) // closed meanwhile: nobody to tell
+        m_prompter.show(outcome.notice);
 }
 
 QString PhoneConsoleWindow::chosenType() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MessageBoxPrompter.h"
+
+#include <QCoroTask>
 #include <QWidget>
 
 class QLineEdit;
@@ -18,9 +21,13 @@ class PhoneConsoleWindow : public QWidget
 public:
     explicit PhoneConsoleWindow(PhoneConsole &console, QWidget *parent = nullptr);
 
+    // "Syncronize", as the button runs it.
+    QCoro::Task<void> syncronize();
+
 private:
     QString chosenType() const;
 
+    MessageBoxPrompter m_prompter{this};
     PhoneConsole &m_console;
     QListWidget *m_types;
     QLineEdit *m_command;

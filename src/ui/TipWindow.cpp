@@ -1,13 +1,12 @@
 #include "TipWindow.h"
 
 #include <QLabel>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tavsms {
 
-TipWindow::TipWindow(const QString &title, const QString &text, int seconds, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+TipWindow::TipWindow(const QString &title, const QString &text, std::chrono::milliseconds lifetime, QWidget *parent)
+    : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmTip"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -19,10 +18,13 @@ TipWindow::TipWindow(const QString &title, const QString &text, int seconds, QWi
     layout->addWidget(label);
     resize(320, 80);
     if (parent) {
-        const QRect area = parent->geometry();
-        move(area.center() - rect().center());
+        const QRect frame = parent->geometry();
+        const int margin = 24;
+        move(frame.right() - width() - margin, frame.bottom() - height() - 3 * margin);
     }
-    QTimer::singleShot(seconds * 1000, this, &QWidget::close);
+    m_closeTimer.setSingleShot(true);
+    connect(&m_closeTimer, &QTimer::timeout, this, &QWidget::close);
+    m_closeTimer.start(lifetime);
 }
 
 } // namespace tavsms

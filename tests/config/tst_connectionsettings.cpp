@@ -61,9 +61,10 @@ private Q_SLOTS:
         m_prompter.clear();
         m_events.clear();
         m_settings = std::make_unique<ConnectionSettings>(
-            db(), m_prompter, [this] { return reinitialize(); },
-            [] { return QStringList{QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")}; },
-            [](const QString &name) { return name == QLatin1String("/dev/pts/7"); });
+            db(), m_prompter,
+            ConnectionSettings::Hooks{[this] { return reinitialize(); },
+                                      [] { return QStringList{QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")}; },
+                                      [](const QString &name) { return name == QLatin1String("/dev/pts/7"); }});
     }
     void cleanup()
     {

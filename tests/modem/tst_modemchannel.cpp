@@ -161,10 +161,9 @@ private Q_SLOTS:
     {
         ModemRig rig;
         rig.configure(QStringLiteral("COM1"), QStringLiteral("/dev/null"), kGsmModem);
-        rig.controller = std::make_unique<MainController>(rig.prompter);
-        rig.channel = std::make_unique<ModemChannel>(*rig.controller, fastTimeouts());
-        QSignalSpy fatal(rig.controller.get(), &MainController::fatalError);
-        QCOMPARE(rig.controller->start(), MainController::StartResult::Failed);
+        rig.build();
+        QSignalSpy fatal(rig.controller, &MainController::fatalError);
+        QCOMPARE(rig.app->start(), Application::StartResult::Failed);
         QCOMPARE(fatal.count(), 1);
         QCOMPARE(rig.prompter.entries().last().title, QStringLiteral("Critical Error"));
         QVERIFY2(rig.prompter.entries().last().text.startsWith(QStringLiteral("Serial Port /dev/null (COM1)\r\n")),
@@ -476,8 +475,7 @@ private Q_SLOTS:
         QCOMPARE(rig.store().queue().row(1)->retryNo, 0);
 
         // The next start puts it back and sends it.
-        rig.channel.reset();
-        rig.controller.reset();
+        rig.stop();
         gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::None);
         rig.start(20);
         QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
@@ -541,31 +539,39 @@ private Q_SLOTS:
         rig.start(20);
         PhoneConsole &console = rig.channel->console();
 
-        QCOMPARE(finish(console.syncronize(QString())).value_or(-1), 0);
-        QVERIFY(rig.prompter.contains(QStringLiteral("Error"), QStringLiteral("Please select the message types")));
-        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 1);
-        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 1);
-        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("Process Complete.")));
+        const auto sync = [&console](const QString &type) {
+            return finish(console.syncronize(type)).value_or(PhoneConsole::SyncOutcome{-1, {}});
+        };
+        PhoneConsole::SyncOutcome outcome = sync(QString());
+        QCOMPARE(outcome.stored, 0);
+        QCOMPARE(outcome.notice.icon, Prompter::Icon::Critical);
+        QCOMPARE(outcome.notice.title, QStringLiteral("Error"));
+        QCOMPARE(outcome.notice.text, QStringLiteral("Please select the message types"));
+        QCOMPARE(sync(QStringLiteral("UnRead")).stored, 1);
+        outcome = sync(QStringLiteral("UnRead"));
+        QCOMPARE(outcome.stored, 1);
+        QCOMPARE(outcome.notice.title, applicationTitle());
+        QCOMPARE(outcome.notice.text, QStringLiteral("Process Complete."));
         // Copied twice, sender as the phone gave it, nothing deleted.
         QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_mobileNo = '+919000000001' "
                                           "AND com_port = 'COM1' AND incoming_message = 'one'")),
                  qint64(2));
         QCOMPARE(cdma.inbox().size(), 2);
         QVERIFY(cdma.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
-        QCOMPARE(finish(console.syncronize(QStringLiteral("Read"))).value_or(-1), 1);
+        QCOMPARE(sync(QStringLiteral("Read")).stored, 1);
 
-        rig.prompter.clear();
         cdma.setRawListing("\r\nOK\r\n");
-        QCOMPARE(finish(console.syncronize(QStringLiteral("UnRead"))).value_or(-1), 0);
-        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        outcome = sync(QStringLiteral("UnRead"));
+        QCOMPARE(outcome.stored, 0);
+        QCOMPARE(outcome.notice.text, QStringLiteral("No new message"));
         // ERROR ends the read at once instead of a long wait.
-        rig.prompter.clear();
         cdma.setFault(QStringLiteral("AT+CMGL"), Fault::Error);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(finish(console.syncronize(QStringLiteral("Read"))).value_or(-1), 0);
+        outcome = sync(QStringLiteral("Read"));
+        QCOMPARE(outcome.stored, 0);
         QVERIFY(clock.elapsed() < 1000);
-        QVERIFY(rig.prompter.contains(applicationTitle(), QStringLiteral("No new message")));
+        QCOMPARE(outcome.notice.text, QStringLiteral("No new message"));
         cdma.clearFaults();
 
         // A command and its answer, numbered, newest on top; the sender keeps off meanwhile.

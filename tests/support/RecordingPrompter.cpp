@@ -7,9 +7,9 @@ void RecordingPrompter::notify(Icon icon, const QString &title, const QString &t
     m_entries.append({icon, title, text, false});
 }
 
-QCoro::Task<bool> RecordingPrompter::question(const QString &title, const QString &text, Icon icon)
+QCoro::Task<bool> RecordingPrompter::question(const QString &title, const QString &text, Icon icon, Default preset)
 {
-    m_entries.append({icon, title, text, true});
+    m_entries.append({icon, title, text, true, preset});
     co_return m_answers.isEmpty() ? true : m_answers.takeFirst();
 }
 

@@ -18,10 +18,11 @@ public:
         QString title;
         QString text;
         bool question = false;
+        Default preset = Default::Ok; // of a question
     };
 
     void notify(Icon icon, const QString &title, const QString &text) override;
-    QCoro::Task<bool> question(const QString &title, const QString &text, Icon icon) override;
+    QCoro::Task<bool> question(const QString &title, const QString &text, Icon icon, Default preset) override;
 
     void queueAnswer(bool ok) { m_answers.append(ok); }
     const QList<Entry> &entries() const { return m_entries; }

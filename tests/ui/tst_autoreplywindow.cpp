@@ -2,10 +2,10 @@
 #include "AutoReplyWindow.h"
 #include "DataDirectory.h"
 #include "ListenerPort.h"
-#include "MainController.h"
-#include "MainWindow.h"
-#include "RecordingPrompter.h"
+#include "MessageBoxes.h"
+#include "Store.h"
 #include "TestDataDirectory.h"
+#include "WindowProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,10 +30,10 @@ private Q_SLOTS:
         test::TestDataDirectory dir;
         QVERIFY(DataDirectory::ensureExists().isEmpty());
         test::useFreeListenerPort(DataDirectory::databasePath());
-        test::RecordingPrompter prompter;
-        MainWindow window(prompter);
-        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
-        Database &db = window.controller().store().db();
+        test::WindowProgram program;
+        MainWindow &window = program.window;
+        QCOMPARE(program.start(), Application::StartResult::Running);
+        Database &db = program.app.store().db();
         db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
                                "WHERE softwarePortNo = 'COM1'"));
         db.exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
@@ -62,7 +62,8 @@ private Q_SLOTS:
         // Create a keyword through the widgets and find it in the action frame.
         QTest::keyClicks(screen->findChild<QLineEdit *>(QStringLiteral("txtKeyword")), QStringLiteral("join"));
         screen->findChild<QPushButton *>(QStringLiteral("cmdCreateKey"))->click();
-        QVERIFY(prompter.contains(QStringLiteral("Added"), QStringLiteral("Keyword has been created.")));
+        QVERIFY(test::Boxes::find(QStringLiteral("Keyword has been created."), QStringLiteral("Added")));
+        test::Boxes::dismissAll();
         auto *connection = screen->findChild<QComboBox *>(QStringLiteral("cboActionConnection"));
         QCOMPARE(connection->currentText(), QStringLiteral("Airtel"));
         emit connection->activated(0);
@@ -72,7 +73,8 @@ private Q_SLOTS:
         screen->findChild<QRadioButton *>(QStringLiteral("optAdd"))->click();
         screen->findChild<QPlainTextEdit *>(QStringLiteral("txtReply"))->setPlainText(QStringLiteral("Welcome"));
         screen->findChild<QPushButton *>(QStringLiteral("cmdSave"))->click();
-        QVERIFY(prompter.contains(QStringLiteral("Success"), QStringLiteral("Keyword details has been updated!")));
+        QVERIFY(test::Boxes::find(QStringLiteral("Keyword details has been updated!"), QStringLiteral("Success")));
+        test::Boxes::dismissAll();
         QCOMPARE(db.scalar(QStringLiteral("SELECT group_name FROM auto_reply WHERE auto_reply_keyword = 'join'")).toString(),
                  QStringLiteral("Friends"));
         QVERIFY(screen->findChild<QPlainTextEdit *>(QStringLiteral("txtReply"))->toPlainText().isEmpty());

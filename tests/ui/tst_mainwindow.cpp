@@ -2,10 +2,10 @@
 #include "AppInfo.h"
 #include "DataDirectory.h"
 #include "ListenerPort.h"
-#include "MainController.h"
-#include "MainWindow.h"
-#include "RecordingPrompter.h"
+#include "MessageBoxes.h"
+#include "Store.h"
 #include "TestDataDirectory.h"
+#include "WindowProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,31 +32,31 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<test::RecordingPrompter> m_prompter;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<test::WindowProgram> m_program;
+    MainWindow *m_window = nullptr;
 
-    MainController &controller() { return m_window->controller(); }
-    QAction *action(const char *name) { return m_window->findChild<QAction *>(QString::fromLatin1(name)); }
+    MainController &controller() { return m_program->controller(); }
+    QAction *action(const char *name) { return m_program->action(name); }
 
-    void startWindow()
+    void build()
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
         test::useFreeListenerPort(DataDirectory::databasePath());
-        m_window = std::make_unique<MainWindow>(*m_prompter);
-        QCOMPARE(controller().start(), MainController::StartResult::Running);
-        m_window->show();
+        m_program = std::make_unique<test::WindowProgram>();
+        m_window = &m_program->window;
+    }
+    void startWindow()
+    {
+        build();
+        QCOMPARE(m_program->start(), Application::StartResult::Running);
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        m_prompter = std::make_unique<test::RecordingPrompter>();
-    }
+    void init() { m_dir = std::make_unique<test::TestDataDirectory>(); }
     void cleanup()
     {
-        m_window.reset();
-        m_prompter.reset();
+        m_window = nullptr;
+        m_program.reset();
         m_dir.reset();
     }
 
@@ -109,7 +109,8 @@ private Q_SLOTS:
         QVERIFY(!action("mnuFileMSFStart")->isVisible());
         QVERIFY(action("mnuHelpCST")->isVisible());
         QVERIFY(action("mnuHelpCST")->isEnabled());
-        QCOMPARE(m_window->windowTitle(), AppInfo::title() + QLatin1Char(' ') + AppInfo::version());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("TAVSMS 2.0.0"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName()); // no suffix on titles
         QCOMPARE(m_window->objectName(), QStringLiteral("MDIForm1"));
     }
 
@@ -126,7 +127,8 @@ private Q_SLOTS:
                                        "Templates|Manage Templates"}));
         // A toolbar button does what its menu item does.
         bar->actions().at(4)->trigger();
-        QCOMPARE(m_prompter->entries().last().title, QStringLiteral("Manage Groups"));
+        QVERIFY(test::Boxes::find(QStringLiteral("Manage Groups is not available in this version yet."),
+                                  QStringLiteral("Manage Groups")));
     }
 
     void startsWithNoPortsCountingTheQueue()
@@ -154,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(controller().gatewayTimer().interval(), 100);
         QVERIFY(controller().queueTimer().isActive());
         QCOMPARE(controller().queueTimer().interval(), 1000);
-        QVERIFY(m_prompter->entries().isEmpty());
+        QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
 
         // The count follows an insert within two ticks.
         QTRY_COMPARE_WITH_TIMEOUT(m_window->queuePanel()->text(), QStringLiteral("Q: 1"), 2500);
@@ -182,6 +184,9 @@ private Q_SLOTS:
         QVERIFY(!controller().state().sendingRunning());
         QVERIFY(!action("mnuFileMSFStop")->isVisible());
         QVERIFY(action("mnuFileMSFStart")->isVisible());
+        // The status bar says so beside its three panels, whatever stopped it.
+        QVERIFY(!m_window->stoppedIndicator()->isHidden());
+        QCOMPARE(m_window->stoppedIndicator()->text(), QStringLiteral("Sending stopped"));
         // Queued rows stay pending and keep being counted.
         QVERIFY(controller().store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"), kRouteAuto));
         QTRY_COMPARE_WITH_TIMEOUT(m_window->queuePanel()->text(), QStringLiteral("Q: 1"), 2500);
@@ -189,25 +194,33 @@ private Q_SLOTS:
         QVERIFY(controller().state().sendingRunning());
         QVERIFY(action("mnuFileMSFStop")->isVisible());
         QVERIFY(!action("mnuFileMSFStart")->isVisible());
+        QVERIFY(m_window->stoppedIndicator()->isHidden());
+        controller().state().setSendingRunning(false); // as a reset to defaults does, menu untouched
+        QVERIFY(!m_window->stoppedIndicator()->isHidden());
     }
 
     void reinitializeSaysComplete()
     {
         startWindow();
         action("mnuFileReInit")->trigger();
-        QTRY_VERIFY(m_prompter->contains(AppInfo::title(), QStringLiteral("Reinitialization complete!!")));
-        QCOMPARE(m_prompter->entries().last().icon, Prompter::Icon::Information);
+        QMessageBox *box = test::Boxes::waitFor(QStringLiteral("Reinitialization complete!!"), AppInfo::title());
+        QVERIFY(box);
+        QCOMPARE(box->icon(), QMessageBox::Information);
+        QCOMPARE(box->parentWidget(), m_window);
     }
 
     void laterScreensSaySoAndAboutShowsTheVersion()
     {
         startWindow();
         action("mnuMsgSingle")->trigger();
-        QCOMPARE(m_prompter->entries().last().title, QStringLiteral("Send Single SMS"));
-        QCOMPARE(m_prompter->entries().last().icon, Prompter::Icon::Information);
+        QMessageBox *later = test::Boxes::find(QStringLiteral("Send Single SMS is not available in this version yet."),
+                                               QStringLiteral("Send Single SMS"));
+        QVERIFY(later);
+        QCOMPARE(later->icon(), QMessageBox::Information);
         action("mnuHelpAnout")->trigger();
-        QVERIFY(m_prompter->entries().last().text.contains(AppInfo::version()));
-        QVERIFY(m_prompter->entries().last().text.contains(AppInfo::title()));
+        QVERIFY(test::Boxes::find(QStringLiteral("TAVSMS version ") + AppInfo::version()
+                                      + QStringLiteral("\nBulk SMS Software for GSM and CDMA Mobiles."),
+                                  QStringLiteral("About TAVSMS")));
     }
 
     void exitRunsTheClosingSteps()
@@ -234,13 +247,13 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("this is not a database\n");
         }
-        m_window = std::make_unique<MainWindow>(*m_prompter);
-        QCOMPARE(controller().start(), MainController::StartResult::Failed);
-        QCOMPARE(m_prompter->count(), 1);
-        const auto entry = m_prompter->entries().first();
-        QCOMPARE(entry.title, QStringLiteral("Critical Error"));
-        QCOMPARE(entry.icon, Prompter::Icon::Critical);
-        QVERIFY2(entry.text.startsWith(QStringLiteral("Database\r\n")), qPrintable(entry.text));
+        m_program = std::make_unique<test::WindowProgram>();
+        QCOMPARE(m_program->start(), Application::StartResult::Failed);
+        QCOMPARE(test::Boxes::open().size(), 1);
+        QMessageBox *box = test::Boxes::open().first();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Critical Error"));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QVERIFY2(box->text().startsWith(QStringLiteral("Database\n")), qPrintable(box->text()));
         QFile f(DataDirectory::databasePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("this is not a database\n"));
@@ -249,12 +262,13 @@ private Q_SLOTS:
     void secondInstanceInTheSameDirectoryIsRefused()
     {
         startWindow();
-        test::RecordingPrompter second;
-        MainWindow other(second);
-        QCOMPARE(other.controller().start(), MainController::StartResult::AlreadyRunning);
-        QVERIFY(second.contains(QStringLiteral("Application Error"), QStringLiteral("Application Already Running")));
-        QCOMPARE(second.entries().first().icon, Prompter::Icon::Critical);
-        QVERIFY(!other.controller().hasStore()); // never touched the database
+        test::WindowProgram other;
+        QCOMPARE(other.start(), Application::StartResult::AlreadyRunning);
+        QMessageBox *box = test::Boxes::find(QStringLiteral("Application Already Running"),
+                                             QStringLiteral("Application Error"));
+        QVERIFY2(box, qPrintable(test::Boxes::dump()));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QVERIFY(!other.app.hasStore()); // never touched the database
         QVERIFY(controller().queueTimer().isActive());
     }
 };

@@ -2,11 +2,11 @@
 // phone console, and the self-closing tip.
 #include "DataDirectory.h"
 #include "IncomingLog.h"
-#include "MainController.h"
-#include "MainWindow.h"
-#include "RecordingPrompter.h"
+#include "MessageBoxes.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
+#include "TipWindow.h"
+#include "WindowProgram.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,30 +27,29 @@ class TestModemScreens : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<test::RecordingPrompter> m_prompter;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<test::WindowProgram> m_program;
+    MainWindow *m_window = nullptr;
 
-    QAction *action(const char *name) { return m_window->findChild<QAction *>(QString::fromLatin1(name)); }
+    QAction *action(const char *name) { return m_program->action(name); }
 
     void startWindow()
     {
-        m_window = std::make_unique<MainWindow>(*m_prompter);
-        QCOMPARE(m_window->controller().start(), MainController::StartResult::Running);
-        m_window->show();
+        m_program = std::make_unique<test::WindowProgram>();
+        m_window = &m_program->window;
+        QCOMPARE(m_program->start(), Application::StartResult::Running);
     }
 
 private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_prompter = std::make_unique<test::RecordingPrompter>();
         QVERIFY(DataDirectory::ensureExists().isEmpty());
         test::useFreeListenerPort(DataDirectory::databasePath());
     }
     void cleanup()
     {
-        m_window.reset();
-        m_prompter.reset();
+        m_window = nullptr;
+        m_program.reset();
         m_dir.reset();
     }
 
@@ -96,8 +95,11 @@ private Q_SLOTS:
         QVERIFY(file.size() > 1000);
 
         QVERIFY(!screen->saveReportPdf(m_dir->root() + QStringLiteral("/no/such/dir/x.pdf")));
-        QCOMPARE(m_prompter->entries().last().title, QStringLiteral("Error Occured"));
-        QVERIFY(m_prompter->entries().last().text.startsWith(QStringLiteral("Error Occured: File is not accessiable; ")));
+        QCOMPARE(test::Boxes::open().size(), 1);
+        QMessageBox *box = test::Boxes::open().first();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Error Occured"));
+        QVERIFY(box->text().startsWith(QStringLiteral("Error Occured: File is not accessiable; ")));
+        QCOMPARE(box->parentWidget(), screen); // over the screen that asked
     }
 
     void phoneConsoleIsReachable()
@@ -113,7 +115,9 @@ private Q_SLOTS:
         QCOMPARE(types->item(0)->text(), QStringLiteral("UnRead"));
         QVERIFY(types->selectedItems().isEmpty());
         console->findChild<QPushButton *>(QStringLiteral("cmdSync"))->click();
-        QVERIFY(m_prompter->contains(QStringLiteral("Error"), QStringLiteral("Please select the message types")));
+        QMessageBox *box = test::Boxes::waitFor(QStringLiteral("Please select the message types"), QStringLiteral("Error"));
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), console);
     }
 
     void missingPortShowsATipThatClosesItself()
@@ -124,15 +128,27 @@ private Q_SLOTS:
                                            "WHERE softwarePortNo = 'COM1'"));
         }
         startWindow();
-        QWidget *tip = m_window->findChild<QWidget *>(QStringLiteral("frmTip"));
+        auto *tip = m_window->findChild<TipWindow *>(QStringLiteral("frmTip"));
         QVERIFY(tip);
         QVERIFY(tip->isVisible());
         QCOMPARE(tip->windowTitle(), QStringLiteral("Tip"));
         QCOMPARE(tip->findChild<QLabel *>()->text(), QStringLiteral("You need to configure ports from File>>Configure Modem"));
+        // It follows the critical box about the port and leaves it in view.
+        QMessageBox *box = test::Boxes::open().value(0);
+        QVERIFY(box);
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QVERIFY2(!tip->frameGeometry().intersects(box->frameGeometry()),
+                 qPrintable(QStringLiteral("tip %1,%2 %3x%4 box %5,%6 %7x%8")
+                                .arg(tip->x()).arg(tip->y()).arg(tip->width()).arg(tip->height())
+                                .arg(box->x()).arg(box->y()).arg(box->width()).arg(box->height())));
+        QVERIFY(m_window->frameGeometry().contains(tip->frameGeometry()));
+
+        // Ten seconds, on a timer that closes it; run out early here.
+        QCOMPARE(tip->closeTimer().interval(), 10000);
+        QVERIFY(tip->closeTimer().isActive() && tip->closeTimer().isSingleShot());
         QPointer<QWidget> watched(tip);
-        QTest::qWait(9000);
-        QVERIFY(watched && watched->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!watched, 2500);
+        tip->closeTimer().start(50);
+        QTRY_VERIFY_WITH_TIMEOUT(!watched, 2000);
     }
 };
 

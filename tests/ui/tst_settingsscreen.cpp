@@ -6,12 +6,13 @@
 #include "HttpClient.h"
 #include "InternetServices.h"
 #include "ListenerPort.h"
-#include "MainController.h"
-#include "MainWindow.h"
+#include "MessageBoxes.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
+#include "WindowProgram.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,6 +51,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        test::Boxes::dismissAll();
         m_gateway.reset();
         m_prompter.reset();
         m_dir.reset();
@@ -66,14 +68,13 @@ private Q_SLOTS:
         HttpClient client;
         GatewayAccount account(store.db(), client, *m_prompter);
         int reinits = 0;
-        auto settings = std::make_unique<ConnectionSettings>(
-            store.db(), *m_prompter,
-            [&reinits]() -> QCoro::Task<void> {
-                ++reinits;
-                co_return;
-            },
-            [] { return QStringList{QStringLiteral("ttyS0")}; }, [](const QString &) { return false; });
-        ConnectionSettingsWindow screen(std::move(settings), &account, QStringLiteral("www.example.com"));
+        ConnectionSettings::Hooks hooks{[&reinits]() -> QCoro::Task<void> {
+                                            ++reinits;
+                                            co_return;
+                                        },
+                                        [] { return QStringList{QStringLiteral("ttyS0")}; },
+                                        [](const QString &) { return false; }};
+        ConnectionSettingsWindow screen(store.db(), std::move(hooks), &account, QStringLiteral("www.example.com"));
         screen.show();
 
         QCOMPARE(screen.objectName(), QStringLiteral("frmConfig"));
@@ -110,12 +111,17 @@ private Q_SLOTS:
                      .toInt(),
                  0);
 
-        // Ticking call blocking anywhere brings the notice.
-        m_prompter->clear();
+        QVERIFY(test::Boxes::find(QStringLiteral("Port added/updated successfully."), QStringLiteral("Success")));
+        test::Boxes::dismissAll();
+
+        // Ticking call blocking anywhere brings the notice, over this screen.
         com1.active->setChecked(true);
         com1.blockIncoming->click();
-        QCOMPARE(m_prompter->entries().last().text,
-                 QStringLiteral("Block incoming call feature is not available with CDMA mobiles/modems."));
+        QMessageBox *notice = test::Boxes::find(
+            QStringLiteral("Block incoming call feature is not available with CDMA mobiles/modems."));
+        QVERIFY(notice);
+        QCOMPARE(notice->parentWidget(), &screen);
+        test::Boxes::dismissAll();
 
         // Internet tab: disabled until activated; the password box holds a placeholder.
         auto *user = screen.findChild<QLineEdit *>(QStringLiteral("txtUsername"));
@@ -141,17 +147,28 @@ private Q_SLOTS:
         // Update Settings saves the ticks and re-initialises.
         screen.findChild<QPushButton *>(QStringLiteral("cmdUpdate"))->click();
         QTRY_COMPARE(reinits, 1);
+        QVERIFY(test::Boxes::find(QStringLiteral("COM Ports Updated"), QStringLiteral("Success")));
+        test::Boxes::dismissAll();
         QCOMPARE(store.db().scalar(QStringLiteral("SELECT portActive FROM config_ports WHERE softwarePortNo = 'COM1'"))
                      .toInt(),
                  1);
 
         // Close: Cancel keeps the screen, OK closes it.
-        m_prompter->queueAnswer(false);
-        screen.findChild<QPushButton *>(QStringLiteral("cmdClose"))->click();
-        QTest::qWait(20);
+        const QString question = QStringLiteral("If, you have made any changes then please press ''Update Settings'' "
+                                                "before exit.\nTo update the settings press ''Cancel'' or else "
+                                                "''OK'' to continue.");
+        auto *close = screen.findChild<QPushButton *>(QStringLiteral("cmdClose"));
+        close->click();
+        QMessageBox *box = test::Boxes::waitFor(question);
+        QVERIFY2(box, qPrintable(test::Boxes::dump()));
+        QCOMPARE(box->icon(), QMessageBox::Question);
+        close->click(); // a second click while the question is open changes nothing
+        QCOMPARE(test::Boxes::open().size(), 1);
+        test::Boxes::press(box, QMessageBox::Cancel);
+        QTest::qWait(50);
         QVERIFY(screen.isVisible());
-        m_prompter->queueAnswer(true);
-        screen.findChild<QPushButton *>(QStringLiteral("cmdClose"))->click();
+        close->click();
+        test::Boxes::press(test::Boxes::waitFor(question), QMessageBox::Ok);
         QTRY_VERIFY(!screen.isVisible());
     }
 
@@ -163,30 +180,43 @@ private Q_SLOTS:
             Store store(DataDirectory::databasePath());
             pointGatewayAt(store.db());
         }
-        MainWindow window(*m_prompter);
-        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
-        window.show();
-        QVERIFY(window.internet().listener().isListening());
-        QVERIFY(window.internet().listener().port() != 8081);
+        test::WindowProgram program;
+        MainWindow &window = program.window;
+        QCOMPARE(program.start(), Application::StartResult::Running);
+        QVERIFY(program.app.internet().listener().isListening());
+        QVERIFY(program.app.internet().listener().port() != 8081);
 
         m_gateway->replyWith("Balance: 99");
-        window.findChild<QAction *>(QStringLiteral("mnuISCheck"))->trigger();
-        QTRY_VERIFY(m_prompter->contains(QStringLiteral("Balance Report"), QStringLiteral("Balance: 99")));
+        program.action("mnuISCheck")->trigger();
+        QVERIFY(test::Boxes::waitFor(QStringLiteral("Balance: 99"), QStringLiteral("Balance Report")));
+        test::Boxes::dismissAll();
 
-        window.findChild<QAction *>(QStringLiteral("mnuFileConfig"))->trigger();
+        program.action("mnuFileConfig")->trigger();
+        program.action("mnuFileConfig")->trigger(); // brought to the front, not opened twice
         auto *mdi = window.findChild<QMdiArea *>();
         QCOMPARE(mdi->subWindowList().size(), 1);
         QCOMPARE(mdi->subWindowList().first()->widget()->objectName(), QStringLiteral("frmConfig"));
 
-        m_prompter->clear();
-        m_prompter->queueAnswer(true);
-        window.findChild<QAction *>(QStringLiteral("mnuHelpReset"))->trigger();
-        QTRY_VERIFY(m_prompter->contains(QStringLiteral("Reset Settings?"), QStringLiteral("Settings has been reset.")));
-        QTRY_VERIFY(!window.controller().isInitializing());
-        QVERIFY(!window.controller().state().sendingRunning());
+        // Reset to Default: a warning question offering Cancel; OK resets.
+        program.controller().store().db().exec(
+            QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' WHERE softwarePortNo = 'COM3'"));
+        program.action("mnuHelpReset")->trigger();
+        QMessageBox *question = test::Boxes::waitFor(QStringLiteral("Are you sure to reset all settings?"),
+                                                     QStringLiteral("Reset Settings?"));
+        QVERIFY(question);
+        QCOMPARE(question->icon(), QMessageBox::Warning);
+        QCOMPARE(static_cast<QAbstractButton *>(question->defaultButton()), question->button(QMessageBox::Cancel));
+        test::Boxes::press(question, QMessageBox::Ok);
+        QVERIFY(test::Boxes::waitFor(QStringLiteral("Settings has been reset."), QStringLiteral("Reset Settings?")));
+        QTRY_VERIFY(!program.controller().isInitializing());
+        QCOMPARE(program.controller().store().db()
+                     .scalar(QStringLiteral("SELECT count(*) FROM config_ports WHERE portActive = 1 OR mobileOperator <> ''"))
+                     .toInt(),
+                 0);
+        QVERIFY(!program.controller().state().sendingRunning());
         QVERIFY(action(window, "mnuFileMSFStop")->isVisible()); // the menu items stay as they were
-        QVERIFY(!m_prompter->contains(QStringLiteral("TAVSMS"), QStringLiteral("Reinitialization complete!!")));
-        QVERIFY(!window.controller().gatewayTimer().isActive());
+        QVERIFY(!test::Boxes::find(QStringLiteral("Reinitialization complete!!")));
+        QVERIFY(!program.controller().gatewayTimer().isActive());
     }
 
     void startedProgramSendsThroughTheGatewayAndListens()
@@ -199,10 +229,10 @@ private Q_SLOTS:
             store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
             QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("hi"), kRouteGateway));
         }
-        MainWindow window(*m_prompter);
-        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
-        QVERIFY(window.controller().gatewayTimer().isActive());
-        QTRY_COMPARE(window.controller().store().queue().row(1)->status, QStringLiteral("Delivered"));
+        test::WindowProgram program;
+        QCOMPARE(program.start(), Application::StartResult::Running);
+        QVERIFY(program.controller().gatewayTimer().isActive());
+        QTRY_COMPARE(program.controller().store().queue().row(1)->status, QStringLiteral("Delivered"));
         QCOMPARE(m_gateway->requests().first().query.value(QStringLiteral("messageid")), QStringLiteral("hi"));
     }
 
@@ -215,11 +245,12 @@ private Q_SLOTS:
             Store store(DataDirectory::databasePath());
             store.db().exec(QStringLiteral("UPDATE config_network SET listenerPort = ?"), {int(taken.serverPort())});
         }
-        MainWindow window(*m_prompter);
-        QCOMPARE(window.controller().start(), MainController::StartResult::Failed);
-        const auto e = m_prompter->entries().first();
-        QCOMPARE(e.title, QStringLiteral("Critical Error"));
-        QVERIFY2(e.text.startsWith(QStringLiteral("HTTP Listener\r\n")), qPrintable(e.text));
+        test::WindowProgram program;
+        QCOMPARE(program.start(), Application::StartResult::Failed);
+        QCOMPARE(test::Boxes::open().size(), 1);
+        QMessageBox *box = test::Boxes::open().first();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Critical Error"));
+        QVERIFY2(box->text().startsWith(QStringLiteral("HTTP Listener\n")), qPrintable(box->text()));
     }
 
 private:

@@ -1,7 +1,8 @@
 // Saves a picture of the main window as the program shows it, for the README,
 // optionally with one screen opened from its menu item (e.g. mnuMsgIncoming).
 // usage: tavsms-screenshot OUT.png [MENU_ITEM]   (under a display, e.g. xvfb-run)
-#include "MainController.h"
+#include "AppIcon.h"
+#include "Application.h"
 #include "MainWindow.h"
 #include "MessageBoxPrompter.h"
 
@@ -22,9 +23,12 @@ int main(int argc, char *argv[])
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
 
+    QApplication::setWindowIcon(tavsms::AppIcon::icon());
     tavsms::MessageBoxPrompter prompter;
-    tavsms::MainWindow window(prompter);
-    if (window.controller().start() != tavsms::MainController::StartResult::Running)
+    tavsms::Application program(prompter);
+    tavsms::MainWindow window(program);
+    prompter.setParentWidget(&window);
+    if (program.start() != tavsms::Application::StartResult::Running)
         return 1;
     window.resize(1000, 640);
     window.show();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Application.h"
 #include "DataDirectory.h"
+#include "ListenerPort.h"
 #include "MainController.h"
 #include "ModemChannel.h"
 #include "ModemPort.h"
@@ -31,25 +33,28 @@ inline ModemTimeouts fastTimeouts()
     return t;
 }
 
-// A program without its window: controller, modem channel, simulated devices
-// on links in a private directory. Configure ports before start().
+// The whole program without its window, as the service runs it, on
+// simulated devices linked in a private directory. Configure ports before
+// start().
 struct ModemRig
 {
     TestDataDirectory dir;
     RecordingPrompter prompter;
-    std::unique_ptr<MainController> controller;
-    std::unique_ptr<ModemChannel> channel;
+    std::unique_ptr<Application> app;
+    // Parts of the running program, set by start().
+    MainController *controller = nullptr;
+    ModemChannel *channel = nullptr;
     std::vector<std::unique_ptr<sim::ModemSimulator>> sims;
     QList<QStringList> tips;
 
     ModemRig()
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
+        useFreeListenerPort(DataDirectory::databasePath());
     }
     ~ModemRig()
     {
-        channel.reset();
-        controller.reset();
+        stop();
         sims.clear();
     }
 
@@ -80,19 +85,35 @@ struct ModemRig
         work(store);
     }
 
-    // Starts the program and waits for port initialisation to finish.
-    void start(int tickMs = 40)
+    // Builds the program; start() runs it.
+    Application &build()
     {
-        controller = std::make_unique<MainController>(prompter);
-        channel = std::make_unique<ModemChannel>(*controller, fastTimeouts());
-        QObject::connect(channel.get(), &ModemChannel::tipRequested,
+        app = std::make_unique<Application>(prompter, fastTimeouts());
+        controller = &app->controller();
+        channel = &app->modem();
+        QObject::connect(app.get(), &Application::tipRequested,
                          [this](const QString &title, const QString &text, int seconds) {
                              tips << QStringList{title, text, QString::number(seconds)};
                          });
-        QCOMPARE(controller->start(), MainController::StartResult::Running);
+        return *app;
+    }
+
+    // Starts the program and waits for port initialisation to finish.
+    void start(int tickMs = 40)
+    {
+        build();
+        QCOMPARE(app->start(), Application::StartResult::Running);
         QTRY_VERIFY_WITH_TIMEOUT(!controller->isInitializing(), 10000);
         for (int i = 0; i < kPortCount; ++i)
             controller->portTimer(i).setInterval(tickMs + i);
+    }
+
+    // Ends the program (the closing steps run as the program is destroyed).
+    void stop()
+    {
+        controller = nullptr;
+        channel = nullptr;
+        app.reset();
     }
 
     Store &store() { return controller->store(); }

@@ -1,15 +1,7 @@
 // The whole program on simulated phones: messages received, stored, answered by the
 // auto-reply rules and the replies sent back through the same phone.
-#include "DataDirectory.h"
-#include "ListenerPort.h"
 #include "LoopbackHttpServer.h"
-#include "MainController.h"
-#include "MainWindow.h"
-#include "ModemChannel.h"
-#include "ModemSimulator.h"
-#include "RecordingPrompter.h"
-#include "Store.h"
-#include "TestDataDirectory.h"
+#include "ModemRig.h"
 
 #include <QTest>
 
@@ -31,24 +23,14 @@ class TestAutoReplyFlow : public QObject
 private Q_SLOTS:
     void joinHelloPushAndAPortWithoutRules()
     {
-        test::TestDataDirectory dir;
-        QVERIFY(DataDirectory::ensureExists().isEmpty());
-        test::useFreeListenerPort(DataDirectory::databasePath());
+        test::ModemRig rig;
         test::LoopbackHttpServer pushTarget;
-
-        Sim com1(Sim::Kind::Gsm), com2(Sim::Kind::Gsm);
-        QVERIFY2(com1.start(dir.root() + QStringLiteral("/phone1")), qPrintable(com1.errorString()));
-        QVERIFY2(com2.start(dir.root() + QStringLiteral("/phone2")), qPrintable(com2.errorString()));
-        {
-            Store store(DataDirectory::databasePath());
+        Sim &com1 = rig.addDevice(Sim::Kind::Gsm, QStringLiteral("phone1"));
+        Sim &com2 = rig.addDevice(Sim::Kind::Gsm, QStringLiteral("phone2"));
+        rig.configure(QStringLiteral("COM1"), com1.linkPath(), QStringLiteral("GSM Modem - Other"), true, true);
+        rig.configure(QStringLiteral("COM2"), com2.linkPath(), QStringLiteral("GSM Modem - Other"), true, true);
+        rig.withStore([&pushTarget](Store &store) {
             Database &db = store.db();
-            for (const auto &[port, device] : {std::pair{QStringLiteral("COM1"), com1.linkPath()},
-                                               std::pair{QStringLiteral("COM2"), com2.linkPath()}}) {
-                db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, "
-                                       "deviceType = 'GSM Modem - Other', mobileOperator = ?, allowTwoWay = 1, "
-                                       "allowRouting = 1 WHERE softwarePortNo = ?"),
-                        {device, port + QStringLiteral(" Net"), port});
-            }
             db.exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-12-01 10:00:00', 'Friends')"));
             const QString rule = QStringLiteral(
                 "INSERT INTO auto_reply (auto_reply_keyword, com_port, auto_reply_response, group_add, group_delete, "
@@ -60,21 +42,14 @@ private Q_SLOTS:
             db.exec(rule, {QStringLiteral("a"), QStringLiteral("unused"), 0, QStringLiteral("TAVNA"),
                            QStringLiteral("PUSH"),
                            pushTarget.baseUrl() + QStringLiteral("/sms?from=@@sender@@&msg=@@message@@")});
-        }
+        });
         const QDateTime stamp(QDate(2026, 12, 6), QTime(9, 30));
         com1.addInbox(QStringLiteral("+919000000001"), stamp, QStringLiteral("JOIN me"));
         com2.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(30), QStringLiteral("JOIN me"));
 
-        test::RecordingPrompter prompter;
-        MainWindow window(prompter);
-        ModemTimeouts &t = window.modem().timeouts();
-        t.pollPeriod = std::chrono::milliseconds(200);
-        QCOMPARE(window.controller().start(), MainController::StartResult::Running);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.controller().isInitializing(), 15000);
-        QCOMPARE(window.controller().state().connectedCount(), 2);
-        for (int i = 0; i < kPortCount; ++i)
-            window.controller().portTimer(i).setInterval(50 + i);
-        Database &db = window.controller().store().db();
+        rig.start(50);
+        QCOMPARE(rig.state().connectedCount(), 2);
+        Database &db = rig.store().db();
         auto members = [&db] {
             return db.scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_mem_mobile = '9000000001'"))
                 .toInt();

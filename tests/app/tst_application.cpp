@@ -1,0 +1,133 @@
+// The program without its window: an orderly end that finishes what is being
+// sent, and how far it waits.
+#include "DebugLog.h"
+#include "FakeGateway.h"
+#include "GatewaySender.h"
+#include "HttpSendListener.h"
+#include "InternetServices.h"
+#include "ModemRig.h"
+#include "NetworkSettings.h"
+#include "PortSender.h"
+
+#include <QSignalSpy>
+
+using namespace tavsms;
+using namespace tavsms::test;
+using Kind = sim::ModemSimulator::Kind;
+using Fault = sim::ModemSimulator::Fault;
+using namespace std::chrono_literals;
+
+namespace {
+const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
+}
+
+class TestApplication : public QObject
+{
+    Q_OBJECT
+
+    // One GSM modem on COM1 that takes its time over the outcome of a send.
+    static sim::ModemSimulator &slowModem(ModemRig &rig, Fault fault, int delayMs = 0)
+    {
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), fault, delayMs);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        return gsm;
+    }
+
+    static QString status(ModemRig &rig, qint64 id) { return rig.store().queue().row(id)->status; }
+
+private Q_SLOTS:
+    void quitLetsTheSendUnderWayFinish()
+    {
+        ModemRig rig;
+        auto &gsm = slowModem(rig, Fault::Slow, 700);
+        rig.start(20);
+        const qint64 id = rig.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("last words"),
+                                                         kRouteAuto).id;
+        const qint64 waiting = rig.store().queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("next"),
+                                                              kRouteAuto).id;
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.received().contains("last words\x1A"), 5000);
+
+        QSignalSpy finished(rig.app.get(), &Application::quitFinished);
+        rig.app->requestQuit();
+        // Nothing new is taken: no listener, no further rows; the send goes on.
+        QVERIFY(!rig.app->internet().listener().isListening());
+        QVERIFY(!rig.state().sendingRunning());
+        QVERIFY(!rig.controller->isShutDown());
+        QVERIFY(rig.channel->port(0).isOpen());
+
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        QVERIFY(rig.controller->isShutDown());
+        QVERIFY(!rig.channel->port(0).isOpen());
+        QCOMPARE(status(rig, id), QStringLiteral("Delivered"));
+        QCOMPARE(status(rig, waiting), QStringLiteral("Pending"));
+        QCOMPARE(gsm.sent().size(), 1);
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Shutting down - waiting for the messages being sent\r\n")));
+    }
+
+    void aSecondRequestOrTheDrainLimitEndsTheWait()
+    {
+        ModemRig rig;
+        auto &gsm = slowModem(rig, Fault::Silence);
+        rig.start(20);
+        rig.channel->timeouts().result = 5min;
+        const qint64 id = rig.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("stuck"),
+                                                         kRouteAuto).id;
+        QTRY_VERIFY_WITH_TIMEOUT(gsm.received().contains("stuck\x1A"), 5000);
+
+        QSignalSpy finished(rig.app.get(), &Application::quitFinished);
+        rig.app->setDrainLimit(300ms);
+        QElapsedTimer clock;
+        clock.start();
+        rig.app->requestQuit();
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 3000);
+        QVERIFY(clock.elapsed() >= 300);
+        // The row stays with its channel's claim; the next start puts it back.
+        QCOMPARE(status(rig, id), QStringLiteral("Sending"));
+        QVERIFY(rig.debugLog().contains(QLatin1String("a message was still being sent")));
+
+        // Asked twice: at once.
+        ModemRig other;
+        auto &silent = slowModem(other, Fault::Silence);
+        other.start(20);
+        other.channel->timeouts().result = 5min;
+        QVERIFY(other.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("stuck"), kRouteAuto));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.received().contains("stuck\x1A"), 5000);
+        QSignalSpy done(other.app.get(), &Application::quitFinished);
+        other.app->requestQuit();
+        QCOMPARE(done.count(), 0);
+        other.app->requestQuit();
+        QCOMPARE(done.count(), 1);
+        QVERIFY(other.controller->isShutDown());
+    }
+
+    void quitWaitsForTheGatewaysAnswer()
+    {
+        ModemRig rig;
+        FakeGateway gateway;
+        QVERIFY(gateway.start());
+        gateway.setHandler([](const FakeGateway::Request &) {
+            return FakeGateway::Reply{200, "OK", "Message Sent! Success", 600, false};
+        });
+        rig.withStore([&gateway](Store &s) {
+            NetworkSettings n = NetworkSettings::load(s.db());
+            n.gatewayHost = gateway.host();
+            n.save(s.db());
+            s.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
+            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("by web"), kRouteGateway));
+        });
+        rig.start();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway.requestCount(), 1, 5000);
+        QSignalSpy finished(rig.app.get(), &Application::quitFinished);
+        rig.app->requestQuit();
+        QVERIFY(rig.app->internet().sender()->isSending());
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        QCOMPARE(status(rig, 1), QStringLiteral("Delivered"));
+        QCOMPARE(gateway.requestCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApplication)
+#include "tst_application.moc"

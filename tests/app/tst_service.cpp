@@ -1,0 +1,237 @@
+// `tavsms --service` as an operator runs it: no window, no display, a
+// simulated modem, messages queued through the listener, SIGTERM, restart.
+#include "ModemSimulator.h"
+#include "Store.h"
+#include "TestDataDirectory.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <csignal>
+
+using namespace tavsms;
+using Sim = sim::ModemSimulator;
+
+class TestService : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TestDataDirectory> m_dir;
+    quint16 m_port = 0;
+
+    // Waits with the event loop running: the simulated modem lives in this
+    // process and must go on answering meanwhile.
+    static bool ended(QProcess &process, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    }
+
+    QString databasePath() const { return m_dir->programDir() + QStringLiteral("/tavsms.mdb"); }
+
+    // A program process with this test's data directory and no display at all.
+    std::unique_ptr<QProcess> launch(const QStringList &arguments, bool offscreenWindow = false)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (offscreenWindow)
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(TAVSMS_BINARY), arguments);
+        return process;
+    }
+
+    std::unique_ptr<QProcess> startService()
+    {
+        listenOnTheFreePort();
+        auto service = launch({QStringLiteral("--service")});
+        [&] { QVERIFY(service->waitForStarted()); }();
+        (void)QTest::qWaitFor([&] { return service->peek(4096).contains("service running")
+                                     || service->state() != QProcess::Running; },
+                        10000);
+        return service;
+    }
+
+    // One request to the service's listener; its reply.
+    QByteArray queueThroughListener(const QByteArray &target)
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        if (!socket.waitForConnected(3000))
+            return "not connected: " + socket.errorString().toUtf8();
+        socket.write("GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        QByteArray reply;
+        while (socket.waitForReadyRead(3000))
+            reply += socket.readAll();
+        return reply;
+    }
+
+    void listenOnTheFreePort()
+    {
+        QDir().mkpath(m_dir->programDir());
+        Store store(databasePath());
+        store.db().exec(QStringLiteral("UPDATE config_network SET listenerPort = ?"), {int(m_port)});
+    }
+
+    QString statusOf(const QString &message)
+    {
+        Store store(databasePath());
+        return store.db()
+            .scalar(QStringLiteral("SELECT status FROM q_logs WHERE outgoing_message = ?"), {message})
+            .toString();
+    }
+
+    static QByteArray hashOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                           : QByteArray();
+    }
+
+    static QStringList texts(const Sim &sim)
+    {
+        QStringList out;
+        for (const auto &m : sim.sent())
+            out << m.text;
+        return out;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<test::TestDataDirectory>();
+        // A port free now, for the service to listen on.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        m_port = probe.serverPort();
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void deliversStopsInOrderAndLosesNothing()
+    {
+        Sim modem(Sim::Kind::Gsm);
+        QVERIFY(modem.start(m_dir->root() + QStringLiteral("/ttyGSM1")));
+        {
+            QDir().mkpath(m_dir->programDir());
+            Store store(databasePath());
+            store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, "
+                                           "deviceType = 'GSM Modem - TAV', mobileOperator = 'Sim', allowRouting = 1 "
+                                           "WHERE softwarePortNo = 'COM1'"),
+                            {modem.linkPath()});
+        }
+
+        auto service = startService();
+        QVERIFY2(service->state() == QProcess::Running, service->readAll().constData());
+        QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=first").contains("Status:OK"));
+        QTRY_COMPARE_WITH_TIMEOUT(texts(modem), QStringList{"first"}, 10000);
+
+        // SIGTERM while the modem is still on its way to answering a send:
+        // the send finishes and is marked, then the closing steps run.
+        modem.setFault(QStringLiteral("<Ctrl-Z>"), Sim::Fault::Slow, 800);
+        QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=second").contains("Status:OK"));
+        QTRY_VERIFY_WITH_TIMEOUT(modem.received().contains("second\x1A"), 10000);
+        service->terminate();
+        QVERIFY(ended(*service));
+        QCOMPARE(service->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(service->exitCode(), 0);
+        QVERIFY(service->readAllStandardOutput().contains("TAVSMS service stopped"));
+        QCOMPARE(statusOf(QStringLiteral("second")), QStringLiteral("Delivered"));
+
+        // Started again: nothing is sent twice, and new work goes out.
+        modem.clearFaults();
+        auto again = startService();
+        QVERIFY(again->state() == QProcess::Running);
+        QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=third").contains("Status:OK"));
+        QTRY_COMPARE_WITH_TIMEOUT(texts(modem), (QStringList{"first", "second", "third"}), 10000);
+        QCOMPARE(statusOf(QStringLiteral("first")), QStringLiteral("Delivered"));
+        ::kill(pid_t(again->processId()), SIGINT);
+        QVERIFY(ended(*again));
+        QCOMPARE(again->exitCode(), 0);
+
+        QFile log(m_dir->programDir() + QStringLiteral("/debug.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        QCOMPARE(lines.count(" Service started\r\n"), 2);
+        QVERIFY(lines.contains(" Shutting down - waiting for the messages being sent\r\n"));
+    }
+
+    void oneProgramPerDataDirectoryWindowOrService()
+    {
+        auto service = startService();
+        QVERIFY(service->state() == QProcess::Running);
+        QTest::qWait(300); // start-up's own writes are done
+        const QByteArray before = hashOf(databasePath());
+
+        auto second = launch({QStringLiteral("--service")});
+        QVERIFY(ended(*second));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 1);
+        QVERIFY(second->readAllStandardOutput().contains("[Application Error] Application Already Running"));
+        QCOMPARE(hashOf(databasePath()), before);
+
+        // A window started beside the service is refused as well: it shows the
+        // box and waits for the operator, having opened nothing.
+        auto window = launch({}, true);
+        QVERIFY(window->waitForStarted());
+        QTest::qWait(500);
+        QCOMPARE(window->state(), QProcess::Running);
+        window->kill();
+        window->waitForFinished();
+        QCOMPARE(hashOf(databasePath()), before);
+        QCOMPARE(service->state(), QProcess::Running);
+
+        service->terminate();
+        QVERIFY(ended(*service));
+        QCOMPARE(service->exitCode(), 0);
+    }
+
+    void aLockLeftByADeadProgramDoesNotBlock()
+    {
+        auto first = startService();
+        QVERIFY(QFile::exists(m_dir->programDir() + QStringLiteral("/tavsms.lock")));
+        first->kill(); // no chance to clean up
+        QVERIFY(ended(*first));
+        QVERIFY(QFile::exists(m_dir->programDir() + QStringLiteral("/tavsms.lock")));
+
+        auto again = startService();
+        QCOMPARE(again->state(), QProcess::Running);
+        again->terminate();
+        QVERIFY(ended(*again));
+        QCOMPARE(again->exitCode(), 0);
+    }
+
+    void windowEndsInOrderOnSigterm()
+    {
+        listenOnTheFreePort();
+        auto window = launch({}, true);
+        QVERIFY(window->waitForStarted());
+        // Up once it listens.
+        QTRY_VERIFY_WITH_TIMEOUT(queueThroughListener("/?com=COM1&mobile=9876543210&message=x").contains("Status:OK"),
+                                 10000);
+        window->terminate();
+        QVERIFY(ended(*window));
+        QCOMPARE(window->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window->exitCode(), 0);
+        QFile log(m_dir->programDir() + QStringLiteral("/debug.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(!QFile::exists(m_dir->programDir() + QStringLiteral("/tavsms.lock")));
+    }
+
+    void serviceWithoutADisplayNeedsNone()
+    {
+        // The window without a display says how to run instead.
+        auto window = launch({});
+        QVERIFY(ended(*window));
+        QCOMPARE(window->exitCode(), 1);
+        QVERIFY(window->readAllStandardError().contains("--service"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestService)
+#include "tst_service.moc"
