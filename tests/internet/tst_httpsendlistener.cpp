@@ -134,6 +134,8 @@ private Q_SLOTS:
                                                    << QStringLiteral("Hi");
         QTest::newRow("plus, %2b, %0D%0A") << "/?com=1&mobile=" + n + "&message=a+b%2bc%0D%0Ad" << QString()
                                            << QStringLiteral("a+b%2bc\r\nd");
+        QTest::newRow("upper-case %2B") << "/?com=1&mobile=" + n + "&message=1%2B1%3D2" << QString()
+                                        << QStringLiteral("1+1=2");
         QTest::newRow("com not validated") << "/?com=%%%&mobile=" + n + "&message=x" << QString() << QStringLiteral("x");
         QTest::newRow("longer path") << "/send?message=Hi&com=1&mobile=" + n << SendRequestParser::messageLengthError(0)
                                      << QString();

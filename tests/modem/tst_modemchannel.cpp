@@ -128,6 +128,25 @@ private Q_SLOTS:
         QVERIFY(rig.debugLog().contains(QLatin1String("COM3 Status GSM Modem - False\r\n")));
     }
 
+    void identificationIsMatchedWithoutRegardToCase_data()
+    {
+        QTest::addColumn<QStringList>("identification");
+        QTest::newRow("lower-case wavecom") << QStringList{"wavecom modem", "multiband 900e 1800"};
+        QTest::newRow("lower-case nokia") << QStringList{"nokia", "6600"};
+    }
+    void identificationIsMatchedWithoutRegardToCase()
+    {
+        QFETCH(QStringList, identification);
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        gsm.setIdentification(identification);
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(60000);
+        QCOMPARE(gsm.commands().value(0), QStringLiteral("ATI"));
+        QCOMPARE(rig.state().connectedCount(), 1);
+        QVERIFY2(rig.prompter.entries().isEmpty(), qPrintable(rig.prompter.dump()));
+    }
+
     void missingPortOpensNothing()
     {
         ModemRig rig;
@@ -418,6 +437,29 @@ private Q_SLOTS:
         QVERIFY2(listings >= 2 && listings <= 5, qPrintable(QString::number(listings)));
         // A port that is not two-way is never asked for its messages.
         QVERIFY(!quiet.received().contains("AT+CMGL"));
+    }
+
+    void cdmaPollWaitsForTheReadListing()
+    {
+        ModemRig rig;
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        cdma.addInbox(QStringLiteral("9000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), QStringLiteral("new one"));
+        cdma.addInbox(QStringLiteral("9000000002"), QDateTime(QDate(2024, 5, 1), QTime(9, 0)), QStringLiteral("seen one"),
+                      true);
+        // The read messages' listing answers well after the unread one.
+        cdma.setFault(QStringLiteral("AT+CMGL=1"), Fault::Slow, 400);
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma, true, true);
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(cdma.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_mobileNo = '9000000002' "
+                                          "AND incoming_message = 'seen one'")),
+                 qint64(1));
+        // Both came from the first poll: both deleted before the next listing.
+        QStringList talk;
+        for (const QString &command : cdma.commands())
+            if (command.startsWith(QLatin1String("AT+CMGL")) || command.startsWith(QLatin1String("AT+CMGD")))
+                talk << command;
+        QCOMPARE(talk.mid(0, 4), (QStringList{"AT+CMGL=0", "AT+CMGL=1", "AT+CMGD=1", "AT+CMGD=2"}));
     }
 
     void badListingsStoreAndDeleteNothingWrong()

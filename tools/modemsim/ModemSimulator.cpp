@@ -169,7 +169,9 @@ void ModemSimulator::onReadable()
 
 void ModemSimulator::process()
 {
-    while (isRunning()) {
+    // A device busy with a late answer reads nothing further, so answers
+    // always come in the order of their commands.
+    while (isRunning() && !m_busy) {
         if (m_textEntry) {
             qsizetype end = -1;
             for (qsizetype i = 0; i < m_input.size(); ++i) {
@@ -351,7 +353,12 @@ void ModemSimulator::reply(const QByteArray &bytes, int delayMs)
         writeNow(bytes);
         return;
     }
-    QTimer::singleShot(delay, this, [this, bytes] { writeNow(bytes); });
+    m_busy = true;
+    QTimer::singleShot(delay, this, [this, bytes] {
+        writeNow(bytes);
+        m_busy = false;
+        process();
+    });
 }
 
 void ModemSimulator::writeNow(const QByteArray &bytes)

@@ -63,6 +63,8 @@ public:
     // Every reply is held back this long.
     void setReplyDelay(int ms) { m_replyDelay = ms; }
     // A fault for commands starting with `commandPrefix` (e.g. "AT+CMGS").
+    // Slow holds back that command's answer by `delayMs`; its echo comes at
+    // once, and commands sent meanwhile are answered after it, in order.
     void setFault(const QString &commandPrefix, Fault fault, int delayMs = 0);
     void clearFaults() { m_faults.clear(); }
 
@@ -114,6 +116,7 @@ private:
     QByteArray m_received;
     QByteArray m_input;
     bool m_textEntry = false;
+    bool m_busy = false; // a held-back answer is still to come
     QString m_textNumber;
     QStringList m_commands;
     QList<SentMessage> m_sent;

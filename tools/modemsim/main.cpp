@@ -6,8 +6,10 @@
 //
 // Point a port's system port at the link path (Configure Modem) and the
 // program talks to it as to a real device. Commands and sent messages are
-// printed as they arrive; SIGINT or SIGTERM removes the link and ends it.
+// printed as they arrive; lines typed on standard input make messages arrive
+// (type "help"); SIGINT, SIGTERM or "quit" removes the link and ends it.
 #include "ModemSimulator.h"
+#include "OperatorConsole.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,9 +17,11 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 using tavsms::sim::ModemSimulator;
+using tavsms::sim::OperatorConsole;
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
@@ -33,10 +37,27 @@ void out(const QString &line)
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
 }
+
+// Started with standard input, output or error closed, the terminal opened
+// later would take that number, and this program would read the modem's
+// commands as typed ones or print into the modem line.
+void occupyClosedStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    occupyClosedStandardDescriptors();
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated GSM modem or CDMA phone on a pseudo-terminal."));
@@ -61,7 +82,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption ident(QStringLiteral("ident"), QStringLiteral("A line of the ATI answer (repeatable)."),
                                    QStringLiteral("line"));
     const QCommandLineOption noEcho(QStringLiteral("no-echo"), QStringLiteral("Do not echo commands."));
-    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print nothing but errors."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Print nothing but errors and the answers to typed commands."));
     parser.addOptions({link, kind, inbox, error, silent, vanish, slow, delay, ident, noEcho, quiet});
     parser.process(app);
 
@@ -106,12 +128,20 @@ int main(int argc, char *argv[])
     const bool talk = !parser.isSet(quiet);
     if (talk) {
         out(QStringLiteral("%1 on %2 -> %3").arg(kindText.toUpper(), sim.linkPath(), sim.devicePath()));
+        out(QStringLiteral("type help for commands"));
         QObject::connect(&sim, &ModemSimulator::commandReceived, [](const QString &c) { out(QStringLiteral("<< ") + c); });
         QObject::connect(&sim, &ModemSimulator::messageSent, [](const QString &number, const QString &text) {
             out(QStringLiteral("SENT to %1: %2").arg(number, text));
         });
     }
     QObject::connect(&sim, &ModemSimulator::vanished, &app, [] { QCoreApplication::exit(0); });
+
+    // Run in the background of a shell, a read from the terminal would stop
+    // the process; ignored, the read fails instead and commands are off.
+    std::signal(SIGTTIN, SIG_IGN);
+    OperatorConsole console(sim, out);
+    QObject::connect(&console, &OperatorConsole::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    console.listen(STDIN_FILENO);
 
     if (::pipe(g_signalPipe) == 0) {
         auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);

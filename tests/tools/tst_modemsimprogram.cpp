@@ -1,0 +1,190 @@
+// tavsms-modemsim as a process: lines typed on its standard input change the
+// simulated phone while a program is connected to its link.
+#include <QDateTime>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// One simulator process with its link in a private directory.
+struct SimulatorProcess
+{
+    QTemporaryDir dir;
+    QProcess process;
+    QByteArray output;
+
+    QString link() const { return dir.filePath(QStringLiteral("dev")); }
+
+    bool start(const std::function<void()> &childSetUp = {}, bool quiet = true)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                         [this] { output += process.readAllStandardOutput(); });
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (childSetUp)
+            process.setChildProcessModifier(childSetUp);
+        QStringList arguments{QStringLiteral("--link"), link()};
+        if (quiet)
+            arguments << QStringLiteral("--quiet");
+        process.start(QStringLiteral(TAVSMS_MODEMSIM_BINARY), arguments);
+        return process.waitForStarted(5000) && QTest::qWaitFor([this] { return QFileInfo(link()).exists(); }, 5000);
+    }
+
+    void type(const QByteArray &line) { process.write(line + '\n'); }
+
+    // Waits for the simulator's stdout to contain `text`.
+    bool said(const QByteArray &text)
+    {
+        return QTest::qWaitFor([&] { return output.contains(text); }, 5000);
+    }
+
+    ~SimulatorProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(5000))
+                process.kill();
+        }
+    }
+};
+
+// The link opened the way the program opens a port.
+std::unique_ptr<QSerialPort> openLink(const QString &path)
+{
+    auto port = std::make_unique<QSerialPort>(path);
+    port->setBaudRate(QSerialPort::Baud115200);
+    if (!port->open(QIODevice::ReadWrite))
+        return nullptr;
+    // A pseudo-terminal refuses the modem-control calls; reads and writes work.
+    port->clearError();
+    return port;
+}
+
+// Sends a command and collects the answer up to its final result.
+QByteArray ask(QSerialPort &port, const QByteArray &command)
+{
+    port.readAll();
+    port.write(command + '\r');
+    QByteArray answer;
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += port.readAll();
+            return answer.contains("\r\nOK\r\n") || answer.contains("ERROR\r\n");
+        },
+        5000);
+    return answer;
+}
+
+} // namespace
+
+class TestModemSimProgram : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void typedMessagesArriveWhileConnected()
+    {
+        SimulatorProcess sim;
+        QVERIFY(sim.start());
+        sim.type("sms +919000000001 Hello there");
+        QVERIFY2(sim.said("message 1 from +919000000001 at "), sim.output.constData());
+
+        const auto port = openLink(sim.link());
+        QVERIFY(port);
+        const QByteArray listing = ask(*port, "AT+CMGL=\"ALL\"");
+        static const QRegularExpression entry(QStringLiteral(
+            R"(\r\n\+CMGL: 1,"REC UNREAD","\+919000000001",,"(\d\d/\d\d/\d\d,\d\d:\d\d:\d\d)\+22"\r\nHello there\r\n)"));
+        const QRegularExpressionMatch match = entry.match(QString::fromLatin1(listing));
+        QVERIFY2(match.hasMatch(), listing.constData());
+        QVERIFY(listing.endsWith("\r\nOK\r\n"));
+        // Stamped when it was typed.
+        const QDateTime stamp = QDateTime::fromString(match.captured(1), QStringLiteral("yy/MM/dd,HH:mm:ss")).addYears(100);
+        QVERIFY2(qAbs(stamp.secsTo(QDateTime::currentDateTime())) < 60, qPrintable(match.captured(1)));
+
+        // Another one while the link is open; the first is read by now.
+        sim.type("sms 12345 second   one");
+        QVERIFY(sim.said("message 2 from 12345"));
+        const QByteArray again = ask(*port, "AT+CMGL=\"ALL\"");
+        QVERIFY2(again.contains("+CMGL: 1,\"REC READ\",\"+919000000001\""), again.constData());
+        QVERIFY2(again.contains("+CMGL: 2,\"REC UNREAD\",\"12345\""), again.constData());
+        QVERIFY(again.contains("\r\nsecond   one\r\n"));
+
+        QCOMPARE(ask(*port, "AT+CMGD=1").right(6), QByteArray("\r\nOK\r\n"));
+        sim.type("inbox");
+        // Listed once, so read; the deleted one is gone.
+        QVERIFY2(sim.said("  2  12345 "), sim.output.constData());
+        QVERIFY2(sim.said("  read    second   one\n"), sim.output.constData());
+        QVERIFY(!sim.output.contains("  1  +919000000001 "));
+
+        sim.type("quit");
+        QVERIFY(sim.process.waitForFinished(5000));
+        QCOMPARE(sim.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.process.exitCode(), 0);
+        QVERIFY(!QFileInfo(sim.link()).isSymLink());
+    }
+
+    void badLinesAndTheEndOfInputLeaveItRunning()
+    {
+        SimulatorProcess sim;
+        QVERIFY(sim.start());
+        sim.type("frobnicate now");
+        sim.type("sms +919000000001");
+        sim.type("sms \"x\" quoted sender");
+        sim.type("help");
+        QVERIFY2(sim.said("sms SENDER TEXT..."), sim.output.constData());
+        QVERIFY(sim.output.contains("unknown command 'frobnicate'; type help for the list\n"));
+        QVERIFY(sim.output.contains("usage: sms SENDER TEXT...\n"));
+        QVERIFY(sim.output.contains("without quotes or commas\n"));
+
+        sim.process.closeWriteChannel();
+        const auto cpuTicks = [&sim] {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(sim.process.processId()));
+            if (!stat.open(QIODevice::ReadOnly))
+                return -1LL;
+            // utime and stime, the 14th and 15th fields (after the parenthesised name).
+            const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+            return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+        };
+        const long long before = cpuTicks();
+        QTest::qWait(500);
+        QCOMPARE(sim.process.state(), QProcess::Running);
+        // Idle at the end of its input, not reading it again and again.
+        QVERIFY2(cpuTicks() - before < 15, qPrintable(QString::number(cpuTicks() - before)));
+
+        const auto port = openLink(sim.link());
+        QVERIFY(port);
+        QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
+        QVERIFY(ask(*port, "AT+CMGL=\"ALL\"").startsWith("AT+CMGL=\"ALL\"\r\r\n\r\nOK")); // nothing was added
+    }
+
+    void startedWithStandardInputAndOutputClosed()
+    {
+        SimulatorProcess sim;
+        QVERIFY(sim.start(
+            [] {
+                ::close(STDIN_FILENO);
+                ::close(STDOUT_FILENO);
+            },
+            false));
+        const auto port = openLink(sim.link());
+        QVERIFY(port);
+        // Every command reaches the phone and is answered, with nothing
+        // meant for the operator in between.
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
+        QCOMPARE(sim.process.state(), QProcess::Running);
+        sim.process.terminate();
+        QVERIFY(sim.process.waitForFinished(5000));
+        QCOMPARE(sim.process.exitCode(), 0);
+        QVERIFY(!QFileInfo(sim.link()).isSymLink());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemSimProgram)
+#include "tst_modemsimprogram.moc"
