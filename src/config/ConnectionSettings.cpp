@@ -121,10 +121,11 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
     return outcome;
 }
 
-QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, 5> portActive, bool internetActive)
+QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount> portActive,
+                                                     bool internetActive)
 {
     try {
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < kPortCount; ++i)
             m_db.exec(QStringLiteral("UPDATE config_ports SET portActive = ? WHERE softwarePortNo = ?"),
                       {portActive[size_t(i)], QStringLiteral("COM%1").arg(i + 1)});
         m_db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = ?"), {internetActive});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppState.h"
 #include "PortConfig.h"
 
 #include <QCoroTask>
@@ -49,7 +50,7 @@ struct InternetTab
 
 struct SettingsScreenState
 {
-    std::array<PortTab, 5> ports;
+    std::array<PortTab, kPortCount> ports;
     InternetTab internet;
 };
 
@@ -81,7 +82,7 @@ public:
 
     // "Update Settings": the five on/off flags and the Internet flag, then
     // port initialisation. True when the flags were saved.
-    QCoro::Task<bool> updateSettings(std::array<bool, 5> portActive, bool internetActive);
+    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();

@@ -27,7 +27,7 @@ ConnectionSettingsWindow::ConnectionSettingsWindow(std::unique_ptr<ConnectionSet
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Modem Settings"));
     resize(600, 440);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kPortCount; ++i)
         m_tabs->addTab(buildPortTab(i), QStringLiteral("Port %1").arg(i + 1));
     m_tabs->addTab(buildInternetTab(productSite), QStringLiteral("Internet SMS"));
 
@@ -170,7 +170,7 @@ void ConnectionSettingsWindow::load()
     m_gsmId->setText(state.internet.gsmId);
     m_cdmaId->setText(state.internet.cdmaId);
 
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kPortCount; ++i) {
         const PortTab &tab = state.ports[size_t(i)];
         const PortWidgets &w = m_ports[size_t(i)];
         w.systemPort->clear();
@@ -234,8 +234,8 @@ QCoro::Task<void> ConnectionSettingsWindow::applyInternet()
 
 QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
 {
-    std::array<bool, 5> active{};
-    for (int i = 0; i < 5; ++i)
+    std::array<bool, kPortCount> active{};
+    for (int i = 0; i < kPortCount; ++i)
         active[size_t(i)] = m_ports[size_t(i)].active->isChecked();
     co_await m_settings->updateSettings(active, m_internetActive->isChecked());
 }
