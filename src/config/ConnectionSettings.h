@@ -54,7 +54,8 @@ struct SettingsScreenState
     InternetTab internet;
 };
 
-// frmConfig's operations on config_ports and config_InternetSMS (the
+// frmConfig's operations on the port settings and the gateway account's
+// on/off flag, stored through PortConfig and GatewayAccountRecord (the
 // Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings

@@ -22,10 +22,7 @@ AutoReplySettings::AutoReplySettings(Database &db, Prompter &prompter, QObject *
 
 QString AutoReplySettings::portOf(const QString &connectionName)
 {
-    return m_db
-        .scalar(QStringLiteral("SELECT softwarePortNo FROM config_ports WHERE mobileOperator = ?"),
-                {trimSpaces(connectionName)})
-        .toString();
+    return PortConfig::softwarePortOf(m_db, trimSpaces(connectionName));
 }
 
 void AutoReplySettings::open()
