@@ -92,23 +92,16 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
         return outcome;
     }
     try {
-        Statement others = m_db.prepare(QStringLiteral("SELECT mobileOperator, softwarePortNo FROM config_ports"));
-        while (others.next()) {
-            if (others.text(QStringLiteral("mobileOperator")).trimmed() == name
-                && others.text(QStringLiteral("softwarePortNo")) != softwarePort) {
-                m_prompter.exclamation(QStringLiteral("Error"),
-                                       QStringLiteral("Mobile Operator ") + name
-                                           + QStringLiteral(" already exist. Please choose another name for this "
-                                                            "connection."));
-                outcome.focusOperator = true;
-                return outcome;
-            }
+        if (PortConfig::operatorTakenElsewhere(m_db, name, softwarePort)) {
+            m_prompter.exclamation(QStringLiteral("Error"),
+                                   QStringLiteral("Mobile Operator ") + name
+                                       + QStringLiteral(" already exist. Please choose another name for this "
+                                                        "connection."));
+            outcome.focusOperator = true;
+            return outcome;
         }
-        m_db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                                 "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ? "
-                                 "WHERE softwarePortNo = ?"),
-                  {s.systemPort.trimmed(), s.deviceType, name, s.allowTwoWay, s.allowRouting, s.blockIncoming,
-                   softwarePort});
+        PortConfig::saveActive(m_db, PortConfig{softwarePort, s.systemPort.trimmed(), s.deviceType, name,
+                                                s.allowTwoWay, s.allowRouting, s.blockIncoming});
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return outcome;
@@ -118,13 +111,13 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
     return outcome;
 }
 
-QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, 5> portActive, bool internetActive)
+QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount> portActive,
+                                                     bool internetActive)
 {
     try {
-        for (int i = 0; i < 5; ++i)
-            m_db.exec(QStringLiteral("UPDATE config_ports SET portActive = ? WHERE softwarePortNo = ?"),
-                      {portActive[size_t(i)], QStringLiteral("COM%1").arg(i + 1)});
-        m_db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = ?"), {internetActive});
+        for (int i = 0; i < kPortCount; ++i)
+            PortConfig::setActive(m_db, kSoftwarePorts.at(i), portActive[size_t(i)]);
+        GatewayAccountRecord::setActive(m_db, internetActive);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         co_return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppState.h"
 #include "PortConfig.h"
 
 #include <QCoroTask>
@@ -49,11 +50,12 @@ struct InternetTab
 
 struct SettingsScreenState
 {
-    std::array<PortTab, 5> ports;
+    std::array<PortTab, kPortCount> ports;
     InternetTab internet;
 };
 
-// frmConfig's operations on config_ports and config_InternetSMS (the
+// frmConfig's operations on the port settings and the gateway account's
+// on/off flag, stored through PortConfig and GatewayAccountRecord (the
 // Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings
@@ -88,7 +90,7 @@ public:
 
     // "Update Settings": the five on/off flags and the Internet flag, then
     // port initialisation. True when the flags were saved.
-    QCoro::Task<bool> updateSettings(std::array<bool, 5> portActive, bool internetActive);
+    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();

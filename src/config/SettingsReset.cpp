@@ -2,6 +2,8 @@
 
 #include "AppState.h"
 #include "Database.h"
+#include "GatewayAccountRecord.h"
+#include "PortConfig.h"
 #include "Prompter.h"
 
 namespace tavsms {
@@ -16,11 +18,8 @@ QCoro::Task<bool> resetToDefault(Database &db, Prompter &prompter, AppState &sta
     // The menu's Start/Stop items stay as they are.
     state.setSendingRunning(false);
     try {
-        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
-                               "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
-                               "remarks = ''"));
-        db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'zeta', TAVpassword = 'zeta', "
-                               "cdma_id = 'zeta', gsm_id = 'zeta', TAVisActive = 0"));
+        PortConfig::resetAll(db);
+        GatewayAccountRecord::reset(db);
     } catch (const DbError &e) {
         prompter.critical(QStringLiteral("Error"), e.message());
         co_return false;

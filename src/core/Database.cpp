@@ -28,11 +28,6 @@ bool DbError::isNotADatabase() const
     return (m_code & 0xff) == SQLITE_NOTADB;
 }
 
-bool DbError::isDiskFull() const
-{
-    return (m_code & 0xff) == SQLITE_FULL;
-}
-
 // ---------------------------------------------------------------- Statement
 
 Statement::Statement(Database *db, QString sql, sqlite3_stmt *stmt)
@@ -211,11 +206,10 @@ Database::~Database()
     sqlite3_close(m_db);
 }
 
-std::unique_ptr<Database> Database::open(const QString &path, const QByteArray &key, Mode mode)
+std::unique_ptr<Database> Database::open(const QString &path, const QByteArray &key)
 {
     sqlite3 *raw = nullptr;
-    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY
-                                             : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const QByteArray nativePath = QFile::encodeName(path);
     int rc = sqlite3_open_v2(nativePath.constData(), &raw, flags, nullptr);
     if (rc != SQLITE_OK) {

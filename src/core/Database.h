@@ -23,7 +23,6 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
     // The file is not a database, or the key does not fit it.
     bool isNotADatabase() const;
-    bool isDiskFull() const;
 
 private:
     int m_code;
@@ -79,13 +78,10 @@ private:
 class Database
 {
 public:
-    enum class Mode { ReadWrite, ReadOnly };
-
-    // Opens (creating when missing and in ReadWrite mode) the file and checks
-    // the key at once: a wrong key or a foreign file throws DbError without
-    // having written anything to the file.
-    static std::unique_ptr<Database> open(const QString &path, const QByteArray &key,
-                                          Mode mode = Mode::ReadWrite);
+    // Opens the file for reading and writing (creating it when missing) and
+    // checks the key at once: a wrong key or a foreign file throws DbError
+    // without having written anything to the file.
+    static std::unique_ptr<Database> open(const QString &path, const QByteArray &key);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -102,7 +98,6 @@ public:
     int changes() const;
     bool inTransaction() const;
     QString path() const { return m_path; }
-    sqlite3 *handle() const { return m_db; }
 
 private:
     friend class Statement;

@@ -19,4 +19,22 @@ GatewayAccountRecord GatewayAccountRecord::load(Database &db)
     return r;
 }
 
+void GatewayAccountRecord::save(Database &db, const GatewayAccountRecord &account)
+{
+    db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = ?, TAVpassword = ?, cdma_id = ?, gsm_id = ?, "
+                           "TAVisActive = ?"),
+            {account.username, account.password, account.cdmaId, account.gsmId, account.active});
+}
+
+void GatewayAccountRecord::setActive(Database &db, bool active)
+{
+    db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = ?"), {active});
+}
+
+void GatewayAccountRecord::reset(Database &db)
+{
+    const QString blank = QStringLiteral("zeta");
+    save(db, GatewayAccountRecord{blank, blank, blank, blank, false});
+}
+
 } // namespace tavsms

@@ -71,11 +71,6 @@ int MessageQueue::repairSending(const QList<qint64> &inFlight)
     return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending'") + except, ids);
 }
 
-int MessageQueue::clearPending()
-{
-    return m_db.exec(QStringLiteral("DELETE FROM q_logs WHERE status = 'Pending'"));
-}
-
 QString MessageQueue::storedNow()
 {
     // Formatting a local time is costly next to an insert; a bulk producer

@@ -69,8 +69,6 @@ public:
     // handing over (`inFlight`) are left alone, or another channel could
     // send them a second time.
     int repairSending(const QList<qint64> &inFlight = {});
-    // Deletes the rows still "Pending"; the log of sent ones stays.
-    int clearPending();
 
     // The next row a port sender may take: routed to the port or "Auto",
     // "Pending", due at `now`; fewest retries first, then oldest, so a number

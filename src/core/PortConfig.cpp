@@ -19,4 +19,43 @@ QList<PortConfig> PortConfig::loadActive(Database &db)
     return rows;
 }
 
+QString PortConfig::softwarePortOf(Database &db, const QString &operatorName)
+{
+    return db.scalar(QStringLiteral("SELECT softwarePortNo FROM config_ports WHERE mobileOperator = ?"),
+                     {operatorName})
+        .toString();
+}
+
+bool PortConfig::operatorTakenElsewhere(Database &db, const QString &operatorName, const QString &softwarePort)
+{
+    Statement st = db.prepare(QStringLiteral("SELECT mobileOperator, softwarePortNo FROM config_ports"));
+    while (st.next()) {
+        if (st.text(QStringLiteral("mobileOperator")).trimmed() == operatorName
+            && st.text(QStringLiteral("softwarePortNo")) != softwarePort)
+            return true;
+    }
+    return false;
+}
+
+void PortConfig::saveActive(Database &db, const PortConfig &port)
+{
+    db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ? "
+                           "WHERE softwarePortNo = ?"),
+            {port.systemPortNo, port.deviceType, port.mobileOperator, port.allowTwoWay, port.allowRouting,
+             port.blockIncoming, port.softwarePortNo});
+}
+
+void PortConfig::setActive(Database &db, const QString &softwarePort, bool active)
+{
+    db.exec(QStringLiteral("UPDATE config_ports SET portActive = ? WHERE softwarePortNo = ?"), {active, softwarePort});
+}
+
+void PortConfig::resetAll(Database &db)
+{
+    db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
+                           "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
+                           "remarks = ''"));
+}
+
 } // namespace tavsms

@@ -15,7 +15,8 @@ inline const QStringList kDeviceTypes = {QStringLiteral("CDMA Mobile - Nokia"), 
 // The one type spoken to in the CDMA form; every other value is GSM.
 inline const QString kCdmaDeviceType = QStringLiteral("CDMA Mobile - Nokia");
 
-// One row of config_ports.
+// One row of config_ports, and every statement on that table. Each function
+// throws DbError.
 struct PortConfig
 {
     QString softwarePortNo;
@@ -26,8 +27,22 @@ struct PortConfig
     bool allowRouting = false;
     bool blockIncoming = false;
 
-    // The rows with portActive set, COM1 first. Throws DbError.
+    // The rows with portActive set, COM1 first.
     static QList<PortConfig> loadActive(Database &db);
+    // The software port ("COM1" …) whose operator is stored exactly as
+    // `operatorName`; empty when there is none.
+    static QString softwarePortOf(Database &db, const QString &operatorName);
+    // Whether a port other than `softwarePort`, active or not, holds the
+    // name. Stored names are compared without their outer blanks, which
+    // rows written before names were trimmed may still carry.
+    static bool operatorTakenElsewhere(Database &db, const QString &operatorName, const QString &softwarePort);
+
+    // Writes `port`'s fields to its row and switches it on.
+    static void saveActive(Database &db, const PortConfig &port);
+    // Switches a port on or off; its other fields stay.
+    static void setActive(Database &db, const QString &softwarePort, bool active);
+    // Every port off and empty, remarks included.
+    static void resetAll(Database &db);
 };
 
 } // namespace tavsms

@@ -1,7 +1,5 @@
 #include "QueueBatch.h"
 
-#include "Database.h"
-
 namespace tavsms {
 
 QueueBatch::QueueBatch(Database &db, MessageQueue &queue, int chunkSize)
@@ -11,16 +9,20 @@ QueueBatch::QueueBatch(Database &db, MessageQueue &queue, int chunkSize)
 {
 }
 
-QueueBatch::~QueueBatch()
+QueueBatch::~QueueBatch() noexcept
 {
-    finish();
+    try {
+        finish();
+    } catch (...) {
+        // Nothing can be reported from here; m_transaction's own destructor
+        // rolls back whatever is still open.
+    }
 }
 
 bool QueueBatch::begin()
 {
     try {
-        m_db.execScript(QStringLiteral("BEGIN IMMEDIATE"));
-        m_inTransaction = true;
+        m_transaction.emplace(m_db);
         m_open = 0;
         return true;
     } catch (const DbError &e) {
@@ -31,19 +33,18 @@ bool QueueBatch::begin()
 
 bool QueueBatch::commit()
 {
-    if (!m_inTransaction)
+    if (!m_transaction)
         return true;
-    m_inTransaction = false;
     try {
-        m_db.execScript(QStringLiteral("COMMIT"));
+        m_transaction->commit();
         m_committed += m_open;
         m_open = 0;
+        m_transaction.reset();
         return true;
     } catch (const DbError &e) {
-        if (m_db.inTransaction())
-            m_db.execScript(QStringLiteral("ROLLBACK"));
         m_error = QStringLiteral("%1 messages could not be queued: %2").arg(m_open).arg(e.message());
         m_open = 0;
+        m_transaction.reset(); // rolls back what the failed commit left open
         return false;
     }
 }
@@ -53,17 +54,17 @@ bool QueueBatch::add(const QString &mobileNo, const QString &message, const QStr
 {
     if (!m_error.isEmpty())
         return false;
-    if (!m_inTransaction && !begin())
+    if (!m_transaction && !begin())
         return false;
     const EnqueueResult r = m_queue.addToQueue(mobileNo, message, connection, deliveryTime);
     if (!r) {
         m_error = r.error;
         if (!m_db.inTransaction()) {
             // The engine rolled the whole transaction back with the failed row.
-            m_inTransaction = false;
             if (m_open > 0)
                 m_error += QStringLiteral(" (%1 messages before it were not queued either)").arg(m_open);
             m_open = 0;
+            m_transaction.reset(); // nothing left for it to roll back
         }
         return false;
     }

@@ -11,9 +11,4 @@ Store::Store(const QString &path)
     Schema::upgrade(*m_db);
 }
 
-std::unique_ptr<Database> Store::openConnection(Database::Mode mode) const
-{
-    return Database::open(m_db->path(), QByteArray(kKey), mode);
-}
-
 } // namespace tavsms

@@ -24,9 +24,6 @@ public:
     MessageQueue &queue() { return m_queue; }
     QString path() const { return m_db->path(); }
 
-    // Another connection to the same file, for a reader that wants its own.
-    std::unique_ptr<Database> openConnection(Database::Mode mode) const;
-
 private:
     std::unique_ptr<Database> m_db;
     MessageQueue m_queue;

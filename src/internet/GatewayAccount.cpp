@@ -106,7 +106,7 @@ QCoro::Task<GatewayAccount::ApplyResult> GatewayAccount::apply(QString username,
             || answer == QLatin1String("Username does not exists.")) {
             m_prompter.critical(QStringLiteral("Error Occured"),
                                 QStringLiteral("Error Occured!! Username or Password is incorrect."));
-            m_db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
+            GatewayAccountRecord::setActive(m_db, false);
             co_return ApplyResult{};
         }
         QString why;
@@ -118,9 +118,8 @@ QCoro::Task<GatewayAccount::ApplyResult> GatewayAccount::apply(QString username,
                                     .arg(why));
             co_return ApplyResult{};
         }
-        m_db.exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = ?, TAVpassword = ?, cdma_id = ?, "
-                                 "gsm_id = ?, TAVisActive = 1"),
-                  {username.trimmed(), savedPassword, ids->cdmaId, ids->gsmId});
+        GatewayAccountRecord::save(m_db, GatewayAccountRecord{username.trimmed(), savedPassword, ids->cdmaId,
+                                                              ids->gsmId, true});
         m_prompter.information(QStringLiteral("Success!"), QStringLiteral("Settings has been changed."));
         co_return ApplyResult{true, ids->cdmaId, ids->gsmId};
     } catch (const DbError &e) {

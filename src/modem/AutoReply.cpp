@@ -13,15 +13,11 @@ namespace {
 const QString kNoGroup = QStringLiteral("TAVNA");
 const QString kPush = QStringLiteral("PUSH");
 
-// Members of a group by the group's name, in the engine's order.
-const QString kMembersOfGroup = QStringLiteral(
-    "SELECT groups_mem.group_mem_mobile, groups_mem.id, groups.group_name FROM groups "
-    "INNER JOIN groups_mem ON groups.id = groups_mem.group_name WHERE groups.group_name = ?");
-
 } // namespace
 
 AutoReply::AutoReply(Database &db, MessageQueue &queue, DebugLog &log, PushClient &push)
     : m_db(db)
+    , m_groups(db)
     , m_queue(queue)
     , m_log(log)
     , m_push(push)
@@ -127,21 +123,9 @@ void AutoReply::reply(const Rule &rule, const QString &port, const QString &send
 
 void AutoReply::addToGroup(const QString &group, const QString &sender)
 {
-    const QString number = lastTen(sender);
     try {
-        Statement members = m_db.prepare(kMembersOfGroup);
-        members.bind(1, group);
-        while (members.next())
-            if (lastTen(members.text(QStringLiteral("group_mem_mobile"))) == number)
-                return; // already a member
-        const QVariant groupId =
-            m_db.scalar(QStringLiteral("SELECT id FROM groups WHERE group_name = ? ORDER BY id"), {group});
-        if (groupId.isNull()) {
+        if (m_groups.addMemberUnlessPresent(group, sender) == Groups::AddOutcome::NoSuchGroup)
             logFailure(QStringLiteral("group add"), QStringLiteral("there is no group %1").arg(group));
-            return;
-        }
-        m_db.exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, ?)"),
-                  {groupId, number});
     } catch (const DbError &e) {
         logFailure(QStringLiteral("group add"), e.message());
     }
@@ -149,19 +133,8 @@ void AutoReply::addToGroup(const QString &group, const QString &sender)
 
 void AutoReply::removeFromGroup(const QString &group, const QString &sender)
 {
-    const QString number = lastTen(sender);
     try {
-        Statement members = m_db.prepare(kMembersOfGroup);
-        members.bind(1, group);
-        QVariant memberId;
-        while (members.next()) {
-            if (members.text(QStringLiteral("group_mem_mobile")).right(10) == number) {
-                memberId = members.value(QStringLiteral("id"));
-                break;
-            }
-        }
-        if (!memberId.isNull())
-            m_db.exec(QStringLiteral("DELETE FROM groups_mem WHERE id = ?"), {memberId});
+        m_groups.removeMember(group, sender);
     } catch (const DbError &e) {
         logFailure(QStringLiteral("group delete"), e.message());
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Groups.h"
+
 #include <QCoroTask>
 #include <QString>
 
@@ -48,6 +50,7 @@ private:
     void logFailure(const QString &what, const QString &why);
 
     Database &m_db;
+    Groups m_groups;
     MessageQueue &m_queue;
     DebugLog &m_log;
     PushClient &m_push;

@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "Database.h"
 #include "DateTimeText.h"
+#include "Groups.h"
 #include "PortConfig.h"
 #include "Prompter.h"
 #include "TextRules.h"
@@ -22,10 +23,7 @@ AutoReplySettings::AutoReplySettings(Database &db, Prompter &prompter, QObject *
 
 QString AutoReplySettings::portOf(const QString &connectionName)
 {
-    return m_db
-        .scalar(QStringLiteral("SELECT softwarePortNo FROM config_ports WHERE mobileOperator = ?"),
-                {trimSpaces(connectionName)})
-        .toString();
+    return PortConfig::softwarePortOf(m_db, trimSpaces(connectionName));
 }
 
 void AutoReplySettings::open()
@@ -36,9 +34,7 @@ void AutoReplySettings::open()
 
     groups.clear();
     try {
-        Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups ORDER BY group_name ASC"));
-        while (st.next())
-            groups << st.text(QStringLiteral("group_name"));
+        groups = Groups(m_db).names();
     } catch (const DbError &) {
     }
     if (groups.isEmpty())

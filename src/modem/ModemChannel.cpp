@@ -14,7 +14,7 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
     , m_timeouts(timeouts)
 {
     AppState &state = controller.state();
-    std::array<ModemPort *, 5> raw{};
+    std::array<ModemPort *, kPortCount> raw{};
     for (int i = 0; i < kPortCount; ++i) {
         m_ports[size_t(i)] = std::make_unique<ModemPort>(kSoftwarePorts.at(i));
         raw[size_t(i)] = m_ports[size_t(i)].get();

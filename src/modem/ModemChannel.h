@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppState.h"
 #include "IncomingPoller.h"
 #include "ModemTimeouts.h"
 
@@ -46,9 +47,9 @@ Q_SIGNALS:
 private:
     MainController &m_controller;
     ModemTimeouts m_timeouts;
-    std::array<std::unique_ptr<ModemPort>, 5> m_ports;
+    std::array<std::unique_ptr<ModemPort>, kPortCount> m_ports;
     std::unique_ptr<IncomingPoller> m_poller;
-    std::array<std::unique_ptr<PortSender>, 5> m_senders;
+    std::array<std::unique_ptr<PortSender>, kPortCount> m_senders;
     std::unique_ptr<ModemPortInitializer> m_initializer;
     std::unique_ptr<PhoneConsole> m_console;
 };

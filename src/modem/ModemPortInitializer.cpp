@@ -30,7 +30,7 @@ QString gsmStatusLabel(int index)
 
 } // namespace
 
-ModemPortInitializer::ModemPortInitializer(MainController &controller, std::array<ModemPort *, 5> ports,
+ModemPortInitializer::ModemPortInitializer(MainController &controller, std::array<ModemPort *, kPortCount> ports,
                                            const ModemTimeouts &timeouts, QObject *parent)
     : QObject(parent)
     , m_controller(controller)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModemTimeouts.h"
+#include "AppState.h"
 #include "PortConfig.h"
 #include "PortInitializer.h"
 
@@ -27,7 +28,7 @@ class ModemPortInitializer : public QObject, public PortInitializer
 public:
     using InFlight = std::function<QList<qint64>()>;
 
-    ModemPortInitializer(MainController &controller, std::array<ModemPort *, 5> ports,
+    ModemPortInitializer(MainController &controller, std::array<ModemPort *, kPortCount> ports,
                          const ModemTimeouts &timeouts, QObject *parent = nullptr);
 
     // Rows the senders are handing over right now; the repair leaves them.
@@ -46,7 +47,7 @@ private:
     void repairQueue();
 
     MainController &m_controller;
-    std::array<ModemPort *, 5> m_ports;
+    std::array<ModemPort *, kPortCount> m_ports;
     const ModemTimeouts &m_timeouts;
     InFlight m_inFlight;
 };

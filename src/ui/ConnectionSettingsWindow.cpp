@@ -171,7 +171,7 @@ void ConnectionSettingsWindow::load()
     m_gsmId->setText(state.internet.gsmId);
     m_cdmaId->setText(state.internet.cdmaId);
 
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < kPortCount; ++i) {
         const PortTab &tab = state.ports[size_t(i)];
         const PortWidgets &w = m_ports[size_t(i)];
         w.systemPort->clear();
@@ -235,8 +235,8 @@ QCoro::Task<void> ConnectionSettingsWindow::applyInternet()
 
 QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
 {
-    std::array<bool, 5> active{};
-    for (int i = 0; i < 5; ++i)
+    std::array<bool, kPortCount> active{};
+    for (int i = 0; i < kPortCount; ++i)
         active[size_t(i)] = m_ports[size_t(i)].active->isChecked();
     co_await m_settings.updateSettings(active, m_internetActive->isChecked());
 }

@@ -66,7 +66,7 @@ private:
     ConnectionSettings m_settings;
     GatewayAccount *m_account;
     QTabWidget *m_tabs;
-    std::array<PortWidgets, 5> m_ports{};
+    std::array<PortWidgets, kPortCount> m_ports{};
     QCheckBox *m_internetActive = nullptr;
     QLineEdit *m_username = nullptr;
     QLineEdit *m_password = nullptr;

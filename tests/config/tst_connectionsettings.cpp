@@ -166,6 +166,26 @@ private Q_SLOTS:
         QVERIFY(!m_settings->applyPort(3, noPort).saved);
     }
 
+    // Rows written before names were trimmed may still carry blanks; they
+    // name the same connection all the same, whether the port is on or off.
+    void storedNameWithBlanksIsTakenToo()
+    {
+        setPort(QStringLiteral("COM2"), false, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - Other"),
+                QStringLiteral("Airtel  "));
+        const auto outcome = m_settings->applyPort(3, port(QStringLiteral("Airtel")));
+        QVERIFY(!outcome.saved);
+        QVERIFY(outcome.focusOperator);
+        QCOMPARE(m_prompter.count(), 1);
+        QCOMPARE(m_prompter.entries().first().text,
+                 QStringLiteral("Mobile Operator Airtel already exist. Please choose another name for this "
+                                "connection."));
+        QCOMPARE(column(QStringLiteral("COM4"), QStringLiteral("portActive")), QStringLiteral("0"));
+
+        // On its own port the name is fine, and is stored without the blanks.
+        QVERIFY(m_settings->applyPort(1, port(QStringLiteral("Airtel"))).saved);
+        QCOMPARE(column(QStringLiteral("COM2"), QStringLiteral("mobileOperator")), QStringLiteral("Airtel"));
+    }
+
     void onlyTheTavModemKeepsCallBlocking()
     {
         for (const QString &type : kDeviceTypes) {
@@ -200,6 +220,23 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.count(), 1);
         QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("COM Ports Updated")));
         QCOMPARE(m_events, QStringList{QStringLiteral("reinit after 1 box(es)")});
+    }
+
+    // Every port's flag is written, each one set to the opposite of what it held.
+    void updateSettingsWritesAllFiveFlags()
+    {
+        std::array<bool, kPortCount> flags{true, false, true, false, true};
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < kPortCount; ++i)
+                setPort(kSoftwarePorts.at(i), !flags[size_t(i)], QStringLiteral("ttyS0"),
+                        QStringLiteral("GSM Modem - Other"), QStringLiteral("Op%1").arg(i));
+            QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, false)));
+            for (int i = 0; i < kPortCount; ++i)
+                QCOMPARE(column(kSoftwarePorts.at(i), QStringLiteral("portActive")),
+                         flags[size_t(i)] ? QStringLiteral("1") : QStringLiteral("0"));
+            for (bool &flag : flags)
+                flag = !flag;
+        }
     }
 
     void closeAsksFirst()

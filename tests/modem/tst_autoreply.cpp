@@ -40,7 +40,8 @@ class TestAutoReply : public QObject
         db().exec(QStringLiteral("INSERT INTO auto_reply (dated, auto_reply_keyword, com_port, auto_reply_response, "
                                  "group_add, group_delete, group_name, auto_reply_action, auto_reply_push_url) "
                                  "VALUES ('2026-01-01 00:00:00', ?, ?, ?, ?, ?, ?, ?, ?)"),
-                  {keyword, port, reply, option == QLatin1String("add"), option == QLatin1String("delete"), group,
+                  {keyword, port, reply, option == QLatin1String("add") || option == QLatin1String("both"),
+                   option == QLatin1String("delete") || option == QLatin1String("both"), group,
                    push ? QStringLiteral("PUSH") : QStringLiteral("NOPUSH"), url});
     }
     void receive(const QString &port, const QString &sender, const QString &text)
@@ -151,6 +152,36 @@ private Q_SLOTS:
                 QStringLiteral("none"));
         receive(QStringLiteral("COM1"), QStringLiteral(" 09876543210 "), QStringLiteral("info"));
         QCOMPARE(replies(), (QStringList{"9876543210|COM1|Open 9-5 Mon-Fri"}));
+    }
+
+    // Numbers stored with their prefix (by an import, say) are members all the same.
+    void joinRecognisesMembersStoredWithAPrefix()
+    {
+        const qint64 id = addGroup(QStringLiteral("Friends"));
+        db().exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, '+919000000001'), "
+                                 "(?, '09000000002')"),
+                  {id, id});
+        addRule(QStringLiteral("COM1"), QStringLiteral("join"), QStringLiteral("Welcome"), QStringLiteral("add"),
+                QStringLiteral("Friends"));
+        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("JOIN"));
+        receive(QStringLiteral("COM1"), QStringLiteral("9000000002"), QStringLiteral("join"));
+        QCOMPARE(members(QStringLiteral("Friends")), (QStringList{"+919000000001", "09000000002"}));
+        QCOMPARE(replies().size(), 2);
+    }
+
+    // A rule saved with both group flags removes; it never adds.
+    void removeWinsOverAddWhenARuleHasBoth()
+    {
+        const qint64 id = addGroup(QStringLiteral("News"));
+        db().exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, '9000000001')"),
+                  {id});
+        addRule(QStringLiteral("COM1"), QStringLiteral("news"), QStringLiteral("Done"), QStringLiteral("both"),
+                QStringLiteral("News"));
+        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("news"));
+        QCOMPARE(members(QStringLiteral("News")), QStringList());
+        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("news"));
+        QCOMPARE(members(QStringLiteral("News")), QStringList());
+        QCOMPARE(replies(), (QStringList{"9000000001|COM1|Done", "9000000001|COM1|Done"}));
     }
 
     void removeTakesOnlyAMemberAndKeepsOthers()

@@ -1,0 +1,74 @@
+#include "Groups.h"
+
+#include "Database.h"
+#include "TextRules.h"
+
+namespace tavsms {
+
+namespace {
+
+// Members of a group by the group's name, in the engine's order.
+const QString kMembersOfGroup = QStringLiteral(
+    "SELECT groups_mem.group_mem_mobile, groups_mem.id FROM groups "
+    "INNER JOIN groups_mem ON groups.id = groups_mem.group_name WHERE groups.group_name = ?");
+
+} // namespace
+
+Groups::Groups(Database &db)
+    : m_db(db)
+{
+}
+
+QStringList Groups::names()
+{
+    QStringList out;
+    Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups ORDER BY group_name ASC"));
+    while (st.next())
+        out << st.text(QStringLiteral("group_name"));
+    return out;
+}
+
+std::optional<qint64> Groups::idOf(const QString &name)
+{
+    const QVariant id = m_db.scalar(QStringLiteral("SELECT id FROM groups WHERE group_name = ? ORDER BY id"), {name});
+    if (id.isNull())
+        return std::nullopt;
+    return id.toLongLong();
+}
+
+Groups::AddOutcome Groups::addMemberUnlessPresent(const QString &groupName, const QString &number)
+{
+    const QString wanted = lastTen(number);
+    {
+        Statement members = m_db.prepare(kMembersOfGroup);
+        members.bind(1, groupName);
+        while (members.next())
+            if (lastTen(members.text(QStringLiteral("group_mem_mobile"))) == wanted)
+                return AddOutcome::AlreadyMember;
+    }
+    const std::optional<qint64> groupId = idOf(groupName);
+    if (!groupId)
+        return AddOutcome::NoSuchGroup;
+    m_db.exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, ?)"),
+              {*groupId, wanted});
+    return AddOutcome::Added;
+}
+
+bool Groups::removeMember(const QString &groupName, const QString &number)
+{
+    const QString wanted = lastTen(number);
+    std::optional<qint64> memberId;
+    {
+        Statement members = m_db.prepare(kMembersOfGroup);
+        members.bind(1, groupName);
+        while (!memberId && members.next())
+            if (members.text(QStringLiteral("group_mem_mobile")).right(10) == wanted)
+                memberId = members.integer(QStringLiteral("id"));
+    }
+    if (!memberId)
+        return false;
+    m_db.exec(QStringLiteral("DELETE FROM groups_mem WHERE id = ?"), {*memberId});
+    return true;
+}
+
+} // namespace tavsms

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tavsms {
+
+class Database;
+
+// The contact groups and their members: every statement on groups and
+// groups_mem. Numbers are kept by their last ten characters (TextRules'
+// lastTen), as the queue keeps them. Each function throws DbError.
+class Groups
+{
+public:
+    explicit Groups(Database &db);
+
+    // Group names, A to Z.
+    QStringList names();
+    // The id of the first group with this exact name; nothing when none.
+    std::optional<qint64> idOf(const QString &name);
+
+    enum class AddOutcome { Added, AlreadyMember, NoSuchGroup };
+    // Adds `number` (stored as its last ten characters) to the group unless
+    // a member's number, blanks trimmed, ends in the same ten characters.
+    AddOutcome addMemberUnlessPresent(const QString &groupName, const QString &number);
+    // Removes the first member whose number as stored (blanks and all) ends
+    // in the last ten characters of `number`. False when none does.
+    bool removeMember(const QString &groupName, const QString &number);
+
+private:
+    Database &m_db;
+};
+
+} // namespace tavsms
