@@ -2,23 +2,24 @@
 
 #include <QWidget>
 
-class QTableWidget;
+class QTableView;
 
 namespace tavsms {
 
 class Database;
 class Prompter;
+class QueryTableModel;
 
 // frmIncomingSMS, "Incoming SMS": the stored received messages, newest
-// first, filled once when the screen opens; "Print" shows the printable
-// report (preview, print, save as PDF).
+// first, read when the screen opens, a page at a time as the list is
+// scrolled; "Print" shows the printable report (preview, print, save as PDF).
 class IncomingSmsWindow : public QWidget
 {
     Q_OBJECT
 public:
     IncomingSmsWindow(Database &db, Prompter &prompter, QWidget *parent = nullptr);
 
-    QTableWidget *grid() const { return m_grid; }
+    QTableView *grid() const { return m_grid; }
 
     // rptIncomingSMS as HTML, from a fresh read of the table.
     QString reportHtml();
@@ -28,11 +29,10 @@ public:
     void chooseAndSavePdf();
 
 private:
-    void fill();
-
     Database &m_db;
     Prompter &m_prompter;
-    QTableWidget *m_grid;
+    QueryTableModel *m_model;
+    QTableView *m_grid;
 };
 
 } // namespace tavsms
