@@ -84,7 +84,8 @@ QueryTableModel::QueryTableModel(Database &db, TableQuery query, int pageSize, Q
     , m_query(std::move(query))
     , m_pageSize(qMax(1, pageSize))
 {
-    // Without keys there is no "after the last row": the first page is all.
+    // Without keys there is no "after the last row": such a model shows its
+    // first page only.
     Q_ASSERT_X(!m_query.sortKeys.isEmpty(), "QueryTableModel", "a query needs sort keys, the last one unique");
     m_firstPageSql = pageSql(m_query, {});
     if (!m_query.sortKeys.isEmpty())
@@ -107,6 +108,8 @@ QueryTableModel::Page QueryTableModel::readPage()
 
     const int shown = int(m_query.columns.size());
     const int keys = int(m_query.sortKeys.size());
+    // Read to the end, so that no statement stays open (holding a read
+    // snapshot) while the event loop runs between pages.
     Page page;
     while (st.next()) {
         QVariantList row;
