@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DateTimeText.h"
+#include "IncomingSmsReport.h"
 
 namespace tavsms {
 
@@ -33,6 +34,27 @@ QList<IncomingRow> IncomingLog::newestFirst()
                             st.text(QStringLiteral("incoming_mobileNo")), st.text(QStringLiteral("incoming_message"))};
     }
     return rows;
+}
+
+TableQuery IncomingLog::newestFirstQuery()
+{
+    const QStringList captions = IncomingSmsReport::captions();
+    const auto time = [](const QVariant &stored) {
+        return IncomingSmsReport::timeText(DateTimeText::parse(stored.toString()));
+    };
+    TableQuery q;
+    q.from = QStringLiteral("incoming_logs");
+    q.columns = {
+        {QStringLiteral("dated"), captions.at(0), time, Qt::AlignCenter},
+        {QStringLiteral("incoming_date"), captions.at(1), time},
+        {QStringLiteral("incoming_mobileNo"), captions.at(2), {}},
+        {QStringLiteral("incoming_message"), captions.at(3), {}, Qt::AlignLeft | Qt::AlignVCenter, true},
+    };
+    // dated may be NULL (the schema allows it); no index on it is lost by
+    // comparing it NULL-safely.
+    q.sortKeys = {{QStringLiteral("dated"), Qt::DescendingOrder, true},
+                  {QStringLiteral("id"), Qt::DescendingOrder}};
+    return q;
 }
 
 } // namespace tavsms

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TableQuery.h"
 #include "TextRules.h"
 
 #include <QDateTime>
@@ -29,8 +30,11 @@ public:
     // The same message is the same sender (as stored) with the same time stamp.
     bool contains(const QString &mobileNo, const QDateTime &incomingDate);
     void insert(const IncomingRow &row);
-    // Newest stored first, as the incoming-message list shows them.
+    // Newest stored first, as the report prints them.
     QList<IncomingRow> newestFirst();
+    // The same order for the incoming-message list, which reads it a page
+    // at a time: its columns, captions and cell texts.
+    static TableQuery newestFirstQuery();
 
     // A sender as it is stored: its last ten characters.
     static QString storedNumber(const QString &sender) { return lastTen(sender); }

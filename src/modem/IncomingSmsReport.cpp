@@ -10,9 +10,14 @@ QStringList captions()
             QStringLiteral("Message")};
 }
 
+QString timeText(const QDateTime &when)
+{
+    return DateTimeText::display(when);
+}
+
 QStringList cells(const IncomingRow &row)
 {
-    return {DateTimeText::display(row.dated), DateTimeText::display(row.incomingDate), row.mobileNo, row.message};
+    return {timeText(row.dated), timeText(row.incomingDate), row.mobileNo, row.message};
 }
 
 QString html(const QList<IncomingRow> &rows, const QDateTime &printedAt)

@@ -1,10 +1,10 @@
 #include "IncomingSmsWindow.h"
 
 #include "Database.h"
-#include "DateTimeText.h"
 #include "IncomingLog.h"
 #include "IncomingSmsReport.h"
 #include "Prompter.h"
+#include "QueryTableModel.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -13,7 +13,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -31,7 +31,8 @@ QString reportErrorText(const QString &source, const QString &description)
 IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     : QWidget(parent)
     , m_db(db)
-    , m_grid(new QTableWidget(this))
+    , m_model(new QueryTableModel(db, IncomingLog::newestFirstQuery(), QueryTableModel::kDefaultPageSize, this))
+    , m_grid(new QTableView(this))
 {
     setObjectName(QStringLiteral("frmIncomingSMS"));
     setWindowTitle(QStringLiteral("Incoming SMS"));
@@ -39,6 +40,10 @@ IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setModel(m_model);
+    // A failed page leaves the rows already shown; say why the rest is missing.
+    connect(m_model, &QueryTableModel::fetchFailed, this,
+            [this](const QString &message) { m_prompter.critical(QStringLiteral("Error Occured"), message); });
 
     auto *print = new QPushButton(QStringLiteral("Print"), this);
     print->setObjectName(QStringLiteral("cmdPrint"));
@@ -55,30 +60,7 @@ IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     layout->addWidget(m_grid);
     layout->addLayout(buttons);
     resize(760, 420);
-    fill();
-}
-
-void IncomingSmsWindow::fill()
-{
-    const QStringList captions = IncomingSmsReport::captions();
-    m_grid->setColumnCount(int(captions.size()));
-    m_grid->setHorizontalHeaderLabels(captions);
-    QList<IncomingRow> rows;
-    try {
-        rows = IncomingLog(m_db).newestFirst();
-    } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error Occured"), e.message());
-    }
-    m_grid->setRowCount(int(rows.size()));
-    for (int r = 0; r < rows.size(); ++r) {
-        const QStringList values = IncomingSmsReport::cells(rows.at(r));
-        for (int c = 0; c < values.size(); ++c) {
-            auto *item = new QTableWidgetItem(values.at(c));
-            if (c == 0)
-                item->setTextAlignment(Qt::AlignCenter);
-            m_grid->setItem(r, c, item);
-        }
-    }
+    m_model->reload();
     m_grid->resizeColumnsToContents();
 }
 

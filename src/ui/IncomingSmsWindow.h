@@ -4,22 +4,23 @@
 
 #include <QWidget>
 
-class QTableWidget;
+class QTableView;
 
 namespace tavsms {
 
 class Database;
+class QueryTableModel;
 
 // frmIncomingSMS, "Incoming SMS": the stored received messages, newest
-// first, filled once when the screen opens; "Print" shows the printable
-// report (preview, print, save as PDF).
+// first, read when the screen opens, a page at a time as the list is
+// scrolled; "Print" shows the printable report (preview, print, save as PDF).
 class IncomingSmsWindow : public QWidget
 {
     Q_OBJECT
 public:
     explicit IncomingSmsWindow(Database &db, QWidget *parent = nullptr);
 
-    QTableWidget *grid() const { return m_grid; }
+    QTableView *grid() const { return m_grid; }
 
     // rptIncomingSMS as HTML, from a fresh read of the table.
     QString reportHtml();
@@ -29,11 +30,10 @@ public:
     void chooseAndSavePdf();
 
 private:
-    void fill();
-
     Database &m_db;
     MessageBoxPrompter m_prompter{this};
-    QTableWidget *m_grid;
+    QueryTableModel *m_model;
+    QTableView *m_grid;
 };
 
 } // namespace tavsms

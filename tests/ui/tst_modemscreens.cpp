@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "IncomingSmsWindow.h"
@@ -55,12 +55,12 @@ private Q_SLOTS:
 
     void incomingListAndReport()
     {
+        const QString longText = QStringLiteral("older, and long: ") + QString(140, QLatin1Char('x'));
         {
             Store store(DataDirectory::databasePath());
             IncomingLog log(store.db());
             log.insert({QDateTime(QDate(2024, 5, 1), QTime(9, 0)), QStringLiteral("COM1"),
-                        QDateTime(QDate(2024, 5, 1), QTime(8, 59, 30)), QStringLiteral("9000000001"),
-                        QStringLiteral("older")});
+                        QDateTime(QDate(2024, 5, 1), QTime(8, 59, 30)), QStringLiteral("9000000001"), longText});
             log.insert({QDateTime(QDate(2024, 5, 2), QTime(14, 5, 6)), QStringLiteral("COM2"),
                         QDateTime(QDate(2024, 5, 2), QTime(14, 0)), QStringLiteral("9000000002"),
                         QStringLiteral("<b>newer</b> & it's")});
@@ -70,17 +70,29 @@ private Q_SLOTS:
         auto *screen = m_window->findChild<IncomingSmsWindow *>(QStringLiteral("frmIncomingSMS"));
         QVERIFY(screen);
         QCOMPARE(screen->windowTitle(), QStringLiteral("Incoming SMS"));
-        QTableWidget *grid = screen->grid();
+        QTableView *grid = screen->grid();
+        QCOMPARE(grid->objectName(), QStringLiteral("DataGrid1"));
+        const QAbstractItemModel *model = grid->model();
         QStringList captions;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            captions << grid->horizontalHeaderItem(c)->text();
+        for (int c = 0; c < model->columnCount(); ++c)
+            captions << model->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(captions, (QStringList{"Message Received", "Message Sent", "Sender's Number", "Message"}));
-        QCOMPARE(grid->rowCount(), 2);
-        QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("5/2/2024 2:05:06 PM"));
-        QCOMPARE(grid->item(0, 0)->textAlignment(), int(Qt::AlignCenter));
-        QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("5/2/2024 2:00:00 PM"));
-        QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("<b>newer</b> & it's"));
-        QCOMPARE(grid->item(1, 2)->text(), QStringLiteral("9000000001"));
+        QCOMPARE(model->rowCount(), 2);
+        const auto cell = [model](int row, int column, int role = Qt::DisplayRole) {
+            return model->index(row, column).data(role);
+        };
+        QCOMPARE(cell(0, 0).toString(), QStringLiteral("5/2/2024 2:05:06 PM"));
+        QCOMPARE(cell(0, 0, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        QCOMPARE(cell(0, 1).toString(), QStringLiteral("5/2/2024 2:00:00 PM"));
+        QCOMPARE(cell(0, 1, Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, int(Qt::AlignLeft));
+        QCOMPARE(cell(0, 3).toString(), QStringLiteral("<b>newer</b> & it's"));
+        QCOMPARE(cell(1, 2).toString(), QStringLiteral("9000000001"));
+        QCOMPARE(cell(1, 0).toString(), QStringLiteral("5/1/2024 9:00:00 AM"));
+        // The message column is narrower than a long message; its tip holds all of it.
+        QCOMPARE(cell(1, 3).toString(), longText);
+        QCOMPARE(cell(1, 3, Qt::ToolTipRole).toString(), longText);
+        QCOMPARE(cell(0, 3, Qt::ToolTipRole).toString(), QStringLiteral("<b>newer</b> & it's"));
+        QVERIFY(!cell(1, 2, Qt::ToolTipRole).isValid());
 
         // The report carries the same rows, its markup escaped.
         const QString html = screen->reportHtml();
@@ -100,6 +112,42 @@ private Q_SLOTS:
         QCOMPARE(box->windowTitle(), QStringLiteral("Error Occured"));
         QVERIFY(box->text().startsWith(QStringLiteral("Error Occured: File is not accessiable; ")));
         QCOMPARE(box->parentWidget(), screen); // over the screen that asked
+    }
+
+    void incomingListReadsAPageAtATime()
+    {
+        {
+            Store store(DataDirectory::databasePath());
+            Transaction tx(store.db());
+            IncomingLog log(store.db());
+            const QDateTime start(QDate(2024, 5, 1), QTime(9, 0));
+            for (int i = 0; i < 450; ++i)
+                log.insert({start.addSecs(i / 3), QStringLiteral("COM1"), start,
+                            QStringLiteral("90000%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("message %1").arg(i)});
+            tx.commit();
+        }
+        startWindow();
+        action("mnuMsgIncSMS")->trigger();
+        auto *screen = m_window->findChild<IncomingSmsWindow *>(QStringLiteral("frmIncomingSMS"));
+        QVERIFY(screen);
+        QTableView *grid = screen->grid();
+        QAbstractItemModel *model = grid->model();
+        QCOMPARE(model->rowCount(), 200);
+        QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral("message 449"));
+        grid->scrollToBottom();
+        QTRY_COMPARE(model->rowCount(), 400);
+        QCOMPARE(model->index(399, 3).data().toString(), QStringLiteral("message 50"));
+        QVERIFY(test::Boxes::open().isEmpty());
+
+        // A page that cannot be read is reported; the rows shown stay.
+        m_program->app.store().db().execScript(QStringLiteral("ALTER TABLE incoming_logs RENAME TO gone"));
+        grid->scrollToBottom();
+        QTRY_COMPARE(test::Boxes::open().size(), 1);
+        QMessageBox *box = test::Boxes::open().first();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Error Occured"));
+        QVERIFY2(box->text().contains(QLatin1String("no such table")), qPrintable(box->text()));
+        QCOMPARE(box->parentWidget(), screen);
+        QCOMPARE(model->rowCount(), 400);
     }
 
     void phoneConsoleIsReachable()
