@@ -1,5 +1,6 @@
 #include "AutoReply.h"
 
+#include "AutoReplyRules.h"
 #include "Database.h"
 #include "DebugLog.h"
 #include "MessageQueue.h"
@@ -7,13 +8,6 @@
 #include "TextRules.h"
 
 namespace tavsms {
-
-namespace {
-
-const QString kNoGroup = QStringLiteral("TAVNA");
-const QString kPush = QStringLiteral("PUSH");
-
-} // namespace
 
 AutoReply::AutoReply(Database &db, MessageQueue &queue, DebugLog &log, PushClient &push)
     : m_db(db)
@@ -58,27 +52,18 @@ QCoro::Task<void> AutoReply::apply(QString port, QString sender, QString text)
 {
     // Copies, not references: the caller's strings may be gone while a push waits.
     const QString word = firstWord(text);
-    std::optional<Rule> match;
-    std::optional<Rule> wildCard;
+    std::optional<AutoReplyRule> match;
+    std::optional<AutoReplyRule> wildCard;
     try {
-        Statement st = m_db.prepare(QStringLiteral("SELECT * FROM auto_reply WHERE com_port = ? ORDER BY id"));
-        st.bind(1, port);
-        while (st.next()) {
-            Rule rule;
-            rule.keyword = trimSpaces(st.text(QStringLiteral("auto_reply_keyword"))).toLower();
-            rule.response = st.text(QStringLiteral("auto_reply_response"));
-            rule.groupAdd = st.boolean(QStringLiteral("group_add"));
-            rule.groupDelete = st.boolean(QStringLiteral("group_delete"));
-            rule.groupName = st.text(QStringLiteral("group_name"));
-            rule.action = st.text(QStringLiteral("auto_reply_action"));
-            rule.pushUrl = st.text(QStringLiteral("auto_reply_push_url"));
+        for (const AutoReplyRule &rule : AutoReplyRules(m_db).ofPort(port)) {
+            const QString keyword = trimSpaces(rule.keyword).toLower();
             // An empty first word (an empty text, or one starting with a
             // blank) never names a keyword; it is left to the wild card.
-            if (!word.isEmpty() && rule.keyword == word) {
+            if (!word.isEmpty() && keyword == word) {
                 match = rule;
                 break;
             }
-            if (rule.keyword == QLatin1String("*"))
+            if (keyword == QLatin1String("*"))
                 wildCard = rule;
         }
     } catch (const DbError &e) {
@@ -87,15 +72,15 @@ QCoro::Task<void> AutoReply::apply(QString port, QString sender, QString text)
     }
 
     if (match) {
-        const Rule &r = *match;
+        const AutoReplyRule &r = *match;
         // A keyword whose action was never saved answers nothing (and, having
         // matched, keeps the wild card away).
         if (r.action.isEmpty())
             co_return;
-        if (r.action != kPush)
+        if (r.action != kPushAction)
             reply(r, port, sender);
-        if (r.groupName == kNoGroup) {
-            if (r.action == kPush && !r.pushUrl.isEmpty())
+        if (r.groupName == kNoGroupAction) {
+            if (r.action == kPushAction && !r.pushUrl.isEmpty())
                 co_await push(r.pushUrl, sender, text);
         } else if (r.groupDelete) {
             removeFromGroup(r.groupName, sender);
@@ -103,15 +88,15 @@ QCoro::Task<void> AutoReply::apply(QString port, QString sender, QString text)
             addToGroup(r.groupName, sender);
         }
     } else if (wildCard) {
-        const Rule &w = *wildCard;
-        if (w.action == kPush && !w.pushUrl.isEmpty())
+        const AutoReplyRule &w = *wildCard;
+        if (w.action == kPushAction && !w.pushUrl.isEmpty())
             co_await push(w.pushUrl, sender, text);
         else
             reply(w, port, sender);
     }
 }
 
-void AutoReply::reply(const Rule &rule, const QString &port, const QString &sender)
+void AutoReply::reply(const AutoReplyRule &rule, const QString &port, const QString &sender)
 {
     const QString text = joinLines(rule.response);
     if (text.isEmpty())

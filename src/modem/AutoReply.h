@@ -13,6 +13,7 @@ class Database;
 class DebugLog;
 class MessageQueue;
 class PushClient;
+struct AutoReplyRule;
 
 // The keyword rules of a port, applied to each message the poller stored:
 // reply, add the sender to a group, remove the sender from a group, or
@@ -32,18 +33,7 @@ public:
     static QString firstWord(const QString &text);
 
 private:
-    struct Rule
-    {
-        QString keyword;
-        QString response;
-        bool groupAdd = false;
-        bool groupDelete = false;
-        QString groupName;
-        QString action;
-        QString pushUrl;
-    };
-
-    void reply(const Rule &rule, const QString &port, const QString &sender);
+    void reply(const AutoReplyRule &rule, const QString &port, const QString &sender);
     void addToGroup(const QString &group, const QString &sender);
     void removeFromGroup(const QString &group, const QString &sender);
     QCoro::Task<void> push(const QString &urlTemplate, const QString &sender, const QString &text);

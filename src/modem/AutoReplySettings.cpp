@@ -1,22 +1,19 @@
 #include "AutoReplySettings.h"
 
 #include "AppState.h"
+#include "AutoReplyRules.h"
 #include "Database.h"
-#include "DateTimeText.h"
 #include "Groups.h"
 #include "PortConfig.h"
 #include "Prompter.h"
 #include "TextRules.h"
 
+#include <QDateTime>
+
 namespace tavsms {
 
-namespace {
-const QString kNoGroup = QStringLiteral("TAVNA");
-} // namespace
-
-AutoReplySettings::AutoReplySettings(Database &db, Prompter &prompter, QObject *parent)
-    : QObject(parent)
-    , m_db(db)
+AutoReplySettings::AutoReplySettings(Database &db, Prompter &prompter)
+    : m_db(db)
     , m_prompter(prompter)
 {
 }
@@ -26,20 +23,26 @@ QString AutoReplySettings::portOf(const QString &connectionName)
     return PortConfig::softwarePortOf(m_db, trimSpaces(connectionName));
 }
 
-void AutoReplySettings::open()
+void AutoReplySettings::refreshUrl(AutoReplyForm &form)
 {
-    keywords = {kSelectKeyword};
-    keyword = kSelectKeyword;
-    option = Option::NoGroupAction;
+    if (!form.urlEnabled())
+        form.url.clear();
+}
 
-    groups.clear();
+AutoReplyForm AutoReplySettings::load()
+{
+    AutoReplyForm form;
+    form.keywords = {kSelectKeyword};
+    form.keyword = kSelectKeyword;
+    form.option = Option::NoGroupAction;
+
     try {
-        groups = Groups(m_db).names();
+        form.groups = Groups(m_db).names();
     } catch (const DbError &) {
     }
-    if (groups.isEmpty())
-        groups << kNoGroups;
-    group = groups.first();
+    if (form.groups.isEmpty())
+        form.groups << kNoGroups;
+    form.group = form.groups.first();
 
     QStringList connections;
     try {
@@ -50,95 +53,91 @@ void AutoReplySettings::open()
     }
     if (connections.isEmpty())
         connections << kNoConnection;
-    createConnections = actionConnections = connections;
-    createConnection = actionConnection = connections.first();
-    refreshUrl();
-    Q_EMIT changed();
+    form.createConnections = form.actionConnections = connections;
+    form.createConnection = form.actionConnection = connections.first();
+    return form;
 }
 
-void AutoReplySettings::loadKeywords()
+void AutoReplySettings::loadKeywords(AutoReplyForm &form)
 {
-    keywords.clear();
+    form.keywords.clear();
     try {
-        Statement st = m_db.prepare(QStringLiteral("SELECT auto_reply_keyword FROM auto_reply WHERE com_port = ? "
-                                                   "ORDER BY id"));
-        st.bind(1, portOf(actionConnection));
-        while (st.next())
-            keywords << st.text(QStringLiteral("auto_reply_keyword"));
+        form.keywords = AutoReplyRules(m_db).keywordsOf(portOf(form.actionConnection));
     } catch (const DbError &) {
     }
-    if (keywords.isEmpty())
-        keywords << kNoKeywords;
-    keyword = keywords.first();
+    if (form.keywords.isEmpty())
+        form.keywords << kNoKeywords;
+    form.keyword = form.keywords.first();
 }
 
-void AutoReplySettings::chooseActionConnection(const QString &name)
+AutoReplySettings::Outcome AutoReplySettings::chooseActionConnection(AutoReplyForm form)
 {
-    actionConnection = name;
-    if (name == kNoConnection)
-        return;
-    loadKeywords();
-    Q_EMIT changed();
+    if (form.actionConnection != kNoConnection)
+        loadKeywords(form);
+    return {form};
 }
 
-void AutoReplySettings::createKey()
+AutoReplySettings::Outcome AutoReplySettings::createKey(AutoReplyForm form)
 {
-    const QString typed = trimSpaces(keywordBox);
-    if (typed.isEmpty() || createConnection == kNoConnection) {
+    const QString typed = trimSpaces(form.keywordBox);
+    if (typed.isEmpty() || form.createConnection == kNoConnection) {
         m_prompter.exclamation(QStringLiteral("You forget some thing"),
                                QStringLiteral("Please enter any keyword in the field and be sure that atleast one "
                                               "connection is active."));
-        Q_EMIT focusRequested(Field::KeywordBox);
-        return;
+        return {form, Field::KeywordBox};
     }
     try {
-        const QString port = portOf(createConnection);
-        Statement st = m_db.prepare(QStringLiteral("SELECT auto_reply_keyword FROM auto_reply WHERE com_port = ?"));
-        st.bind(1, port);
-        while (st.next()) {
-            if (st.text(QStringLiteral("auto_reply_keyword")).toLower() == typed.toLower()) {
-                m_prompter.exclamation(QStringLiteral("OOps..."),
-                                       QStringLiteral("This keyword is already in use! Please choose other keyword"));
-                return;
-            }
+        AutoReplyRules rules(m_db);
+        const QString port = portOf(form.createConnection);
+        if (rules.hasKeyword(typed, port)) {
+            m_prompter.exclamation(QStringLiteral("OOps..."),
+                                   QStringLiteral("This keyword is already in use! Please choose other keyword"));
+            return {form};
         }
-        m_db.exec(QStringLiteral("INSERT INTO auto_reply (dated, auto_reply_keyword, com_port) VALUES (?, ?, ?)"),
-                  {DateTimeText::storedNow(), typed, port});
+        rules.create(typed, port, QDateTime::currentDateTime());
     } catch (const DbError &) {
         // Skipped like any failing step; the operator sees the outcome below.
     }
     m_prompter.exclamation(QStringLiteral("Added"), QStringLiteral("Keyword has been created."));
-    keywordBox.clear();
-    createConnection = createConnections.value(0);
-    Q_EMIT changed();
+
+    // The action table shows the new keyword at once when it lists that
+    // connection; a keyword the operator is working on stays chosen.
+    if (form.createConnection == form.actionConnection) {
+        const QString chosen = form.keyword;
+        const bool working = chosen != kSelectKeyword && chosen != kNoKeywords;
+        loadKeywords(form);
+        if (working && form.keywords.contains(chosen)) {
+            form.keyword = chosen;
+        } else if (form.keywords.contains(typed)) {
+            form.keyword = typed;
+            showRule(form);
+        }
+    }
+    form.keywordBox.clear();
+    form.createConnection = form.createConnections.value(0);
+    return {form};
 }
 
-void AutoReplySettings::chooseKeyword(const QString &name)
+void AutoReplySettings::showRule(AutoReplyForm &form)
 {
-    keyword = name;
-    if (name == kNoKeywords)
-        return;
     bool groupMissing = false;
     try {
-        Statement st = m_db.prepare(QStringLiteral("SELECT * FROM auto_reply WHERE auto_reply_keyword = ? "
-                                                   "AND com_port = ?"));
-        st.bind(1, name).bind(2, portOf(actionConnection));
-        if (st.next()) {
-            replyBox = trimSpaces(st.text(QStringLiteral("auto_reply_response")));
-            if (st.boolean(QStringLiteral("group_add")))
-                option = Option::AddToGroup;
-            else if (st.boolean(QStringLiteral("group_delete")))
-                option = Option::DeleteFromGroup;
+        if (const auto rule = AutoReplyRules(m_db).find(form.keyword, portOf(form.actionConnection))) {
+            form.reply = trimSpaces(rule->response);
+            if (rule->groupAdd)
+                form.option = Option::AddToGroup;
+            else if (rule->groupDelete)
+                form.option = Option::DeleteFromGroup;
             else
-                option = Option::NoGroupAction;
-            if (st.text(QStringLiteral("auto_reply_action")) == QLatin1String("PUSH")) {
-                option = Option::PushSms;
-                urlBox = st.text(QStringLiteral("auto_reply_push_url"));
+                form.option = Option::NoGroupAction;
+            if (rule->action == kPushAction) {
+                form.option = Option::PushSms;
+                form.url = rule->pushUrl;
             }
-            const QString ruleGroup = trimSpaces(st.text(QStringLiteral("group_name")));
-            if (!ruleGroup.isEmpty() && ruleGroup != kNoGroup) {
-                if (groups.contains(ruleGroup))
-                    group = ruleGroup;
+            const QString ruleGroup = trimSpaces(rule->groupName);
+            if (!ruleGroup.isEmpty() && ruleGroup != kNoGroupAction) {
+                if (form.groups.contains(ruleGroup))
+                    form.group = ruleGroup;
                 else
                     groupMissing = true;
             }
@@ -146,124 +145,126 @@ void AutoReplySettings::chooseKeyword(const QString &name)
     } catch (const DbError &) {
         groupMissing = true;
     }
-    if (option != Option::PushSms)
-        urlBox.clear();
-    Q_EMIT changed();
+    refreshUrl(form);
     if (groupMissing)
         m_prompter.plain(applicationTitle(), QStringLiteral("Group applied to this keyword is not available"));
 }
 
-void AutoReplySettings::chooseOption(Option chosen)
+AutoReplySettings::Outcome AutoReplySettings::chooseKeyword(AutoReplyForm form)
 {
-    option = chosen;
+    if (form.keyword != kNoKeywords)
+        showRule(form);
+    return {form};
+}
+
+AutoReplySettings::Outcome AutoReplySettings::chooseOption(AutoReplyForm form, Option chosen)
+{
+    form.option = chosen;
+    Field focus = Field::None;
     if (chosen == Option::AddToGroup || chosen == Option::DeleteFromGroup) {
-        if (group == kNoGroups) {
+        if (form.group == kNoGroups) {
             m_prompter.exclamation(QStringLiteral("Group Error"),
                                    QStringLiteral("Please select a group from the list and then try again."));
-            option = Option::NoGroupAction;
-            Q_EMIT focusRequested(Field::GroupList);
-        } else if (keyword == QLatin1String("*")) {
+            form.option = Option::NoGroupAction;
+            focus = Field::GroupList;
+        } else if (form.keyword == QLatin1String("*")) {
             m_prompter.exclamation(QStringLiteral("Group Error"),
                                    QStringLiteral("You can not set this option with wild card entry *."));
-            option = Option::NoGroupAction;
-            Q_EMIT focusRequested(Field::NoGroupOption);
+            form.option = Option::NoGroupAction;
+            focus = Field::NoGroupOption;
         }
     }
-    refreshUrl();
-    Q_EMIT changed();
+    refreshUrl(form);
+    return {form, focus};
 }
 
-void AutoReplySettings::refreshUrl()
+AutoReplySettings::Outcome AutoReplySettings::leaveUrlBox(AutoReplyForm form)
 {
-    if (!urlEnabled())
-        urlBox.clear();
+    form.url = form.url.toLower();
+    return {form};
 }
 
-void AutoReplySettings::leaveUrlBox()
+AutoReplySettings::Outcome AutoReplySettings::saveKeyAction(AutoReplyForm form)
 {
-    urlBox = urlBox.toLower();
-    Q_EMIT changed();
-}
-
-void AutoReplySettings::saveKeyAction()
-{
-    if (actionConnection == kNoConnection) {
+    if (form.actionConnection == kNoConnection) {
         m_prompter.exclamation(QStringLiteral("Error"),
                                QStringLiteral("No active connection is available. Please connect atleast a single "
                                               "mobile."));
-        return;
+        return {form};
     }
-    if (trimSpaces(keyword).isEmpty()) {
+    if (trimSpaces(form.keyword).isEmpty()) {
         m_prompter.exclamation(QStringLiteral("Error"),
                                QStringLiteral("No keyword is available! Please create a keyword first."));
-        Q_EMIT focusRequested(Field::KeywordBox);
-        return;
+        return {form, Field::KeywordBox};
     }
-    if (trimSpaces(replyBox).isEmpty()) {
+    if (trimSpaces(form.reply).isEmpty()) {
         m_prompter.exclamation(QStringLiteral("Error"), QStringLiteral("You should specify some reply message."));
-        Q_EMIT focusRequested(Field::ReplyBox);
-        return;
+        return {form, Field::ReplyBox};
     }
 
-    bool add = false, remove = false;
-    QString action = QStringLiteral("NOPUSH"), url, groupName = kNoGroup;
-    switch (option) {
-    case Option::AddToGroup: add = true; groupName = group; break;
-    case Option::DeleteFromGroup: remove = true; groupName = group; break;
+    AutoReplyRule rule;
+    rule.keyword = form.keyword;
+    rule.response = form.reply;
+    rule.groupName = kNoGroupAction;
+    rule.action = kNoPushAction;
+    switch (form.option) {
+    case Option::AddToGroup: rule.groupAdd = true; rule.groupName = form.group; break;
+    case Option::DeleteFromGroup: rule.groupDelete = true; rule.groupName = form.group; break;
     case Option::NoGroupAction: break;
     case Option::PushSms: {
-        action = QStringLiteral("PUSH");
-        url = trimSpaces(urlBox.toLower());
-        if (url.isEmpty() || !url.contains(QLatin1String("http://")) || !url.contains(QLatin1String("@@sender@@"))
-            || !url.contains(QLatin1String("@@message@@"))) {
+        rule.action = kPushAction;
+        rule.pushUrl = trimSpaces(form.url.toLower());
+        if (rule.pushUrl.isEmpty() || !rule.pushUrl.contains(QLatin1String("http://"))
+            || !rule.pushUrl.contains(QLatin1String("@@sender@@"))
+            || !rule.pushUrl.contains(QLatin1String("@@message@@"))) {
             m_prompter.exclamation(QStringLiteral("Error"),
                                    QStringLiteral("Your URL should contain HTTP. Push URL should also contain two "
                                                   "parameter values @@sender@@ and @@message@@."));
-            Q_EMIT focusRequested(Field::UrlBox);
-            return;
+            return {form, Field::UrlBox};
         }
         break;
     }
     }
 
     try {
-        m_db.exec(QStringLiteral("UPDATE auto_reply SET auto_reply_response = ?, group_add = ?, group_delete = ?, "
-                                 "group_name = ?, auto_reply_action = ?, auto_reply_push_url = ? "
-                                 "WHERE auto_reply_keyword = ? AND com_port = ?"),
-                  {replyBox, add, remove, groupName, action, url, keyword, portOf(actionConnection)});
+        rule.comPort = portOf(form.actionConnection);
+        AutoReplyRules(m_db).saveAction(rule);
     } catch (const DbError &e) {
         m_prompter.plain(applicationTitle(), QStringLiteral("auto_reply: ") + e.message());
-        return;
+        return {form};
     }
     m_prompter.information(QStringLiteral("Success"), QStringLiteral("Keyword details has been updated!"));
-    keyword = keywords.value(0);
-    group = groups.value(0);
-    replyBox.clear();
-    option = Option::NoGroupAction;
-    refreshUrl();
-    Q_EMIT changed();
+    // Ready for the next keyword: the first one chosen, and what it does
+    // shown, so the form never pairs a keyword with somebody else's reply.
+    form.keyword = form.keywords.value(0);
+    form.group = form.groups.value(0);
+    form.reply.clear();
+    form.option = Option::NoGroupAction;
+    showRule(form);
+    return {form};
 }
 
-QCoro::Task<void> AutoReplySettings::deleteKeyword()
+QCoro::Task<AutoReplySettings::Outcome> AutoReplySettings::deleteKeyword(AutoReplyForm form)
 {
-    if (actionConnection == kNoConnection || keyword == kNoKeywords)
-        co_return;
-    const QString doomed = keyword;
-    const QString port = portOf(actionConnection);
+    if (form.actionConnection == kNoConnection || form.keyword == kNoKeywords)
+        co_return Outcome{form};
     if (!co_await m_prompter.question(QStringLiteral("Delete Keyword"),
-                                      QStringLiteral("Are you sure to delete keyword ") + doomed + QLatin1Char('?'),
+                                      QStringLiteral("Are you sure to delete keyword ") + form.keyword
+                                          + QLatin1Char('?'),
                                       Prompter::Icon::Question, Prompter::Default::Cancel))
-        co_return;
+        co_return Outcome{form};
     try {
-        m_db.exec(QStringLiteral("DELETE FROM auto_reply WHERE auto_reply_keyword = ? AND com_port = ?"),
-                  {doomed, port});
+        AutoReplyRules(m_db).remove(form.keyword, portOf(form.actionConnection));
     } catch (const DbError &e) {
         m_prompter.plain(applicationTitle(), QStringLiteral("auto_reply: ") + e.message());
-        co_return;
+        co_return Outcome{form};
     }
     m_prompter.information(QStringLiteral("Keyword Deleted"), QStringLiteral("Keyword has been deleted."));
-    loadKeywords();
-    Q_EMIT changed();
+    loadKeywords(form);
+    form.reply.clear();
+    form.option = Option::NoGroupAction;
+    showRule(form);
+    co_return Outcome{form};
 }
 
 } // namespace tavsms

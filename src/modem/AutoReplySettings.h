@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QCoroTask>
-#include <QObject>
+#include <QString>
 #include <QStringList>
 
 namespace tavsms {
@@ -9,15 +9,46 @@ namespace tavsms {
 class Database;
 class Prompter;
 
-// The logic of the "Auto Reply Settings" screen: keywords per connection and
-// what each does. The window shows this object's fields and forwards the
-// operator's choices to it; every message goes through the Prompter.
-class AutoReplySettings : public QObject
+// What the "Auto Reply Settings" screen shows: its lists with their
+// choices, and the boxes.
+struct AutoReplyForm
 {
-    Q_OBJECT
-public:
     enum class Option { AddToGroup, DeleteFromGroup, NoGroupAction, PushSms };
-    enum class Field { KeywordBox, ReplyBox, UrlBox, GroupList, NoGroupOption };
+
+    // "Create Keyword"
+    QStringList createConnections;
+    QString createConnection;
+    QString keywordBox;
+
+    // "Action Table"
+    QStringList actionConnections;
+    QString actionConnection;
+    QStringList keywords;
+    QString keyword;
+    QString reply;
+    QStringList groups;
+    QString group;
+    Option option = Option::NoGroupAction;
+    QString url;
+
+    // The URL label, note and box are usable only with "Push SMS".
+    bool urlEnabled() const { return option == Option::PushSms; }
+};
+
+// frmAutoReply's logic: keywords per connection and what each does. The
+// screen hands in the form as the operator left it and shows the form that
+// comes back; every message goes through the Prompter.
+class AutoReplySettings
+{
+public:
+    using Option = AutoReplyForm::Option;
+    enum class Field { None, KeywordBox, ReplyBox, UrlBox, GroupList, NoGroupOption };
+
+    struct Outcome
+    {
+        AutoReplyForm form;
+        Field focus = Field::None; // where the cursor goes
+    };
 
     // Placeholder items of the lists.
     static inline const QString kSelectKeyword = QStringLiteral("Select a Keyword");
@@ -25,47 +56,31 @@ public:
     static inline const QString kNoGroups = QStringLiteral("Groups Not Available");
     static inline const QString kNoConnection = QStringLiteral("No Active Connection");
 
-    AutoReplySettings(Database &db, Prompter &prompter, QObject *parent = nullptr);
+    AutoReplySettings(Database &db, Prompter &prompter);
 
-    // Lists and the current choice of each ("Create Keyword" frame, then "Action Table").
-    QStringList createConnections;
-    QString createConnection;
-    QString keywordBox;
-
-    QStringList actionConnections;
-    QString actionConnection;
-    QStringList keywords;
-    QString keyword;
-    QString replyBox;
-    QStringList groups;
-    QString group;
-    Option option = Option::NoGroupAction;
-    QString urlBox;
-
-    // The URL label, note and box are usable only with "Push SMS".
-    bool urlEnabled() const { return option == Option::PushSms; }
-
-    void open();
-    // On leaving the action frame's connection list.
-    void chooseActionConnection(const QString &name);
-    void createKey();
-    // On leaving the keyword list.
-    void chooseKeyword(const QString &name);
-    void chooseOption(Option chosen);
-    // On leaving the URL box.
-    void leaveUrlBox();
-    void saveKeyAction();
-    QCoro::Task<void> deleteKeyword();
-
-Q_SIGNALS:
-    // Fields changed: the window shows them again.
-    void changed();
-    void focusRequested(tavsms::AutoReplySettings::Field field);
+    // The form on opening.
+    AutoReplyForm load();
+    // The action frame's connection was chosen: its keywords.
+    Outcome chooseActionConnection(AutoReplyForm form);
+    // "Create Key".
+    Outcome createKey(AutoReplyForm form);
+    // A keyword was chosen: what it does.
+    Outcome chooseKeyword(AutoReplyForm form);
+    // One of the four options was chosen.
+    Outcome chooseOption(AutoReplyForm form, Option chosen);
+    // The URL box was left: lower case.
+    Outcome leaveUrlBox(AutoReplyForm form);
+    // "Save Key Action".
+    Outcome saveKeyAction(AutoReplyForm form);
+    // "Delete Keyword", after asking.
+    QCoro::Task<Outcome> deleteKeyword(AutoReplyForm form);
 
 private:
     QString portOf(const QString &connectionName);
-    void loadKeywords();
-    void refreshUrl();
+    void loadKeywords(AutoReplyForm &form);
+    // Fills the action fields from the stored rule of the chosen keyword.
+    void showRule(AutoReplyForm &form);
+    static void refreshUrl(AutoReplyForm &form);
 
     Database &m_db;
     Prompter &m_prompter;

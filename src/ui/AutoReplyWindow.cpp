@@ -8,14 +8,38 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace tavsms {
 
-using Option = AutoReplySettings::Option;
+namespace {
+
+using Option = AutoReplyForm::Option;
+using Field = AutoReplySettings::Field;
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// Programmatic changes raise no `activated`, so showing a form never feeds
+// back into the logic.
+void fill(QComboBox *box, const QStringList &items, const QString &current)
+{
+    if (itemsOf(box) != items) {
+        box->clear();
+        box->addItems(items);
+    }
+    box->setCurrentIndex(std::max(0, int(items.indexOf(current))));
+}
+
+} // namespace
 
 AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     : QWidget(parent)
@@ -38,7 +62,7 @@ AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     createForm->addRow(new QLabel(QStringLiteral("Enter * to enable auto reply for all the messages."), create));
 
     auto *table = new QGroupBox(QStringLiteral("Action Table"), this);
-    auto *form = new QFormLayout(table);
+    auto *actionForm = new QFormLayout(table);
     m_actionConnection = new QComboBox(table);
     m_actionConnection->setObjectName(QStringLiteral("cboActionConnection"));
     m_keywords = new QComboBox(table);
@@ -48,10 +72,10 @@ AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     m_reply->setMaximumHeight(80);
     m_groups = new QComboBox(table);
     m_groups->setObjectName(QStringLiteral("cboGroup"));
-    form->addRow(QStringLiteral("Select Connection"), m_actionConnection);
-    form->addRow(QStringLiteral("Select Keyword"), m_keywords);
-    form->addRow(QStringLiteral("Reply Message"), m_reply);
-    form->addRow(QStringLiteral("Group Name"), m_groups);
+    actionForm->addRow(QStringLiteral("Select Connection"), m_actionConnection);
+    actionForm->addRow(QStringLiteral("Select Keyword"), m_keywords);
+    actionForm->addRow(QStringLiteral("Reply Message"), m_reply);
+    actionForm->addRow(QStringLiteral("Group Name"), m_groups);
 
     m_options = new QButtonGroup(this);
     auto *optionRow = new QHBoxLayout;
@@ -70,16 +94,16 @@ AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     m_noGroup = option(QStringLiteral("No Group Action"), QStringLiteral("No Action"), Option::NoGroupAction,
                        QStringLiteral("optNoAction"));
     option(QStringLiteral("Push SMS"), QString(), Option::PushSms, QStringLiteral("optPush"));
-    form->addRow(optionRow);
+    actionForm->addRow(optionRow);
 
     m_urlLabel = new QLabel(QStringLiteral("URL"), table);
     m_url = new QLineEdit(table);
     m_url->setObjectName(QStringLiteral("txtUrl"));
-    form->addRow(m_urlLabel, m_url);
+    actionForm->addRow(m_urlLabel, m_url);
     m_urlNote = new QLabel(
         QStringLiteral("Use @@sender@@ for Incoming mobile number and @@message@@ for the incoming message"), table);
     m_urlNote->setWordWrap(true);
-    form->addRow(m_urlNote);
+    actionForm->addRow(m_urlNote);
 
     auto *buttons = new QHBoxLayout;
     auto *save = new QPushButton(QStringLiteral("Save Key Action"), table);
@@ -88,76 +112,82 @@ AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     remove->setObjectName(QStringLiteral("cmdDelete"));
     buttons->addWidget(save);
     buttons->addWidget(remove);
-    form->addRow(buttons);
+    actionForm->addRow(buttons);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(create);
     layout->addWidget(table);
 
-    // The operator's edits go to the logic; its changes come back through refresh().
-    connect(m_createConnection, &QComboBox::activated, this,
-            [this] { m_settings.createConnection = m_createConnection->currentText(); });
-    connect(m_keywordBox, &QLineEdit::textEdited, this, [this](const QString &t) { m_settings.keywordBox = t; });
+    // Each action goes to the logic with the form as it stands.
     connect(m_actionConnection, &QComboBox::activated, this,
-            [this] { m_settings.chooseActionConnection(m_actionConnection->currentText()); });
-    connect(m_keywords, &QComboBox::activated, this, [this] { m_settings.chooseKeyword(m_keywords->currentText()); });
-    connect(m_reply, &QPlainTextEdit::textChanged, this, [this] { m_settings.replyBox = m_reply->toPlainText(); });
-    connect(m_groups, &QComboBox::activated, this, [this] { m_settings.group = m_groups->currentText(); });
-    connect(m_options, &QButtonGroup::idClicked, this, [this](int id) { m_settings.chooseOption(Option(id)); });
-    connect(m_url, &QLineEdit::textEdited, this, [this](const QString &t) { m_settings.urlBox = t; });
-    connect(m_url, &QLineEdit::editingFinished, &m_settings, &AutoReplySettings::leaveUrlBox);
-    connect(createKey, &QPushButton::clicked, &m_settings, &AutoReplySettings::createKey);
-    connect(save, &QPushButton::clicked, &m_settings, &AutoReplySettings::saveKeyAction);
-    connect(remove, &QPushButton::clicked, this, [this] { m_settings.deleteKeyword(); });
-    connect(&m_settings, &AutoReplySettings::changed, this, &AutoReplyWindow::refresh);
-    connect(&m_settings, &AutoReplySettings::focusRequested, this, &AutoReplyWindow::focus);
+            [this] { apply(m_settings.chooseActionConnection(form())); });
+    connect(m_keywords, &QComboBox::activated, this, [this] { apply(m_settings.chooseKeyword(form())); });
+    connect(m_options, &QButtonGroup::idClicked, this,
+            [this](int id) { apply(m_settings.chooseOption(form(), Option(id))); });
+    connect(m_url, &QLineEdit::editingFinished, this, [this] { apply(m_settings.leaveUrlBox(form())); });
+    connect(createKey, &QPushButton::clicked, this, [this] { apply(m_settings.createKey(form())); });
+    connect(save, &QPushButton::clicked, this, [this] { apply(m_settings.saveKeyAction(form())); });
+    connect(remove, &QPushButton::clicked, this, [this] { deleteKeyword(); });
 
-    m_settings.open();
+    render(m_settings.load());
 }
 
-void AutoReplyWindow::fill(QComboBox *box, const QStringList &items, const QString &current)
+AutoReplyForm AutoReplyWindow::form() const
 {
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(std::max(0, int(items.indexOf(current))));
+    AutoReplyForm f;
+    f.createConnections = itemsOf(m_createConnection);
+    f.createConnection = m_createConnection->currentText();
+    f.keywordBox = m_keywordBox->text();
+    f.actionConnections = itemsOf(m_actionConnection);
+    f.actionConnection = m_actionConnection->currentText();
+    f.keywords = itemsOf(m_keywords);
+    f.keyword = m_keywords->currentText();
+    f.reply = m_reply->toPlainText();
+    f.groups = itemsOf(m_groups);
+    f.group = m_groups->currentText();
+    f.option = Option(m_options->checkedId());
+    f.url = m_url->text();
+    return f;
 }
 
-void AutoReplyWindow::refresh()
+void AutoReplyWindow::render(const AutoReplyForm &f)
 {
-    fill(m_createConnection, m_settings.createConnections, m_settings.createConnection);
-    fill(m_actionConnection, m_settings.actionConnections, m_settings.actionConnection);
-    fill(m_keywords, m_settings.keywords, m_settings.keyword);
-    fill(m_groups, m_settings.groups, m_settings.group);
-    if (m_keywordBox->text() != m_settings.keywordBox)
-        m_keywordBox->setText(m_settings.keywordBox);
-    if (m_reply->toPlainText() != m_settings.replyBox) {
-        const QSignalBlocker block(m_reply);
-        m_reply->setPlainText(m_settings.replyBox);
-    }
-    m_options->button(int(m_settings.option))->setChecked(true);
-    if (m_url->text() != m_settings.urlBox)
-        m_url->setText(m_settings.urlBox);
-    const bool url = m_settings.urlEnabled();
+    fill(m_createConnection, f.createConnections, f.createConnection);
+    fill(m_actionConnection, f.actionConnections, f.actionConnection);
+    fill(m_keywords, f.keywords, f.keyword);
+    fill(m_groups, f.groups, f.group);
+    if (m_keywordBox->text() != f.keywordBox)
+        m_keywordBox->setText(f.keywordBox);
+    if (m_reply->toPlainText() != f.reply)
+        m_reply->setPlainText(f.reply);
+    m_options->button(int(f.option))->setChecked(true);
+    if (m_url->text() != f.url)
+        m_url->setText(f.url);
+    const bool url = f.urlEnabled();
     m_urlLabel->setEnabled(url);
     m_urlNote->setEnabled(url);
     m_url->setEnabled(url);
 }
 
-void AutoReplyWindow::focus(AutoReplySettings::Field field)
+void AutoReplyWindow::apply(const AutoReplySettings::Outcome &outcome)
 {
-    switch (field) {
-    case AutoReplySettings::Field::KeywordBox: m_keywordBox->setFocus(); break;
-    case AutoReplySettings::Field::ReplyBox: m_reply->setFocus(); break;
-    case AutoReplySettings::Field::UrlBox: m_url->setFocus(); break;
-    case AutoReplySettings::Field::GroupList: m_groups->setFocus(); break;
-    case AutoReplySettings::Field::NoGroupOption: m_noGroup->setFocus(); break;
+    render(outcome.form);
+    switch (outcome.focus) {
+    case Field::None: break;
+    case Field::KeywordBox: m_keywordBox->setFocus(); break;
+    case Field::ReplyBox: m_reply->setFocus(); break;
+    case Field::UrlBox: m_url->setFocus(); break;
+    case Field::GroupList: m_groups->setFocus(); break;
+    case Field::NoGroupOption: m_noGroup->setFocus(); break;
     }
+}
+
+QCoro::Task<void> AutoReplyWindow::deleteKeyword()
+{
+    QPointer<AutoReplyWindow> self(this);
+    const AutoReplySettings::Outcome outcome = co_await m_settings.deleteKeyword(form());
+    if (self)
+        apply(outcome);
 }
 
 } // namespace tavsms

@@ -3,6 +3,7 @@
 #include "AutoReplySettings.h"
 #include "MessageBoxPrompter.h"
 
+#include <QCoroTask>
 #include <QWidget>
 
 class QButtonGroup;
@@ -14,19 +15,21 @@ class QRadioButton;
 
 namespace tavsms {
 
-// frmAutoReply, "Auto Reply Settings": shows an AutoReplySettings and hands
-// it the operator's choices.
+// frmAutoReply, "Auto Reply Settings": shows the form of AutoReplySettings
+// and hands it each of the operator's actions with the form as it stands.
 class AutoReplyWindow : public QWidget
 {
     Q_OBJECT
 public:
     explicit AutoReplyWindow(Database &db, QWidget *parent = nullptr);
-    AutoReplySettings &settings() { return m_settings; }
+
+    // The form as the operator has left it.
+    AutoReplyForm form() const;
 
 private:
-    void refresh();
-    void focus(AutoReplySettings::Field field);
-    static void fill(QComboBox *box, const QStringList &items, const QString &current);
+    void render(const AutoReplyForm &form);
+    void apply(const AutoReplySettings::Outcome &outcome);
+    QCoro::Task<void> deleteKeyword();
 
     MessageBoxPrompter m_prompter{this};
     AutoReplySettings m_settings;

@@ -7,7 +7,8 @@
 #include <QTest>
 
 using namespace tavsms;
-using Option = AutoReplySettings::Option;
+using Option = AutoReplyForm::Option;
+using Field = AutoReplySettings::Field;
 
 class TestAutoReplySettings : public QObject
 {
@@ -17,12 +18,20 @@ class TestAutoReplySettings : public QObject
     std::unique_ptr<Store> m_store;
     std::unique_ptr<test::RecordingPrompter> m_prompter;
     std::unique_ptr<AutoReplySettings> m_screen;
+    // The form as the screen would show it after each action.
+    AutoReplyForm m_form;
+    Field m_focus = Field::None;
 
     Database &db() { return m_store->db(); }
     AutoReplySettings &screen() { return *m_screen; }
     QString lastText() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().text; }
     QString lastTitle() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().title; }
 
+    void take(const AutoReplySettings::Outcome &outcome)
+    {
+        m_form = outcome.form;
+        m_focus = outcome.focus;
+    }
     void activate(const QString &port, const QString &name)
     {
         db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = ? WHERE softwarePortNo = ?"),
@@ -36,13 +45,32 @@ class TestAutoReplySettings : public QObject
         if (st.next())
             for (int i = 0; i < st.columnCount(); ++i)
                 out.insert(st.columnName(i), st.value(i));
+        while (st.next()) {
+        }
         return out;
     }
     void createKeyword(const QString &connection, const QString &keyword)
     {
-        screen().createConnection = connection;
-        screen().keywordBox = keyword;
-        screen().createKey();
+        m_form.createConnection = connection;
+        m_form.keywordBox = keyword;
+        take(screen().createKey(m_form));
+    }
+    void showConnection(const QString &connection)
+    {
+        m_form.actionConnection = connection;
+        take(screen().chooseActionConnection(m_form));
+    }
+    void showKeyword(const QString &keyword)
+    {
+        m_form.keyword = keyword;
+        take(screen().chooseKeyword(m_form));
+    }
+    void saveRule(const QString &keyword, const QString &reply)
+    {
+        showKeyword(keyword);
+        m_form.reply = reply;
+        take(screen().chooseOption(m_form, Option::NoGroupAction));
+        take(screen().saveKeyAction(m_form));
     }
 
 private Q_SLOTS:
@@ -52,6 +80,8 @@ private Q_SLOTS:
         m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/rules.mdb"));
         m_prompter = std::make_unique<test::RecordingPrompter>();
         m_screen = std::make_unique<AutoReplySettings>(db(), *m_prompter);
+        m_form = {};
+        m_focus = Field::None;
     }
     void cleanup()
     {
@@ -63,48 +93,97 @@ private Q_SLOTS:
 
     void emptyStoreShowsPlaceholdersAndRefusesWork()
     {
-        screen().open();
-        QCOMPARE(screen().createConnections, QStringList{AutoReplySettings::kNoConnection});
-        QCOMPARE(screen().actionConnections, QStringList{AutoReplySettings::kNoConnection});
-        QCOMPARE(screen().groups, QStringList{AutoReplySettings::kNoGroups});
-        QCOMPARE(screen().keywords, QStringList{AutoReplySettings::kSelectKeyword});
-        QCOMPARE(screen().option, Option::NoGroupAction);
-        QVERIFY(!screen().urlEnabled());
+        m_form = screen().load();
+        QCOMPARE(m_form.createConnections, QStringList{AutoReplySettings::kNoConnection});
+        QCOMPARE(m_form.actionConnections, QStringList{AutoReplySettings::kNoConnection});
+        QCOMPARE(m_form.groups, QStringList{AutoReplySettings::kNoGroups});
+        QCOMPARE(m_form.keywords, QStringList{AutoReplySettings::kSelectKeyword});
+        QCOMPARE(m_form.option, Option::NoGroupAction);
+        QVERIFY(!m_form.urlEnabled());
 
         createKeyword(AutoReplySettings::kNoConnection, QStringLiteral("join"));
         QCOMPARE(lastTitle(), QStringLiteral("You forget some thing"));
+        QCOMPARE(m_focus, Field::KeywordBox);
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 0);
 
-        screen().replyBox = QStringLiteral("x");
-        screen().saveKeyAction();
+        m_form.reply = QStringLiteral("x");
+        take(screen().saveKeyAction(m_form));
         QCOMPARE(lastText(), QStringLiteral("No active connection is available. Please connect atleast a single mobile."));
 
-        screen().chooseOption(Option::AddToGroup);
+        take(screen().chooseOption(m_form, Option::AddToGroup));
         QCOMPARE(lastText(), QStringLiteral("Please select a group from the list and then try again."));
-        QCOMPARE(screen().option, Option::NoGroupAction);
+        QCOMPARE(m_form.option, Option::NoGroupAction);
+        QCOMPARE(m_focus, Field::GroupList);
     }
 
     void createRefusesADuplicateOnItsPortOnly()
     {
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
         activate(QStringLiteral("COM3"), QStringLiteral("Vodafone"));
-        screen().open();
-        QCOMPARE(screen().actionConnections, (QStringList{"Airtel", "Vodafone"}));
+        m_form = screen().load();
+        QCOMPARE(m_form.actionConnections, (QStringList{"Airtel", "Vodafone"}));
 
         createKeyword(QStringLiteral("Airtel"), QStringLiteral("  join  "));
         QVERIFY(m_prompter->contains(QStringLiteral("Added"), QStringLiteral("Keyword has been created.")));
-        QCOMPARE(screen().keywordBox, QString());
+        QCOMPARE(m_form.keywordBox, QString());
         createKeyword(QStringLiteral("Airtel"), QStringLiteral("Join"));
         QVERIFY(m_prompter->contains(QStringLiteral("OOps..."),
                                      QStringLiteral("This keyword is already in use! Please choose other keyword")));
         createKeyword(QStringLiteral("Vodafone"), QStringLiteral("Join"));
+        QCOMPARE(m_form.createConnection, QStringLiteral("Airtel")); // back to the first
         QCOMPARE(rule(QStringLiteral("COM1"), QStringLiteral("join")).value(QStringLiteral("auto_reply_keyword")).toString(),
                  QStringLiteral("join"));
         QVERIFY(!rule(QStringLiteral("COM3"), QStringLiteral("Join")).isEmpty()); // keeps the case typed
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 2);
 
-        screen().chooseActionConnection(QStringLiteral("Vodafone"));
-        QCOMPARE(screen().keywords, QStringList{"Join"});
+        showConnection(QStringLiteral("Vodafone"));
+        QCOMPARE(m_form.keywords, QStringList{"Join"});
+    }
+
+    void aNewKeywordAppearsInTheActionTableAtOnce()
+    {
+        activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
+        activate(QStringLiteral("COM2"), QStringLiteral("Jio"));
+        m_form = screen().load();
+        QCOMPARE(m_form.actionConnection, QStringLiteral("Airtel"));
+
+        // Shown on the action table's connection: listed and chosen, ready for its action.
+        createKeyword(QStringLiteral("Airtel"), QStringLiteral("join"));
+        QCOMPARE(m_form.keywords, QStringList{"join"});
+        QCOMPARE(m_form.keyword, QStringLiteral("join"));
+        QCOMPARE(m_form.reply, QString());
+
+        // A keyword the operator is working on stays chosen, its unsaved reply kept.
+        m_form.reply = QStringLiteral("half typed");
+        createKeyword(QStringLiteral("Airtel"), QStringLiteral("stop"));
+        QCOMPARE(m_form.keywords, (QStringList{"join", "stop"}));
+        QCOMPARE(m_form.keyword, QStringLiteral("join"));
+        QCOMPARE(m_form.reply, QStringLiteral("half typed"));
+
+        // Another connection's keyword leaves the table as it is.
+        createKeyword(QStringLiteral("Jio"), QStringLiteral("news"));
+        QCOMPARE(m_form.keywords, (QStringList{"join", "stop"}));
+    }
+
+    void afterSavingTheFormShowsWhatTheChosenKeywordDoes()
+    {
+        activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
+        m_form = screen().load();
+        createKeyword(QStringLiteral("Airtel"), QStringLiteral("join"));
+        createKeyword(QStringLiteral("Airtel"), QStringLiteral("stop"));
+        showConnection(QStringLiteral("Airtel"));
+
+        saveRule(QStringLiteral("join"), QStringLiteral("Welcome"));
+        QCOMPARE(lastText(), QStringLiteral("Keyword details has been updated!"));
+        // The first keyword is chosen and its saved reply is what the box shows.
+        QCOMPARE(m_form.keyword, QStringLiteral("join"));
+        QCOMPARE(m_form.reply, QStringLiteral("Welcome"));
+
+        saveRule(QStringLiteral("stop"), QStringLiteral("Bye"));
+        QCOMPARE(m_form.keyword, QStringLiteral("join"));
+        QCOMPARE(m_form.reply, QStringLiteral("Welcome"));
+        showKeyword(QStringLiteral("stop"));
+        QCOMPARE(m_form.reply, QStringLiteral("Bye"));
     }
 
     void savedOptionsMapOntoTheColumns_data()
@@ -131,17 +210,17 @@ private Q_SLOTS:
         QFETCH(QString, url);
         db().exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friend''s'), ('Alpha')"));
         activate(QStringLiteral("COM2"), QStringLiteral("Jio"));
-        screen().open();
-        QCOMPARE(screen().groups, (QStringList{"Alpha", "Friend's"}));
+        m_form = screen().load();
+        QCOMPARE(m_form.groups, (QStringList{"Alpha", "Friend's"}));
         createKeyword(QStringLiteral("Jio"), QStringLiteral("it's"));
-        screen().chooseActionConnection(QStringLiteral("Jio"));
-        screen().chooseKeyword(QStringLiteral("it's"));
-        screen().replyBox = QStringLiteral("You're in");
-        screen().group = QStringLiteral("Friend's");
-        screen().chooseOption(Option(option));
-        screen().urlBox = QStringLiteral("HTTP://h/x?f=@@sender@@&m=@@message@@");
-        screen().leaveUrlBox();
-        screen().saveKeyAction();
+        showConnection(QStringLiteral("Jio"));
+        showKeyword(QStringLiteral("it's"));
+        m_form.reply = QStringLiteral("You're in");
+        m_form.group = QStringLiteral("Friend's");
+        take(screen().chooseOption(m_form, Option(option)));
+        m_form.url = QStringLiteral("HTTP://h/x?f=@@sender@@&m=@@message@@");
+        take(screen().leaveUrlBox(m_form));
+        take(screen().saveKeyAction(m_form));
         QCOMPARE(lastTitle(), QStringLiteral("Success"));
         QCOMPARE(lastText(), QStringLiteral("Keyword details has been updated!"));
 
@@ -152,39 +231,37 @@ private Q_SLOTS:
         QCOMPARE(r.value(QStringLiteral("group_name")).toString(), group);
         QCOMPARE(r.value(QStringLiteral("auto_reply_action")).toString(), action);
         QCOMPARE(r.value(QStringLiteral("auto_reply_push_url")).toString(), url);
-        // The form is ready for the next keyword.
-        QCOMPARE(screen().replyBox, QString());
-        QCOMPARE(screen().option, Option::NoGroupAction);
-        QCOMPARE(screen().urlBox, QString());
 
-        // Choosing the keyword again shows what was saved.
-        screen().chooseKeyword(QStringLiteral("it's"));
-        QCOMPARE(int(screen().option), option);
-        QCOMPARE(screen().replyBox, QStringLiteral("You're in"));
-        QCOMPARE(screen().urlBox, url);
-        if (add || remove)
-            QCOMPARE(screen().group, QStringLiteral("Friend's"));
+        // The only keyword stays chosen and shows what was saved.
+        QCOMPARE(m_form.keyword, QStringLiteral("it's"));
+        QCOMPARE(int(m_form.option), option);
+        QCOMPARE(m_form.reply, QStringLiteral("You're in"));
+        QCOMPARE(m_form.url, url);
+        QCOMPARE(m_form.urlEnabled(), !url.isEmpty());
+        QCOMPARE(m_form.group, add || remove ? QStringLiteral("Friend's") : QStringLiteral("Alpha"));
     }
 
     void saveValidatesReplyAndUrl()
     {
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
-        screen().open();
+        m_form = screen().load();
         createKeyword(QStringLiteral("Airtel"), QStringLiteral("news"));
-        screen().chooseActionConnection(QStringLiteral("Airtel"));
-        screen().chooseKeyword(QStringLiteral("news"));
-        screen().replyBox = QStringLiteral("   ");
-        screen().saveKeyAction();
+        showConnection(QStringLiteral("Airtel"));
+        showKeyword(QStringLiteral("news"));
+        m_form.reply = QStringLiteral("   ");
+        take(screen().saveKeyAction(m_form));
         QCOMPARE(lastText(), QStringLiteral("You should specify some reply message."));
+        QCOMPARE(m_focus, Field::ReplyBox);
 
-        screen().replyBox = QStringLiteral("ok");
-        screen().chooseOption(Option::PushSms);
+        m_form.reply = QStringLiteral("ok");
+        take(screen().chooseOption(m_form, Option::PushSms));
         for (const QString &bad : {QStringLiteral(""), QStringLiteral("https://h/?a=@@sender@@&b=@@message@@"),
                                    QStringLiteral("http://h/?a=@@sender@@")}) {
-            screen().urlBox = bad;
-            screen().saveKeyAction();
+            m_form.url = bad;
+            take(screen().saveKeyAction(m_form));
             QCOMPARE(lastTitle(), QStringLiteral("Error"));
             QVERIFY(lastText().startsWith(QStringLiteral("Your URL should contain HTTP.")));
+            QCOMPARE(m_focus, Field::UrlBox);
         }
         QVERIFY(rule(QStringLiteral("COM1"), QStringLiteral("news")).value(QStringLiteral("auto_reply_action")).isNull());
     }
@@ -193,18 +270,21 @@ private Q_SLOTS:
     {
         db().exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
-        screen().open();
+        m_form = screen().load();
         createKeyword(QStringLiteral("Airtel"), QStringLiteral("*"));
-        screen().chooseActionConnection(QStringLiteral("Airtel"));
-        screen().chooseKeyword(QStringLiteral("*"));
-        screen().chooseOption(Option::DeleteFromGroup);
+        showConnection(QStringLiteral("Airtel"));
+        showKeyword(QStringLiteral("*"));
+        take(screen().chooseOption(m_form, Option::DeleteFromGroup));
         QCOMPARE(lastTitle(), QStringLiteral("Group Error"));
         QCOMPARE(lastText(), QStringLiteral("You can not set this option with wild card entry *."));
-        QCOMPARE(screen().option, Option::NoGroupAction);
-        screen().chooseOption(Option::PushSms);
-        QVERIFY(screen().urlEnabled());
-        screen().chooseOption(Option::NoGroupAction);
-        QVERIFY(!screen().urlEnabled());
+        QCOMPARE(m_form.option, Option::NoGroupAction);
+        QCOMPARE(m_focus, Field::NoGroupOption);
+        take(screen().chooseOption(m_form, Option::PushSms));
+        QVERIFY(m_form.urlEnabled());
+        m_form.url = QStringLiteral("http://x");
+        take(screen().chooseOption(m_form, Option::NoGroupAction));
+        QVERIFY(!m_form.urlEnabled());
+        QCOMPARE(m_form.url, QString());
     }
 
     void ruleWithAVanishedGroupSaysSo()
@@ -212,36 +292,41 @@ private Q_SLOTS:
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
         db().exec(QStringLiteral("INSERT INTO auto_reply (auto_reply_keyword, com_port, auto_reply_response, group_add, "
                                  "group_name, auto_reply_action) VALUES ('join', 'COM1', 'hi', 1, 'Gone', 'NOPUSH')"));
-        screen().open();
-        screen().chooseActionConnection(QStringLiteral("Airtel"));
-        screen().chooseKeyword(QStringLiteral("join"));
+        m_form = screen().load();
+        showConnection(QStringLiteral("Airtel"));
+        showKeyword(QStringLiteral("join"));
         QCOMPARE(m_prompter->entries().last().icon, Prompter::Icon::None);
         QCOMPARE(lastText(), QStringLiteral("Group applied to this keyword is not available"));
-        QCOMPARE(screen().replyBox, QStringLiteral("hi"));
+        QCOMPARE(m_form.reply, QStringLiteral("hi"));
     }
 
     void deleteAsksAndRemovesOnlyThatPortsKeyword()
     {
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
         activate(QStringLiteral("COM2"), QStringLiteral("Jio"));
-        screen().open();
+        m_form = screen().load();
         createKeyword(QStringLiteral("Airtel"), QStringLiteral("stop"));
         createKeyword(QStringLiteral("Jio"), QStringLiteral("stop"));
-        screen().chooseActionConnection(QStringLiteral("Airtel"));
-        screen().chooseKeyword(QStringLiteral("stop"));
+        showConnection(QStringLiteral("Airtel"));
+        saveRule(QStringLiteral("stop"), QStringLiteral("Bye"));
 
         m_prompter->queueAnswer(false);
-        auto cancelled = screen().deleteKeyword();
+        auto cancelled = screen().deleteKeyword(m_form);
         QVERIFY(cancelled.isReady());
-        QCOMPARE(m_prompter->entries().last().text, QStringLiteral("Are you sure to delete keyword stop?"));
+        const auto &asked = m_prompter->entries().last();
+        QVERIFY(asked.question);
+        QCOMPARE(asked.text, QStringLiteral("Are you sure to delete keyword stop?"));
+        QCOMPARE(asked.preset, Prompter::Default::Cancel); // it destroys something
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 2);
 
-        auto confirmed = screen().deleteKeyword();
+        auto confirmed = screen().deleteKeyword(m_form);
         QVERIFY(confirmed.isReady());
+        take(QCoro::waitFor(std::move(confirmed)));
         QVERIFY(m_prompter->contains(QStringLiteral("Keyword Deleted"), QStringLiteral("Keyword has been deleted.")));
         QVERIFY(rule(QStringLiteral("COM1"), QStringLiteral("stop")).isEmpty());
         QVERIFY(!rule(QStringLiteral("COM2"), QStringLiteral("stop")).isEmpty());
-        QCOMPARE(screen().keywords, QStringList{AutoReplySettings::kNoKeywords});
+        QCOMPARE(m_form.keywords, QStringList{AutoReplySettings::kNoKeywords});
+        QCOMPARE(m_form.reply, QString()); // the deleted keyword's reply is not left behind
     }
 };
 

@@ -1,4 +1,5 @@
-// The "Auto Reply Settings" window offscreen: what it shows and that it forwards to its logic.
+// The "Auto Reply Settings" window offscreen: what it shows, that it forwards
+// to its logic, and its questions answered by pressing their buttons.
 #include "AutoReplyWindow.h"
 #include "DataDirectory.h"
 #include "ListenerPort.h"
@@ -24,7 +25,23 @@ class TestAutoReplyWindow : public QObject
 {
     Q_OBJECT
 
+    template<typename T>
+    static T *child(QWidget *screen, const char *name)
+    {
+        return screen->findChild<T *>(QString::fromLatin1(name));
+    }
+    // The operator picks an item of a list ("on leaving" fires with the choice).
+    static void choose(QComboBox *box, const QString &item)
+    {
+        const int index = box->findText(item);
+        QVERIFY2(index >= 0, qPrintable(item));
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+
 private Q_SLOTS:
+    void cleanup() { test::Boxes::dismissAll(); }
+
     void opensFromTheMenuAndDrivesItsLogic()
     {
         test::TestDataDirectory dir;
@@ -37,47 +54,105 @@ private Q_SLOTS:
         db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
                                "WHERE softwarePortNo = 'COM1'"));
         db.exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
-        window.show();
 
-        window.findChild<QAction *>(QStringLiteral("mnuMsgIncoming"))->trigger();
-        window.findChild<QAction *>(QStringLiteral("mnuMsgIncoming"))->trigger(); // once only
+        program.action("mnuMsgIncoming")->trigger();
+        program.action("mnuMsgIncoming")->trigger(); // once only
         auto *mdi = window.findChild<QMdiArea *>();
         QCOMPARE(mdi->subWindowList().size(), 1);
         auto *screen = window.findChild<AutoReplyWindow *>(QStringLiteral("frmAutoReply"));
         QVERIFY(screen);
         QCOMPARE(screen->windowTitle(), QStringLiteral("Auto Reply Settings"));
 
-        auto *add = screen->findChild<QRadioButton *>(QStringLiteral("optAdd"));
+        auto *add = child<QRadioButton>(screen, "optAdd");
         QCOMPARE(add->text(), QStringLiteral("Add to a Group"));
         QCOMPARE(add->toolTip(), QStringLiteral("Add to the above group."));
-        QVERIFY(screen->findChild<QRadioButton *>(QStringLiteral("optNoAction"))->isChecked());
-        auto *url = screen->findChild<QLineEdit *>(QStringLiteral("txtUrl"));
+        QVERIFY(child<QRadioButton>(screen, "optNoAction")->isChecked());
+        auto *keywords = child<QComboBox>(screen, "cboKeyword");
+        QCOMPARE(keywords->currentText(), QStringLiteral("Select a Keyword"));
+        auto *url = child<QLineEdit>(screen, "txtUrl");
         QVERIFY(!url->isEnabled());
-        screen->findChild<QRadioButton *>(QStringLiteral("optPush"))->click();
+        child<QRadioButton>(screen, "optPush")->click();
         QVERIFY(url->isEnabled());
         QTest::keyClicks(url, QStringLiteral("HTTP://X/?a=@@SENDER@@"));
         emit url->editingFinished();
         QCOMPARE(url->text(), QStringLiteral("http://x/?a=@@sender@@"));
+        child<QRadioButton>(screen, "optNoAction")->click();
+        QVERIFY(!url->isEnabled() && url->text().isEmpty());
 
-        // Create a keyword through the widgets and find it in the action frame.
-        QTest::keyClicks(screen->findChild<QLineEdit *>(QStringLiteral("txtKeyword")), QStringLiteral("join"));
-        screen->findChild<QPushButton *>(QStringLiteral("cmdCreateKey"))->click();
-        QVERIFY(test::Boxes::find(QStringLiteral("Keyword has been created."), QStringLiteral("Added")));
+        // Create a keyword: the action table lists it at once, chosen.
+        auto *keywordBox = child<QLineEdit>(screen, "txtKeyword");
+        QTest::keyClicks(keywordBox, QStringLiteral("join"));
+        child<QPushButton>(screen, "cmdCreateKey")->click();
+        QMessageBox *added = test::Boxes::find(QStringLiteral("Keyword has been created."), QStringLiteral("Added"));
+        QVERIFY(added);
+        QCOMPARE(added->parentWidget(), screen);
         test::Boxes::dismissAll();
-        auto *connection = screen->findChild<QComboBox *>(QStringLiteral("cboActionConnection"));
-        QCOMPARE(connection->currentText(), QStringLiteral("Airtel"));
-        emit connection->activated(0);
-        auto *keywords = screen->findChild<QComboBox *>(QStringLiteral("cboKeyword"));
+        QVERIFY(keywordBox->text().isEmpty());
+        QCOMPARE(child<QComboBox>(screen, "cboActionConnection")->currentText(), QStringLiteral("Airtel"));
+        QCOMPARE(keywords->count(), 1);
         QCOMPARE(keywords->currentText(), QStringLiteral("join"));
 
-        screen->findChild<QRadioButton *>(QStringLiteral("optAdd"))->click();
-        screen->findChild<QPlainTextEdit *>(QStringLiteral("txtReply"))->setPlainText(QStringLiteral("Welcome"));
-        screen->findChild<QPushButton *>(QStringLiteral("cmdSave"))->click();
+        // Save its action; the form keeps showing it with what was saved.
+        child<QRadioButton>(screen, "optAdd")->click();
+        auto *reply = child<QPlainTextEdit>(screen, "txtReply");
+        reply->setPlainText(QStringLiteral("Welcome"));
+        child<QPushButton>(screen, "cmdSave")->click();
         QVERIFY(test::Boxes::find(QStringLiteral("Keyword details has been updated!"), QStringLiteral("Success")));
         test::Boxes::dismissAll();
         QCOMPARE(db.scalar(QStringLiteral("SELECT group_name FROM auto_reply WHERE auto_reply_keyword = 'join'")).toString(),
                  QStringLiteral("Friends"));
-        QVERIFY(screen->findChild<QPlainTextEdit *>(QStringLiteral("txtReply"))->toPlainText().isEmpty());
+        QCOMPARE(keywords->currentText(), QStringLiteral("join"));
+        QCOMPARE(reply->toPlainText(), QStringLiteral("Welcome"));
+        QVERIFY(child<QRadioButton>(screen, "optAdd")->isChecked());
+
+        // A failed check puts the cursor where the fault is.
+        reply->clear();
+        child<QPushButton>(screen, "cmdSave")->click();
+        QVERIFY(test::Boxes::find(QStringLiteral("You should specify some reply message."), QStringLiteral("Error")));
+        test::Boxes::dismissAll();
+        QCOMPARE(screen->focusWidget(), reply);
+
+        // Delete Keyword asks, offering Cancel; Cancel keeps it, OK deletes it.
+        const QString question = QStringLiteral("Are you sure to delete keyword join?");
+        auto *remove = child<QPushButton>(screen, "cmdDelete");
+        remove->click();
+        QMessageBox *box = test::Boxes::waitFor(question, QStringLiteral("Delete Keyword"));
+        QVERIFY(box);
+        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::Cancel));
+        test::Boxes::press(box, QMessageBox::Cancel);
+        QTest::qWait(50);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 1);
+
+        remove->click();
+        test::Boxes::press(test::Boxes::waitFor(question), QMessageBox::Ok);
+        QVERIFY(test::Boxes::waitFor(QStringLiteral("Keyword has been deleted."), QStringLiteral("Keyword Deleted")));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 0);
+        QCOMPARE(keywords->currentText(), QStringLiteral("No More Keywords"));
+    }
+
+    void aQuestionLeftOpenByAClosedScreenDeletesNothing()
+    {
+        test::TestDataDirectory dir;
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
+        test::WindowProgram program;
+        QCOMPARE(program.start(), Application::StartResult::Running);
+        Database &db = program.app.store().db();
+        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
+                               "WHERE softwarePortNo = 'COM1'"));
+        db.exec(QStringLiteral("INSERT INTO auto_reply (auto_reply_keyword, com_port) VALUES ('stop', 'COM1')"));
+
+        program.action("mnuMsgIncoming")->trigger();
+        auto *screen = program.window.findChild<AutoReplyWindow *>(QStringLiteral("frmAutoReply"));
+        choose(child<QComboBox>(screen, "cboActionConnection"), QStringLiteral("Airtel"));
+        child<QPushButton>(screen, "cmdDelete")->click();
+        QMessageBox *box = test::Boxes::waitFor(QStringLiteral("Are you sure to delete keyword stop?"));
+        QVERIFY(box);
+        QPointer<QMessageBox> watched(box);
+        program.window.findChild<QMdiArea *>()->closeAllSubWindows();
+        QTRY_VERIFY(!watched);
+        QTest::qWait(50);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 1);
     }
 };
 
