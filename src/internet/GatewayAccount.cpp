@@ -21,6 +21,11 @@ QString withLineBreaks(QString text)
     return text.replace(kBr, kCr);
 }
 
+GatewayAccount::ApplyResult refused(const QString &title, const QString &text)
+{
+    return {false, {}, {}, {Prompter::Icon::Critical, title, text}};
+}
+
 } // namespace
 
 GatewayAccount::GatewayAccount(Database &db, HttpClient &client, Prompter &prompter)
@@ -91,40 +96,34 @@ QCoro::Task<GatewayAccount::ApplyResult> GatewayAccount::apply(QString username,
                               {{QStringLiteral("userid"), username.trimmed().toLower()},
                                {QStringLiteral("pwd"), savedPassword.toLower()}});
     } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error Occured"), e.message());
-        co_return ApplyResult{};
+        co_return refused(QStringLiteral("Error Occured"), e.message());
     }
 
     const HttpReply reply = co_await m_client.get(url);
-    if (!reply.isOk()) {
-        m_prompter.critical(QStringLiteral("Error"), connectionErrorText());
-        co_return ApplyResult{};
-    }
+    if (!reply.isOk())
+        co_return refused(QStringLiteral("Error"), connectionErrorText());
     const QString answer = reply.body.trimmed();
     try {
         if (answer == QLatin1String("Username and Password does not match.")
             || answer == QLatin1String("Username does not exists.")) {
-            m_prompter.critical(QStringLiteral("Error Occured"),
-                                QStringLiteral("Error Occured!! Username or Password is incorrect."));
             GatewayAccountRecord::setActive(m_db, false);
-            co_return ApplyResult{};
+            co_return refused(QStringLiteral("Error Occured"),
+                              QStringLiteral("Error Occured!! Username or Password is incorrect."));
         }
         QString why;
         const std::optional<SenderIds> ids = parseSenderIds(reply.body, &why);
-        if (!ids) {
-            m_prompter.critical(QStringLiteral("Error Occured"),
-                                QStringLiteral("The gateway's sender-ID reply could not be read (%1). "
-                                               "The account has not been activated.")
-                                    .arg(why));
-            co_return ApplyResult{};
-        }
+        if (!ids)
+            co_return refused(QStringLiteral("Error Occured"),
+                              QStringLiteral("The gateway's sender-ID reply could not be read (%1). "
+                                             "The account has not been activated.")
+                                  .arg(why));
         GatewayAccountRecord::save(m_db, GatewayAccountRecord{username.trimmed(), savedPassword, ids->cdmaId,
                                                               ids->gsmId, true});
-        m_prompter.information(QStringLiteral("Success!"), QStringLiteral("Settings has been changed."));
-        co_return ApplyResult{true, ids->cdmaId, ids->gsmId};
+        co_return ApplyResult{true, ids->cdmaId, ids->gsmId,
+                              {Prompter::Icon::Information, QStringLiteral("Success!"),
+                               QStringLiteral("Settings has been changed.")}};
     } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error Occured"), e.message());
-        co_return ApplyResult{};
+        co_return refused(QStringLiteral("Error Occured"), e.message());
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Prompter.h"
+
 #include <QCoroTask>
 #include <QString>
 
@@ -9,10 +11,11 @@ namespace tavsms {
 
 class Database;
 class HttpClient;
-class Prompter;
 
 // The operator's dealings with the gateway account: "Check Balance", the
-// Internet tab's "Apply" and "Check for Updates". Each ends in a box.
+// Internet tab's "Apply" and "Check for Updates". Each ends in a box: the
+// menu's two show theirs; Apply hands its box to the settings screen, which
+// may have closed while the gateway answered.
 class GatewayAccount
 {
 public:
@@ -32,6 +35,7 @@ public:
         bool activated = false;
         QString cdmaId; // for the read-only boxes; empty unless activated
         QString gsmId;
+        Prompter::Notice notice; // what the screen tells the operator
     };
 
     QCoro::Task<void> checkBalance();

@@ -225,12 +225,13 @@ QCoro::Task<void> ConnectionSettingsWindow::applyInternet()
     m_internetApply->setEnabled(false); // one request at a time from here
     const GatewayAccount::ApplyResult result = co_await m_account->apply(m_username->text(), password);
     if (!self)
-        co_return;
+        co_return; // closed meanwhile: the account is saved, nobody to tell
     m_internetApply->setEnabled(m_internetActive->isChecked());
     if (result.activated) {
         m_gsmId->setText(result.gsmId);
         m_cdmaId->setText(result.cdmaId);
     }
+    m_prompter.show(result.notice);
 }
 
 QCoro::Task<void> ConnectionSettingsWindow::updateSettings()

@@ -35,6 +35,13 @@ class TestGatewayAccount : public QObject
     std::unique_ptr<GatewayAccount> m_account;
 
     GatewayAccountRecord stored() { return GatewayAccountRecord::load(f->store.db()); }
+    // Apply, with its box shown as the settings screen shows it.
+    GatewayAccount::ApplyResult applyAndShow(const QString &username, std::optional<QString> password)
+    {
+        const GatewayAccount::ApplyResult result = finish(m_account->apply(username, std::move(password)));
+        m_prompter.show(result.notice);
+        return result;
+    }
     void expectOnly(Prompter::Icon icon, const QString &title, const QString &text)
     {
         QCOMPARE(m_prompter.count(), 1);
@@ -93,7 +100,7 @@ private Q_SLOTS:
     {
         f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
         f->gateway.replyWith("Sender IDs<br> CDMA ID : 9212 <br>GSM ID:TAVSMS:extra\r\n");
-        const auto result = finish(m_account->apply(QStringLiteral(" MyUser "), QStringLiteral(" Secret ")));
+        const auto result = applyAndShow(QStringLiteral(" MyUser "), QStringLiteral(" Secret "));
         QVERIFY(result.activated);
         QCOMPARE(result.cdmaId, QStringLiteral("9212"));
         QCOMPARE(result.gsmId, QStringLiteral("TAVSMS"));
@@ -113,7 +120,7 @@ private Q_SLOTS:
     void applyWithTheUntouchedPlaceholderUsesTheStoredPassword()
     {
         f->gateway.replyWith("x<br>a:1<br>b:2");
-        QVERIFY(finish(m_account->apply(QStringLiteral("User"), std::nullopt)).activated);
+        QVERIFY(applyAndShow(QStringLiteral("User"), std::nullopt).activated);
         QCOMPARE(f->gateway.requests().first().query.value(QStringLiteral("pwd")), QStringLiteral("pw"));
         QCOMPARE(stored().password, QStringLiteral("Pw"));
     }
@@ -125,7 +132,7 @@ private Q_SLOTS:
             m_prompter.clear();
             f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
             f->gateway.replyWith(reply);
-            QVERIFY(!finish(m_account->apply(QStringLiteral("who"), QStringLiteral("pw"))).activated);
+            QVERIFY(!applyAndShow(QStringLiteral("who"), QStringLiteral("pw")).activated);
             expectOnly(Prompter::Icon::Critical, QStringLiteral("Error Occured"),
                        QStringLiteral("Error Occured!! Username or Password is incorrect."));
             QVERIFY(!stored().active);
@@ -141,7 +148,7 @@ private Q_SLOTS:
             m_prompter.clear();
             f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
             f->gateway.replyWith(reply);
-            QVERIFY(!finish(m_account->apply(QStringLiteral("new"), QStringLiteral("pw"))).activated);
+            QVERIFY(!applyAndShow(QStringLiteral("new"), QStringLiteral("pw")).activated);
             QCOMPARE(m_prompter.count(), 1);
             QVERIFY2(m_prompter.entries().first().text.contains(QStringLiteral("has not been activated")),
                      qPrintable(m_prompter.dump()));
@@ -151,7 +158,7 @@ private Q_SLOTS:
         // Unreachable: nothing changes either.
         m_prompter.clear();
         f->gateway.stop();
-        QVERIFY(!finish(m_account->apply(QStringLiteral("new"), QStringLiteral("pw"))).activated);
+        QVERIFY(!applyAndShow(QStringLiteral("new"), QStringLiteral("pw")).activated);
         expectOnly(Prompter::Icon::Critical, QStringLiteral("Error"), GatewayAccount::connectionErrorText());
         QVERIFY(!stored().active);
     }

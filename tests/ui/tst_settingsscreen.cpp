@@ -141,6 +141,10 @@ private Q_SLOTS:
         m_gateway->replyWith("ids<br>CDMA:C1<br>GSM:G1");
         apply->click();
         QTRY_COMPARE(gsm->text(), QStringLiteral("G1"));
+        QMessageBox *applied = test::Boxes::waitFor(QStringLiteral("Settings has been changed."), QStringLiteral("Success!"));
+        QVERIFY(applied);
+        QCOMPARE(applied->parentWidget(), &screen); // over the screen that asked
+        test::Boxes::dismissAll();
         QCOMPARE(m_gateway->requests().first().query.value(QStringLiteral("pwd")), QStringLiteral("stored"));
         QCOMPARE(screen.findChild<QLineEdit *>(QStringLiteral("txtCdmaId"))->text(), QStringLiteral("C1"));
 
