@@ -2,6 +2,7 @@
 #include "DateTimeText.h"
 #include "GatewayFixture.h"
 #include "GatewaySender.h"
+#include "ManualClock.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -130,28 +131,40 @@ private Q_SLOTS:
 
     void onlyDueGatewayRowsGoAndOnlyWhileSendingRuns()
     {
+        test::ManualClock clock;
+        clock.attach(f->state);
+        QSignalSpy ticks(m_timer.get(), &QTimer::timeout);
+        const auto someTicksPass = [&] {
+            const qsizetype seen = ticks.count();
+            return QTest::qWaitFor([&] { return ticks.count() >= seen + 5; });
+        };
         const qint64 port = f->add(QStringLiteral("9876543210"), QStringLiteral("modem only"), QStringLiteral("COM1"));
         const qint64 later = f->add(QStringLiteral("9876543210"), QStringLiteral("later"), QStringLiteral("Auto"),
-                                    QDateTime::currentDateTime().addSecs(2));
+                                    clock.now().addSecs(120));
         f->state.setSendingRunning(false);
         const qint64 now = f->add(QStringLiteral("9876543210"), QStringLiteral("now"));
         run();
-        QTest::qWait(300);
+        QVERIFY(someTicksPass());
         QCOMPARE(f->gateway.requestCount(), 0);
         QCOMPARE(f->row(now).status, QStringLiteral("Pending"));
 
         f->state.setSendingRunning(true);
         QVERIFY(settled(now));
+        QVERIFY(someTicksPass());
         QCOMPARE(f->row(later).status, QStringLiteral("Pending")); // not yet due
+        clock.advance(119s);
+        QVERIFY(someTicksPass());
+        QCOMPARE(f->row(later).status, QStringLiteral("Pending"));
+        clock.advance(1s);
         QVERIFY(settled(later));
-        QVERIFY(f->row(later).sentAt >= f->row(later).deliveryTime);
+        QCOMPARE(f->row(later).sentAt, clock.now());
         QCOMPARE(f->row(port).status, QStringLiteral("Pending"));
         QCOMPARE(f->gateway.requestCount(), 2);
 
         // The Internet channel switched off: nothing more goes out.
         f->state.setInternetChannel(false);
         const qint64 off = f->add(QStringLiteral("9876543210"), QStringLiteral("off"));
-        QTest::qWait(300);
+        QVERIFY(someTicksPass());
         QCOMPARE(f->row(off).status, QStringLiteral("Pending"));
     }
 
@@ -172,23 +185,49 @@ private Q_SLOTS:
 
     void unreachableGatewayLeavesRowsAloneAndBacksOff()
     {
+        // The pauses as the program has them, on a clock that moves only when told.
+        test::ManualClock clock;
+        clock.attach(f->state);
+        InternetTimeouts t;
+        t.request = 2s;
+        m_sender = std::make_unique<GatewaySender>(f->store, *f->client, f->state, f->log, *m_timer, t);
         const quint16 port = f->gateway.port();
         f->gateway.stop(); // nothing listens there any more
         const qint64 id = f->add(QStringLiteral("9876543210"), QStringLiteral("a"));
         const qint64 second = f->add(QStringLiteral("9876543210"), QStringLiteral("b"));
+        QSignalSpy ticks(m_timer.get(), &QTimer::timeout);
+        const auto attempts = [this] {
+            return int(f->logText().count(QStringLiteral("Internet SMS gateway not reachable")));
+        };
+        // Ticks come and go; none may try before the pause is over.
+        const auto noAttemptFor = [&](int expected) {
+            const qsizetype seen = ticks.count();
+            QTRY_VERIFY(ticks.count() >= seen + 5);
+            QCOMPARE(attempts(), expected);
+        };
         run();
-        QTest::qWait(1600);
+        QTRY_COMPARE(attempts(), 1);
         QueueRow r = f->row(id);
         QCOMPARE(r.status, QStringLiteral("Pending"));
         QCOMPARE(r.retryNo, 0);
         QVERIFY(r.comments.isEmpty());
         QVERIFY(r.sentFrom.isEmpty());
         QCOMPARE(f->row(second).status, QStringLiteral("Pending"));
-        // Pauses of 0.2, 0.4, 0.8 s: a handful of attempts, not one every 10 ms.
-        const int attempts = int(f->logText().count(QStringLiteral("Internet SMS gateway not reachable")));
-        QVERIFY2(attempts >= 2 && attempts <= 5, qPrintable(f->logText()));
-        QVERIFY2(f->logText().contains(QStringLiteral("next attempt in 0.8 s")), qPrintable(f->logText()));
-        QCOMPARE(m_sender->currentPause(), 800ms);
+
+        // 1 s, doubling on each failure, up to a minute.
+        int tries = 1;
+        for (const int pause : {1, 2, 4, 8, 16, 32, 60, 60}) {
+            QVERIFY2(f->logText().endsWith(QStringLiteral("next attempt in %1 s\r\n").arg(pause)),
+                     qPrintable(f->logText().right(200)));
+            QCOMPARE(m_sender->currentPause(), std::chrono::seconds(pause));
+            clock.advance(std::chrono::seconds(pause) - 1ms);
+            noAttemptFor(tries);
+            clock.advance(1ms);
+            ++tries;
+            QTRY_COMPARE(attempts(), tries);
+        }
+        QCOMPARE(f->row(id).status, QStringLiteral("Pending"));
+        clock.advance(60s);
 
         // The gateway comes back: both rows go out and the log says so.
         QTcpServer probe;

@@ -2,6 +2,7 @@
 #include "DateTimeText.h"
 #include "IncomingLog.h"
 #include "ModemPortInitializer.h"
+#include "ManualClock.h"
 #include "ModemRig.h"
 #include "PhoneConsole.h"
 #include "PortSender.h"
@@ -12,6 +13,7 @@ using namespace tavsms;
 using namespace tavsms::test;
 using Kind = sim::ModemSimulator::Kind;
 using Fault = sim::ModemSimulator::Fault;
+using namespace std::chrono_literals;
 
 namespace {
 const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
@@ -421,6 +423,11 @@ private Q_SLOTS:
         auto &quiet = rig.addDevice(Kind::Gsm, QStringLiteral("quiet"));
         rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("cdma")), kCdma, true, true);
         rig.configure(QStringLiteral("COM3"), rig.linkPath(QStringLiteral("quiet")), kGsmModem, false, true);
+        // The program's own poll period, on a clock that moves only when told.
+        ManualClock clock;
+        rig.build();
+        clock.attach(rig.state());
+        rig.channel->timeouts().pollPeriod = ModemTimeouts{}.pollPeriod;
         rig.start(20);
         QTRY_VERIFY_WITH_TIMEOUT(cdma.inbox().isEmpty(), 5000);
         QVERIFY(cdma.received().contains("AT+CMGL=0\r\nAT+CMGL=1\r\n"));
@@ -431,12 +438,42 @@ private Q_SLOTS:
         QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE incoming_mobileNo = '9000000005'")),
                  qint64(1));
 
-        // Polls come once per period, not on every tick.
-        QTest::qWait(1000);
-        const int listings = int(cdma.commands().filter(QStringLiteral("AT+CMGL=0")).size());
-        QVERIFY2(listings >= 2 && listings <= 5, qPrintable(QString::number(listings)));
+        // Ten seconds from one poll to the next, however often the port ticks.
+        QSignalSpy ticks(&rig.channel->sender(1), &PortSender::tickFinished);
+        const auto listings = [&cdma] { return int(cdma.commands().filter(QStringLiteral("AT+CMGL=0")).size()); };
+        for (int poll = 2; poll <= 3; ++poll) {
+            clock.advance(9999ms);
+            const qsizetype seen = ticks.count();
+            QTRY_VERIFY(ticks.count() >= seen + 5);
+            QCOMPARE(listings(), poll - 1);
+            clock.advance(1ms);
+            QTRY_COMPARE(listings(), poll);
+        }
         // A port that is not two-way is never asked for its messages.
         QVERIFY(!quiet.received().contains("AT+CMGL"));
+    }
+
+    void portThatDoesNotRouteSendsNothing()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem, false, false);
+        rig.withStore([](Store &s) {
+            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("for COM1"), QStringLiteral("COM1")));
+            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("for anyone"), kRouteAuto));
+        });
+        rig.start(20);
+        QVERIFY(rig.controller->portTimer(0).isActive()); // the port is open and its sender ticks
+        QSignalSpy ticks(&rig.channel->sender(0), &PortSender::tickFinished);
+        QTRY_VERIFY(ticks.count() >= 10);
+        QVERIFY(gsm.commands().filter(QStringLiteral("AT+CMGS")).isEmpty());
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+        QCOMPARE(status(rig, 2), QStringLiteral("Pending"));
+
+        // Allowed to route, the same sender delivers both.
+        rig.state().port(0).routing = true;
+        QTRY_COMPARE_WITH_TIMEOUT(rig.count(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")),
+                                  qint64(2), 5000);
     }
 
     void cdmaPollWaitsForTheReadListing()

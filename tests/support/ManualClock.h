@@ -14,7 +14,8 @@ namespace tavsms::test {
 class ManualClock
 {
 public:
-    explicit ManualClock(QDateTime start = QDateTime::currentDateTime())
+    // Starts at the current whole second (the store keeps seconds).
+    explicit ManualClock(QDateTime start = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()))
         : m_now(std::move(start))
     {
     }

@@ -98,10 +98,12 @@ struct ModemRig
         return *app;
     }
 
-    // Starts the program and waits for port initialisation to finish.
+    // Starts the program (built first unless build() was called) and waits
+    // for port initialisation to finish.
     void start(int tickMs = 40)
     {
-        build();
+        if (!app)
+            build();
         QCOMPARE(app->start(), Application::StartResult::Running);
         QTRY_VERIFY_WITH_TIMEOUT(!controller->isInitializing(), 10000);
         for (int i = 0; i < kPortCount; ++i)
