@@ -288,6 +288,11 @@ int Database::exec(const QString &sql, const QVariantList &params)
     return changes();
 }
 
+QStringList Database::cachedStatements() const
+{
+    return m_idle.uniqueKeys();
+}
+
 qint64 Database::lastInsertId() const
 {
     return sqlite3_last_insert_rowid(m_db);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <memory>
@@ -93,6 +94,10 @@ public:
     QVariant scalar(const QString &sql, const QVariantList &params = {});
     // Runs a statement with positional parameters; returns the rows changed.
     int exec(const QString &sql, const QVariantList &params = {});
+
+    // The texts of the statements this connection has prepared and keeps
+    // ready for reuse: what the program really runs, for a look at their plans.
+    QStringList cachedStatements() const;
 
     qint64 lastInsertId() const;
     int changes() const;
