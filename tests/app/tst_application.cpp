@@ -40,7 +40,7 @@ private Q_SLOTS:
     void quitLetsTheSendUnderWayFinish()
     {
         ModemRig rig;
-        auto &gsm = slowModem(rig, Fault::Slow, 700);
+        auto &gsm = slowModem(rig, Fault::Slow, 400);
         rig.start(20);
         const qint64 id = rig.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("last words"),
                                                          kRouteAuto).id;
@@ -109,7 +109,7 @@ private Q_SLOTS:
         FakeGateway gateway;
         QVERIFY(gateway.start());
         gateway.setHandler([](const FakeGateway::Request &) {
-            return FakeGateway::Reply{200, "OK", "Message Sent! Success", 600, false};
+            return FakeGateway::Reply{200, "OK", "Message Sent! Success", 300, false};
         });
         rig.withStore([&gateway](Store &s) {
             NetworkSettings n = NetworkSettings::load(s.db());

@@ -133,7 +133,7 @@ private Q_SLOTS:
 
         // SIGTERM while the modem is still on its way to answering a send:
         // the send finishes and is marked, then the closing steps run.
-        modem.setFault(QStringLiteral("<Ctrl-Z>"), Sim::Fault::Slow, 800);
+        modem.setFault(QStringLiteral("<Ctrl-Z>"), Sim::Fault::Slow, 400);
         QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=second").contains("Status:OK"));
         QTRY_VERIFY_WITH_TIMEOUT(modem.received().contains("second\x1A"), 10000);
         service->terminate();

@@ -85,7 +85,7 @@ private Q_SLOTS:
         m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/ar.mdb"));
         QCOMPARE(m_log.open(m_dir->root() + QStringLiteral("/debug.txt")), QString());
         InternetTimeouts timeouts;
-        timeouts.request = 2s;
+        timeouts.request = 500ms;
         m_http = std::make_unique<HttpClient>(timeouts);
         m_push = std::make_unique<HttpPushClient>(*m_http);
         m_rules = std::make_unique<AutoReply>(db(), m_store->queue(), m_log, *m_push);

@@ -2,7 +2,6 @@
 
 #include "Application.h"
 #include "DataDirectory.h"
-#include "ListenerPort.h"
 #include "MainController.h"
 #include "ModemChannel.h"
 #include "ModemPort.h"
@@ -50,11 +49,12 @@ struct ModemRig
     ModemRig()
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
-        useFreeListenerPort(DataDirectory::databasePath());
+        setupStore().db().exec(QStringLiteral("UPDATE config_network SET listenerPort = 0")); // a free port
     }
     ~ModemRig()
     {
         stop();
+        m_setup.reset();
         sims.clear();
     }
 
@@ -72,18 +72,14 @@ struct ModemRig
     void configure(const QString &softwarePort, const QString &systemPort, const QString &deviceType,
                    bool twoWay = false, bool routing = true, const QString &operatorName = QString())
     {
-        Store store(DataDirectory::databasePath());
-        store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+        setupStore().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
                                        "mobileOperator = ?, allowTwoWay = ?, allowRouting = ? WHERE softwarePortNo = ?"),
                         {systemPort, deviceType, operatorName.isEmpty() ? softwarePort + QStringLiteral(" Net") : operatorName,
                          twoWay ? 1 : 0, routing ? 1 : 0, softwarePort});
     }
 
-    void withStore(const std::function<void(Store &)> &work)
-    {
-        Store store(DataDirectory::databasePath());
-        work(store);
-    }
+    // Work on the database beside the program, on a connection of the test's own.
+    void withStore(const std::function<void(Store &)> &work) { work(setupStore()); }
 
     // Builds the program; start() runs it.
     Application &build()
@@ -133,6 +129,16 @@ struct ModemRig
     {
         return store().db().scalar(sql, params).toLongLong();
     }
+
+private:
+    // Opened once: keying a connection costs a key derivation.
+    Store &setupStore()
+    {
+        if (!m_setup)
+            m_setup = std::make_unique<Store>(DataDirectory::databasePath());
+        return *m_setup;
+    }
+    std::unique_ptr<Store> m_setup;
 };
 
 } // namespace tavsms::test
