@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -239,6 +241,24 @@ private Q_SLOTS:
         QVERIFY(!controller().queueTimer().isActive());
         QVERIFY(!controller().gatewayTimer().isActive());
         QVERIFY(!controller().debugLog().isOpen());
+    }
+
+    void everyScreenOpensWhollyInsideTheFrame()
+    {
+        startWindow();
+        m_window->resize(760, 520); // a small frame: the larger screens must be fitted in
+        QTest::qWait(20);
+        for (const char *item : {"mnuFileConfig", "mnuMsgIncSMS", "mnuMsgIncoming", "mnuHelpCST"})
+            action(item)->trigger();
+        auto *mdi = m_window->findChild<QMdiArea *>();
+        const QRect area = mdi->viewport()->rect();
+        QCOMPARE(mdi->subWindowList().size(), 4);
+        for (QMdiSubWindow *sub : mdi->subWindowList())
+            QVERIFY2(area.contains(sub->geometry()),
+                     qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7")
+                                    .arg(sub->widget()->objectName())
+                                    .arg(sub->x()).arg(sub->y()).arg(sub->width()).arg(sub->height())
+                                    .arg(area.width()).arg(area.height())));
     }
 
     void foreignDatabaseIsACriticalErrorAndStaysUntouched()
