@@ -1,12 +1,12 @@
 #pragma once
 
 // Five simulated GSM modems in processes of their own (so that their work is
-// not counted as the program's) and the program's modem channel with its
-// design timings.
+// not counted as the program's) and the whole program without its window,
+// with its design timings.
 
+#include "Application.h"
 #include "DataDirectory.h"
 #include "MainController.h"
-#include "ModemChannel.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -30,13 +30,12 @@ struct ModemBenchRig
     test::TestDataDirectory dir;
     test::RecordingPrompter prompter;
     std::vector<std::unique_ptr<QProcess>> sims;
-    std::unique_ptr<MainController> controller;
-    std::unique_ptr<ModemChannel> channel;
+    std::unique_ptr<Application> app;
+    MainController *controller = nullptr;
 
     ~ModemBenchRig()
     {
-        channel.reset();
-        controller.reset();
+        app.reset();
         for (auto &p : sims) {
             p->terminate();
             p->waitForFinished(3000);
@@ -48,6 +47,7 @@ struct ModemBenchRig
         if (!DataDirectory::ensureExists().isEmpty())
             return false;
         Store store(DataDirectory::databasePath());
+        store.db().exec(QStringLiteral("UPDATE config_network SET listenerPort = 0")); // any free port
         for (int i = 0; i < count; ++i) {
             const QString link = dir.root() + QStringLiteral("/ttySIM%1").arg(i + 1);
             auto process = std::make_unique<QProcess>();
@@ -73,9 +73,9 @@ struct ModemBenchRig
 
     bool startProgram()
     {
-        controller = std::make_unique<MainController>(prompter);
-        channel = std::make_unique<ModemChannel>(*controller);
-        if (controller->start() != MainController::StartResult::Running)
+        app = std::make_unique<Application>(prompter);
+        controller = &app->controller();
+        if (app->start() != Application::StartResult::Running)
             return false;
         QElapsedTimer clock;
         clock.start();
