@@ -39,20 +39,39 @@ class TestAutoReplyWindow : public QObject
         emit box->activated(index);
     }
 
+    std::unique_ptr<test::TestDataDirectory> m_dir;
+    std::unique_ptr<test::WindowProgram> m_program;
+
+    // The program running, COM1 active as "Airtel".
+    Database &startWithAirtel()
+    {
+        m_program = std::make_unique<test::WindowProgram>();
+        [&] { QCOMPARE(m_program->start(), Application::StartResult::Running); }();
+        Database &db = m_program->app.store().db();
+        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
+                               "WHERE softwarePortNo = 'COM1'"));
+        return db;
+    }
+
 private Q_SLOTS:
-    void cleanup() { test::Boxes::dismissAll(); }
+    void init()
+    {
+        m_dir = std::make_unique<test::TestDataDirectory>();
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
+    }
+    void cleanup()
+    {
+        test::Boxes::dismissAll();
+        m_program.reset();
+        m_dir.reset();
+    }
 
     void opensFromTheMenuAndDrivesItsLogic()
     {
-        test::TestDataDirectory dir;
-        QVERIFY(DataDirectory::ensureExists().isEmpty());
-        test::useFreeListenerPort(DataDirectory::databasePath());
-        test::WindowProgram program;
+        Database &db = startWithAirtel();
+        test::WindowProgram &program = *m_program;
         MainWindow &window = program.window;
-        QCOMPARE(program.start(), Application::StartResult::Running);
-        Database &db = program.app.store().db();
-        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
-                               "WHERE softwarePortNo = 'COM1'"));
         db.exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
 
         program.action("mnuMsgIncoming")->trigger();
@@ -132,14 +151,8 @@ private Q_SLOTS:
 
     void aQuestionLeftOpenByAClosedScreenDeletesNothing()
     {
-        test::TestDataDirectory dir;
-        QVERIFY(DataDirectory::ensureExists().isEmpty());
-        test::useFreeListenerPort(DataDirectory::databasePath());
-        test::WindowProgram program;
-        QCOMPARE(program.start(), Application::StartResult::Running);
-        Database &db = program.app.store().db();
-        db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
-                               "WHERE softwarePortNo = 'COM1'"));
+        Database &db = startWithAirtel();
+        test::WindowProgram &program = *m_program;
         db.exec(QStringLiteral("INSERT INTO auto_reply (auto_reply_keyword, com_port) VALUES ('stop', 'COM1')"));
 
         program.action("mnuMsgIncoming")->trigger();
