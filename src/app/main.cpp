@@ -52,6 +52,9 @@ int runService(int argc, char *argv[])
     QObject::connect(&termination, &tavsms::TerminationSignals::received, &program, &Application::requestQuit);
     QObject::connect(&program, &Application::quitFinished, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&program, &Application::fatalError, &app, [] { QCoreApplication::exit(1); });
+    // The window's self-closing tips are one more line here.
+    QObject::connect(&program, &Application::tipRequested, &app,
+                     [&prompter](const QString &title, const QString &text, int) { prompter.plain(title, text); });
 
     if (program.start() != Application::StartResult::Running)
         return 1;
