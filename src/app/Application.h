@@ -49,7 +49,6 @@ public:
     // closing steps run and quitFinished() follows. A second request while
     // draining shuts down at once.
     void requestQuit();
-    bool isQuitting() const { return m_quitting; }
     void setDrainLimit(std::chrono::milliseconds limit) { m_drainLimit = limit; }
 
     MainController &controller() { return *m_controller; }

@@ -21,10 +21,9 @@ public:
     void notify(Icon icon, const QString &title, const QString &text) override;
     QCoro::Task<bool> question(const QString &title, const QString &text, Icon icon, Default preset) override;
 
+private:
     // "[title] text" on one line: line breaks become " / ".
     static QString line(const QString &title, const QString &text);
-
-private:
     void write(const QString &title, const QString &text);
 
     std::FILE *m_out;
