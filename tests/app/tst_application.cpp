@@ -25,11 +25,11 @@ class TestApplication : public QObject
 {
     Q_OBJECT
 
-    // One GSM modem on COM1 that takes its time over the outcome of a send.
-    static sim::ModemSimulator &slowModem(ModemRig &rig, Fault fault, int delayMs = 0)
+    // One GSM modem on COM1 that keeps the outcome of a send to itself.
+    static sim::ModemSimulator &slowModem(ModemRig &rig, Fault fault)
     {
         auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
-        gsm.setFault(QStringLiteral("<Ctrl-Z>"), fault, delayMs);
+        gsm.setFault(QStringLiteral("<Ctrl-Z>"), fault);
         rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
         return gsm;
     }
@@ -40,8 +40,9 @@ private Q_SLOTS:
     void quitLetsTheSendUnderWayFinish()
     {
         ModemRig rig;
-        auto &gsm = slowModem(rig, Fault::Slow, 400);
+        auto &gsm = slowModem(rig, Fault::Silence); // it answers when the test says so
         rig.start(20);
+        rig.channel->timeouts().result = 5min;
         const qint64 id = rig.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("last words"),
                                                          kRouteAuto).id;
         const qint64 waiting = rig.store().queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("next"),
@@ -55,7 +56,10 @@ private Q_SLOTS:
         QVERIFY(!rig.state().sendingRunning());
         QVERIFY(!rig.controller->isShutDown());
         QVERIFY(rig.channel->port(0).isOpen());
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
 
+        gsm.inject("\r\n+CMGS: 7\r\n\r\nOK\r\n"); // the phone took it
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
         QVERIFY(rig.controller->isShutDown());
         QVERIFY(!rig.channel->port(0).isOpen());

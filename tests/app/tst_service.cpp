@@ -72,6 +72,12 @@ class TestService : public QObject
         return reply;
     }
 
+    QByteArray debugLog() const
+    {
+        QFile log(m_dir->programDir() + QStringLiteral("/debug.txt"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+
     void listenOnTheFreePort()
     {
         QDir().mkpath(m_dir->programDir());
@@ -131,12 +137,15 @@ private Q_SLOTS:
         QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=first").contains("Status:OK"));
         QTRY_COMPARE_WITH_TIMEOUT(texts(modem), QStringList{"first"}, 10000);
 
-        // SIGTERM while the modem is still on its way to answering a send:
-        // the send finishes and is marked, then the closing steps run.
-        modem.setFault(QStringLiteral("<Ctrl-Z>"), Sim::Fault::Slow, 400);
+        // SIGTERM while the modem has yet to answer a send: the program waits
+        // for the answer, marks the row, then runs the closing steps.
+        modem.setFault(QStringLiteral("<Ctrl-Z>"), Sim::Fault::Silence);
         QVERIFY(queueThroughListener("/?com=COM1&mobile=9876543210&message=second").contains("Status:OK"));
         QTRY_VERIFY_WITH_TIMEOUT(modem.received().contains("second\x1A"), 10000);
         service->terminate();
+        QTRY_VERIFY_WITH_TIMEOUT(debugLog().contains(" Shutting down - waiting for the messages being sent\r\n"), 5000);
+        QCOMPARE(service->state(), QProcess::Running);
+        modem.inject("\r\n+CMGS: 2\r\n\r\nOK\r\n");
         QVERIFY(ended(*service));
         QCOMPARE(service->exitStatus(), QProcess::NormalExit);
         QCOMPARE(service->exitCode(), 0);
@@ -154,11 +163,7 @@ private Q_SLOTS:
         QVERIFY(ended(*again));
         QCOMPARE(again->exitCode(), 0);
 
-        QFile log(m_dir->programDir() + QStringLiteral("/debug.txt"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray lines = log.readAll();
-        QCOMPARE(lines.count(" Service started\r\n"), 2);
-        QVERIFY(lines.contains(" Shutting down - waiting for the messages being sent\r\n"));
+        QCOMPARE(debugLog().count(" Service started\r\n"), 2);
     }
 
     void oneProgramPerDataDirectoryWindowOrService()
@@ -218,8 +223,6 @@ private Q_SLOTS:
         QVERIFY(ended(*window));
         QCOMPARE(window->exitStatus(), QProcess::NormalExit);
         QCOMPARE(window->exitCode(), 0);
-        QFile log(m_dir->programDir() + QStringLiteral("/debug.txt"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(!QFile::exists(m_dir->programDir() + QStringLiteral("/tavsms.lock")));
     }
 
