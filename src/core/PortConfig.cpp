@@ -21,9 +21,20 @@ QList<PortConfig> PortConfig::loadActive(Database &db)
 
 QString PortConfig::softwarePortOf(Database &db, const QString &operatorName)
 {
-    return db.scalar(QStringLiteral("SELECT softwarePortNo FROM config_ports WHERE mobileOperator = ?"),
+    return db.scalar(QStringLiteral("SELECT softwarePortNo FROM config_ports WHERE mobileOperator = ? "
+                                    "ORDER BY softwarePortNo"),
                      {operatorName})
         .toString();
+}
+
+std::optional<QString> PortConfig::deviceTypeOf(Database &db, const QString &operatorName)
+{
+    Statement st = db.prepare(QStringLiteral("SELECT deviceType FROM config_ports WHERE mobileOperator = ? "
+                                             "ORDER BY softwarePortNo"));
+    st.bind(1, operatorName);
+    if (!st.next())
+        return std::nullopt;
+    return st.text(QStringLiteral("deviceType"));
 }
 
 bool PortConfig::operatorTakenElsewhere(Database &db, const QString &operatorName, const QString &softwarePort)

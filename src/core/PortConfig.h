@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tavsms {
 
 class Database;
@@ -32,6 +34,9 @@ struct PortConfig
     // The software port ("COM1" …) whose operator is stored exactly as
     // `operatorName`; empty when there is none.
     static QString softwarePortOf(Database &db, const QString &operatorName);
+    // The device type of the first port whose operator is stored exactly as
+    // `operatorName`; nothing when there is none.
+    static std::optional<QString> deviceTypeOf(Database &db, const QString &operatorName);
     // Whether a port other than `softwarePort`, active or not, holds the
     // name. Stored names are compared without their outer blanks, which
     // rows written before names were trimmed may still carry.

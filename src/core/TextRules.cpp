@@ -25,4 +25,12 @@ QString joinLines(const QString &text)
     return trimSpaces(out);
 }
 
+QString joinTypedLines(const QString &text)
+{
+    QString out = text;
+    out.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    out.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return trimSpaces(out);
+}
+
 } // namespace tavsms

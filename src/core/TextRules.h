@@ -15,4 +15,8 @@ QString lastTen(const QString &number);
 // typed messages and reply texts are before they are queued.
 QString joinLines(const QString &text);
 
+// The same for a text typed into a message box, where a line break is LF
+// alone: every line break (CR LF or LF) becomes one space.
+QString joinTypedLines(const QString &text);
+
 } // namespace tavsms
