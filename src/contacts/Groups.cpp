@@ -36,6 +36,17 @@ std::optional<qint64> Groups::idOf(const QString &name)
     return id.toLongLong();
 }
 
+QList<Groups::Member> Groups::members(qint64 groupId)
+{
+    QList<Member> out;
+    Statement st = m_db.prepare(
+        QStringLiteral("SELECT group_mem_mobile, group_mem_name FROM groups_mem WHERE group_name = ? ORDER BY id"));
+    st.bind(1, groupId);
+    while (st.next())
+        out.append({st.text(QStringLiteral("group_mem_mobile")), st.text(QStringLiteral("group_mem_name"))});
+    return out;
+}
+
 Groups::AddOutcome Groups::addMemberUnlessPresent(const QString &groupName, const QString &number)
 {
     const QString wanted = lastTen(number);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 #include <optional>
@@ -21,6 +22,14 @@ public:
     QStringList names();
     // The id of the first group with this exact name; nothing when none.
     std::optional<qint64> idOf(const QString &name);
+
+    struct Member
+    {
+        QString mobile; // as stored
+        QString name;
+    };
+    // The members of the group with this id, in the order they were added.
+    QList<Member> members(qint64 groupId);
 
     enum class AddOutcome { Added, AlreadyMember, NoSuchGroup };
     // Adds `number` (stored as its last ten characters) to the group unless
