@@ -11,6 +11,8 @@
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
 #include "Prompter.h"
+#include "SendGroupWindow.h"
+#include "SendSingleWindow.h"
 #include "SerialPortLayer.h"
 #include "SettingsReset.h"
 #include "TipWindow.h"
@@ -106,8 +108,14 @@ void MainWindow::buildMenus()
 
     QMenu *msg = bar->addMenu(QStringLiteral("&Messages"));
     msg->setObjectName(QStringLiteral("mnuMsg"));
-    later(msg, QStringLiteral("Send Single SMS"), QStringLiteral("mnuMsgSingle"));
-    later(msg, QStringLiteral("Send Group SMS"), QStringLiteral("mnuMsgGroup"));
+    connect(addItem(msg, QStringLiteral("Send Single SMS"), QStringLiteral("mnuMsgSingle")), &QAction::triggered, this,
+            [this] {
+                openScreen<SendSingleWindow>([this] { return new SendSingleWindow(m_app.store(), m_app.state()); });
+            });
+    connect(addItem(msg, QStringLiteral("Send Group SMS"), QStringLiteral("mnuMsgGroup")), &QAction::triggered, this,
+            [this] {
+                openScreen<SendGroupWindow>([this] { return new SendGroupWindow(m_app.store(), m_app.state()); });
+            });
     later(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna"));
     later(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel"));
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));

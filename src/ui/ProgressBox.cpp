@@ -19,6 +19,11 @@ ProgressBox::~ProgressBox()
     delete m_dialog;
 }
 
+QProgressDialog *ProgressBox::dialog() const
+{
+    return m_dialog;
+}
+
 void ProgressBox::begin(const QString &label, qint64 total)
 {
     delete m_dialog;

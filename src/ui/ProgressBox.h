@@ -26,7 +26,7 @@ public:
     void end() override;
 
     // The dialog while work runs, for tests; null otherwise.
-    QProgressDialog *dialog() const { return m_dialog; }
+    QProgressDialog *dialog() const;
 
 private:
     QWidget *m_owner;

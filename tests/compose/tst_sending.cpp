@@ -1,0 +1,318 @@
+// The sending screens' logic: the connection list and its length limit, the
+// single send's checks, the group send in chunks (cancel, failure, closing).
+#include "ComposeFixture.h"
+#include "GroupSend.h"
+#include "RecordingProgress.h"
+#include "SingleSend.h"
+
+#include <QCoroTask>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+using namespace tavsms;
+using namespace tavsms::test;
+using Field = MessageComposer::Field;
+
+namespace {
+const QString kGsm = QStringLiteral("GSM Modem - TAV");
+const QString kCdma = QStringLiteral("CDMA Mobile - Nokia");
+
+// The number in "N of M messages were queued" or "N messages queued." of a box.
+qint64 reportedCount(const QString &text)
+{
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("(\\d+) (?:of \\d+ )?messages? (?:were )?queued")).match(text);
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+} // namespace
+
+class TestSending : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ComposeFixture> f;
+
+private Q_SLOTS:
+    void init() { f = std::make_unique<ComposeFixture>(); }
+
+    void connectionListAndLimit_data()
+    {
+        QTest::addColumn<QStringList>("ports"); // "index:operator:type", each port present
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("auto, no port") << QStringList{} << "Auto" << 130 << 160;
+        QTest::newRow("auto, GSM then CDMA") << QStringList{"0:Airtel:G", "2:Reliance:C"} << "Auto" << 160 << 130;
+        QTest::newRow("auto, CDMA then GSM") << QStringList{"0:Reliance:C", "2:Airtel:G"} << "Auto" << 160 << 160;
+        QTest::newRow("chosen CDMA port") << QStringList{"0:Airtel:G", "2:Reliance:C"} << "Reliance" << 160 << 130;
+        QTest::newRow("chosen GSM port") << QStringList{"0:Reliance:C", "2:Airtel:G"} << "Airtel" << 130 << 160;
+        QTest::newRow("gateway leaves 130") << QStringList{"0:Reliance:C"} << "WEBGATEWAY" << 130 << 130;
+        QTest::newRow("gateway leaves 160") << QStringList{"0:Reliance:C"} << "WEBGATEWAY" << 160 << 160;
+        QTest::newRow("operator with a quote") << QStringList{"1:O'Neil \"CDMA\":C"} << "O'Neil \"CDMA\"" << 160 << 130;
+        QTest::newRow("operator gone") << QStringList{} << "Gone" << 130 << 130;
+    }
+    void connectionListAndLimit()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(QString, entry);
+        QFETCH(int, current);
+        QFETCH(int, limit);
+        QStringList names{"Auto", "WEBGATEWAY"};
+        for (const QString &p : ports) {
+            const QStringList parts = p.split(QLatin1Char(':'));
+            f->presentPort(parts[0].toInt(), parts[1], parts[2] == QLatin1String("C") ? kCdma : kGsm);
+            names << parts[1];
+        }
+        SingleSend send(f->store, f->state, f->prompter);
+        QCOMPARE(send.load().modems, names);
+        QCOMPARE(send.lengthLimit(entry, current), limit);
+    }
+
+    void onlyPortsFoundOnTheMachineAreOffered()
+    {
+        f->presentPort(0, QStringLiteral("Airtel"), kGsm);
+        f->presentPort(1, QStringLiteral("Vodafone"), kGsm);
+        f->state.port(0).present = false; // its serial port was missing at the last initialisation
+        SingleSend send(f->store, f->state, f->prompter);
+        const ComposeState s = send.load();
+        QCOMPARE(s.modems, (QStringList{"Auto", "WEBGATEWAY", "Vodafone"}));
+        QCOMPARE(s.groups, QStringList{"Groups Not Available"});
+        QVERIFY(!s.hasGroups);
+        QCOMPARE(f->prompter.count(), 0);
+    }
+
+    void singleSendChecksAndQueues_data()
+    {
+        QTest::addColumn<QString>("numberBox");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("queued"); // the row, or the error box's text
+        QTest::addColumn<int>("focus");
+        QTest::newRow("typed") << "9876543210" << "hello" << "9876543210|COM2|hello" << int(Field::None);
+        QTest::newRow("picked from the drop-down") << "9876543210 -- Ram -- Kumar" << "hi"
+                                                   << "9876543210|COM2|hi" << int(Field::None);
+        QTest::newRow("blanks around") << "  9876543210 " << "hi" << "9876543210|COM2|hi" << int(Field::None);
+        QTest::newRow("nine digits") << "987654321" << "hi" << "Please enter a valid number." << int(Field::Number);
+        QTest::newRow("eleven digits") << "98765432101" << "hi" << "Please enter a valid number."
+                                       << int(Field::Number);
+        QTest::newRow("ten, not digits") << "98765abcde" << "hi" << "Please enter a valid number."
+                                         << int(Field::Number);
+        QTest::newRow("empty number") << "" << "hi" << "Please enter a valid number." << int(Field::Number);
+        QTest::newRow("empty message") << "9876543210" << "" << "Please enter some message." << int(Field::Message);
+        QTest::newRow("only spaces") << "9876543210" << "   " << "Please enter some message." << int(Field::Message);
+        QTest::newRow("several lines") << "9876543210" << "Dear all,\nmeet at 5\r\n pm \n"
+                                       << "9876543210|COM2|Dear all, meet at 5  pm" << int(Field::None);
+    }
+    void singleSendChecksAndQueues()
+    {
+        QFETCH(QString, numberBox);
+        QFETCH(QString, message);
+        QFETCH(QString, queued);
+        QFETCH(int, focus);
+        f->presentPort(1, QStringLiteral("Idea"), kGsm);
+        SingleSend send(f->store, f->state, f->prompter);
+        QCOMPARE(int(send.send(numberBox, message, QStringLiteral("Idea"))), focus);
+        QCOMPARE(f->prompter.count(), 1);
+        if (focus == int(Field::None)) {
+            QCOMPARE(f->rows(), QStringList{queued});
+            QCOMPARE(f->prompter.entries().first().text, QStringLiteral("Message Queued for Delivery."));
+        } else {
+            QCOMPARE(f->queued(), 0);
+            QVERIFY2(f->prompter.contains(QStringLiteral("Error"), queued), qPrintable(f->prompter.dump()));
+        }
+    }
+
+    void anOperatorWhoseSettingsWentQueuesNothing()
+    {
+        f->presentPort(1, QStringLiteral("Idea"), kGsm);
+        SingleSend send(f->store, f->state, f->prompter);
+        send.load();
+        f->db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator = 'Other' WHERE softwarePortNo = 'COM2'"));
+        QCOMPARE(send.send(QStringLiteral("9876543210"), QStringLiteral("hi"), QStringLiteral("Idea")), Field::Modem);
+        QCOMPARE(f->queued(), 0);
+        QCOMPARE(f->prompter.entries().last().icon, Prompter::Icon::Critical);
+        QVERIFY(f->prompter.entries().last().text.contains(QLatin1String("\"Idea\"")));
+        // Auto and the gateway need no settings row.
+        QCOMPARE(send.send(QStringLiteral("9876543210"), QStringLiteral("hi"), QStringLiteral("WEBGATEWAY")),
+                 Field::None);
+        QCOMPARE(f->rows(), QStringList{"9876543210|WEBGATEWAY|hi"});
+    }
+
+    void groupChoiceFillsTheNumberList()
+    {
+        const qint64 id = f->addGroup(QStringLiteral("Ram's \"friends\""));
+        f->addMember(id, QStringLiteral("9876543210"), QStringLiteral("Ram"));
+        f->addMember(id, QStringLiteral("9876543211"), QStringLiteral("   "));
+        f->addMember(id, QStringLiteral("  "), QStringLiteral("No number"));
+        f->addMember(f->addGroup(QStringLiteral("other")), QStringLiteral("9000000000"), QStringLiteral("X"));
+        f->presentPort(0, QStringLiteral("Reliance"), kCdma);
+        SingleSend send(f->store, f->state, f->prompter);
+        const SingleSend::GroupChoice choice =
+            send.chooseGroup(QStringLiteral("Ram's \"friends\""), QStringLiteral("Auto"), 160);
+        QCOMPARE(choice.numbers, (QStringList{"9876543210 -- Ram", "9876543211 -- N/A"}));
+        QCOMPARE(choice.limit, 130);
+        QCOMPARE(send.send(choice.numbers.at(1), QStringLiteral("hi"), QStringLiteral("Auto")), Field::None);
+        QCOMPARE(f->rows(), QStringList{"9876543211|Auto|hi"});
+    }
+
+    void templatesFillTheMessage()
+    {
+        Templates templates(f->db());
+        templates.add(QStringLiteral("Greeting"), QStringLiteral("first"));
+        templates.add(QStringLiteral("Greeting"), QStringLiteral("second"));
+        const qint64 quoted = templates.add(QStringLiteral("It's \"on\""), QStringLiteral("quoted"));
+        SingleSend send(f->store, f->state, f->prompter);
+        QCOMPARE(send.load().templateTitles, (QStringList{"Greeting", "Greeting", "It's \"on\""}));
+        QCOMPARE(send.templateText(QStringLiteral("Greeting")), std::optional<QString>(QStringLiteral("first")));
+        QCOMPARE(send.templateText(QStringLiteral("It's \"on\"")), std::optional<QString>(QStringLiteral("quoted")));
+        QCOMPARE(send.templateText(QStringLiteral("Templates")), std::nullopt);
+        QCOMPARE(f->prompter.count(), 0);
+
+        templates.remove(quoted); // deleted while the screen shows it
+        QCOMPARE(send.templateText(QStringLiteral("It's \"on\"")), std::nullopt);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.entries().first().icon, Prompter::Icon::Exclamation);
+    }
+
+    void groupSendQueuesEveryMemberWithANumber()
+    {
+        const qint64 id = f->addGroup(QStringLiteral("Staff"));
+        f->addMember(id, QStringLiteral("9876543210"), QStringLiteral("A"));
+        f->addMember(id, QStringLiteral(" 9876543211 "));
+        f->addMember(id, QString());
+        f->addMember(id, QStringLiteral("9876543212"));
+        RecordingProgress progress;
+        GroupSend send(f->store, f->state, f->prompter, progress, 2);
+        QCOMPARE(QCoro::waitFor(send.send(QStringLiteral("Staff"), QStringLiteral("Hi\nall"), QStringLiteral("Auto"))),
+                 Field::None);
+        QCOMPARE(f->rows(), (QStringList{"9876543210|Auto|Hi all", "9876543211|Auto|Hi all", "9876543212|Auto|Hi all"}));
+        QCOMPARE(progress.total_, 3);
+        QCOMPARE(progress.steps, (QList<qint64>{2, 3}));
+        QCOMPARE(progress.ended, 1);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.entries().first().text, QStringLiteral("Message(s) Queued for Delivery.\n\n3 messages queued."));
+    }
+
+    void groupSendRefusals_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("modem");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("focus");
+        QTest::newRow("no members") << "Empty" << "hi" << "Auto"
+                                    << "Group is empty. Please add some mobile numbers in it." << int(Field::None);
+        QTest::newRow("deleted group") << "Gone" << "hi" << "Auto"
+                                       << "The group \"Gone\" no longer exists. Open the screen again for the current "
+                                          "list of groups."
+                                       << int(Field::Group);
+        QTest::newRow("no message") << "Staff" << " \n " << "Auto" << "Please enter some message."
+                                    << int(Field::Message);
+        QTest::newRow("operator gone") << "Staff" << "hi" << "Idea"
+                                       << "No modem port is set up as \"Idea\" any more. Choose another connection, "
+                                          "or open the screen again for the current list."
+                                       << int(Field::Modem);
+        QTest::newRow("no groups") << "Groups Not Available" << "hi" << "Auto" << "" << int(Field::None);
+    }
+    void groupSendRefusals()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, message);
+        QFETCH(QString, modem);
+        QFETCH(QString, box);
+        QFETCH(int, focus);
+        f->addGroup(QStringLiteral("Empty"));
+        f->addMember(f->addGroup(QStringLiteral("Staff")), QStringLiteral("9876543210"));
+        RecordingProgress progress;
+        GroupSend send(f->store, f->state, f->prompter, progress);
+        QCOMPARE(int(QCoro::waitFor(send.send(group, message, modem))), focus);
+        QCOMPARE(f->queued(), 0);
+        QCOMPARE(progress.begun, 0);
+        if (box.isEmpty())
+            QCOMPARE(f->prompter.count(), 0);
+        else
+            QCOMPARE(f->prompter.entries().value(0).text, box);
+    }
+
+    // The operator cancels a send to 100,000 members part way: what the box
+    // says was queued is what the queue holds, and the loop ran between chunks.
+    void cancelledBigSendTellsTheTruth()
+    {
+        f->addMembers(f->addGroup(QStringLiteral("Everyone")), 100000);
+        RecordingProgress progress;
+        progress.cancelAt = 30000;
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(0);
+        GroupSend send(f->store, f->state, f->prompter, progress);
+        QCoro::waitFor(send.send(QStringLiteral("Everyone"), QStringLiteral("Sale today"), QStringLiteral("Auto")));
+        ticker.stop();
+        const qint64 rows = f->queued();
+        QVERIFY(rows >= 30000 && rows < 100000);
+        QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.entries().first().title, QStringLiteral("Cancelled"));
+        QCOMPARE(reportedCount(f->prompter.entries().first().text), rows);
+        QVERIFY(f->prompter.entries().first().text.contains(QLatin1String("of 100000")));
+        QVERIFY2(ticks >= rows / BulkQueue::kDefaultChunk - 1, qPrintable(QString::number(ticks)));
+    }
+
+    // A failed insert: a statement refused alone keeps the rows before it; a
+    // failure that rolls the engine's transaction back (a full disk) loses
+    // that chunk. Either way the box counts what the queue holds.
+    void failedInsertsAreCountedExactly_data()
+    {
+        QTest::addColumn<QString>("raise");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("statement refused") << "ABORT" << qint64(2500);
+        QTest::newRow("transaction lost") << "ROLLBACK" << qint64(2000);
+    }
+    void failedInsertsAreCountedExactly()
+    {
+        QFETCH(QString, raise);
+        QFETCH(qint64, expected);
+        f->addMembers(f->addGroup(QStringLiteral("Everyone")), 5000);
+        f->db().execScript(QStringLiteral("CREATE TRIGGER full BEFORE INSERT ON q_logs "
+                                          "WHEN (SELECT count(*) FROM q_logs) >= 2500 "
+                                          "BEGIN SELECT RAISE(%1, 'database or disk is full'); END;")
+                               .arg(raise));
+        RecordingProgress progress;
+        GroupSend send(f->store, f->state, f->prompter, progress, 1000);
+        QCoro::waitFor(send.send(QStringLiteral("Everyone"), QStringLiteral("hi"), QStringLiteral("Auto")));
+        QCOMPARE(f->queued(), expected);
+        QCOMPARE(f->prompter.count(), 1);
+        const RecordingPrompter::Entry box = f->prompter.entries().first();
+        QCOMPARE(box.icon, Prompter::Icon::Critical);
+        QCOMPARE(reportedCount(box.text), expected);
+        QVERIFY2(box.text.contains(QLatin1String("The message to 9000002500 could not be queued")), qPrintable(box.text));
+        QVERIFY(!f->db().inTransaction());
+        // The screen is still usable once the trouble has gone.
+        f->db().execScript(QStringLiteral("DROP TRIGGER full;"));
+        f->prompter.clear();
+        QCoro::waitFor(send.send(QStringLiteral("Everyone"), QStringLiteral("again"), QStringLiteral("Auto")));
+        QCOMPARE(f->queued(), expected + 5000);
+    }
+
+    // The screen closes (its logic is destroyed) while a send waits between
+    // chunks: the chunks committed stay, and nothing resumes into the gone object.
+    void closingDuringASendStopsIt()
+    {
+        f->addMembers(f->addGroup(QStringLiteral("Everyone")), 5000);
+        RecordingProgress progress;
+        auto send = std::make_unique<GroupSend>(f->store, f->state, f->prompter, progress, 1000);
+        progress.onAdvance = [&](qint64 done) {
+            if (done == 2000)
+                QTimer::singleShot(0, [&] { send.reset(); });
+        };
+        auto task = send->send(QStringLiteral("Everyone"), QStringLiteral("hi"), QStringLiteral("Auto"));
+        QTRY_VERIFY(!send);
+        QTest::qWait(50);
+        QCOMPARE(f->queued(), 2000);
+        QCOMPARE(progress.ended, 0);
+        QCOMPARE(f->prompter.count(), 0);
+        QVERIFY(!task.isReady());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSending)
+#include "tst_sending.moc"
