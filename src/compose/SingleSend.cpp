@@ -28,7 +28,7 @@ SingleSend::GroupChoice SingleSend::chooseGroup(const QString &group, const QStr
     try {
         if (const std::optional<qint64> id = m_groups.idOf(group)) {
             for (const Groups::Member &m : m_groups.members(*id)) {
-                if (m.mobile.isEmpty())
+                if (trimSpaces(m.mobile).isEmpty())
                     continue;
                 const QString name = trimSpaces(m.name).isEmpty() ? QStringLiteral("N/A") : m.name;
                 choice.numbers << m.mobile + kEntrySeparator + name;
