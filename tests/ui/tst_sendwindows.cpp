@@ -1,0 +1,146 @@
+// The two sending screens offscreen, through their controls and real boxes.
+#include "ComposeFixture.h"
+#include "LimitedTextEdit.h"
+#include "MessageBoxes.h"
+#include "SendGroupWindow.h"
+#include "SendSingleWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace tavsms;
+using namespace tavsms::test;
+
+class TestSendWindows : public QObject
+{
+    Q_OBJECT
+
+    template<typename T>
+    static T *child(QWidget *screen, const char *name)
+    {
+        T *w = screen->findChild<T *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no %s", name);
+        return w;
+    }
+    static QStringList items(const QComboBox *box)
+    {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    }
+    static void choose(QComboBox *box, const QString &item)
+    {
+        const int index = box->findText(item);
+        QVERIFY2(index >= 0, qPrintable(item));
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    static void answer(const QString &text, const QString &title = {})
+    {
+        QMessageBox *box = Boxes::waitFor(text, title);
+        QVERIFY2(box, qPrintable(Boxes::dump()));
+        Boxes::press(box, QMessageBox::Ok);
+    }
+
+    std::unique_ptr<ComposeFixture> f;
+
+private Q_SLOTS:
+    void init() { f = std::make_unique<ComposeFixture>(); }
+    void cleanup() { Boxes::dismissAll(); }
+
+    void singleScreenFromGroupToQueue()
+    {
+        f->presentPort(0, QStringLiteral("Airtel"), QStringLiteral("GSM Modem - TAV"));
+        f->presentPort(2, QStringLiteral("Reliance"), QStringLiteral("CDMA Mobile - Nokia"));
+        f->addMember(f->addGroup(QStringLiteral("Staff")), QStringLiteral("9876543210"), QStringLiteral("Ram"));
+        Templates(f->db()).add(QStringLiteral("Meeting"), QStringLiteral("Meeting at five"));
+        SendSingleWindow screen(f->store, f->state);
+        screen.show();
+
+        auto *modems = child<QComboBox>(&screen, "cboModem");
+        auto *number = child<QComboBox>(&screen, "cboNumber");
+        auto *message = child<LimitedTextEdit>(&screen, "txtMessage");
+        auto *limit = child<QLabel>(&screen, "lblLimit");
+        auto *counter = child<QLabel>(&screen, "lblCounter");
+        auto *tree = child<QTreeWidget>(&screen, "tvTemplates");
+        QCOMPARE(items(modems), (QStringList{"Auto", "WEBGATEWAY", "Airtel", "Reliance"}));
+        QCOMPARE(modems->currentText(), QStringLiteral("Auto"));
+        QCOMPARE(limit->text(), QStringLiteral("/130")); // the last present port is CDMA
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Templates"));
+        QVERIFY(tree->topLevelItem(0)->isExpanded());
+        QCOMPARE(tree->topLevelItem(0)->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("child1"));
+
+        choose(modems, QStringLiteral("Airtel"));
+        QCOMPARE(limit->text(), QStringLiteral("/160"));
+        choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Staff"));
+        QCOMPARE(items(number), QStringList{"9876543210 -- Ram"});
+
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        emit tree->itemClicked(tree->topLevelItem(0)->child(0), 0);
+        QCOMPARE(message->toPlainText(), QStringLiteral("Meeting at five"));
+        QCOMPARE(counter->text(), QStringLiteral("15"));
+
+        // Typing stops at the limit.
+        message->setFocus();
+        QTest::keyClick(message, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(message, QString(200, QLatin1Char('x')));
+        QCOMPARE(message->toPlainText().size(), 160);
+        QCOMPARE(counter->text(), QStringLiteral("160"));
+
+        number->setEditText(QStringLiteral("98765"));
+        QTest::mouseClick(child<QPushButton>(&screen, "cmdSend"), Qt::LeftButton);
+        answer(QStringLiteral("Please enter a valid number."), QStringLiteral("Error"));
+        QVERIFY(screen.focusWidget() == number || screen.focusWidget() == number->lineEdit());
+        QCOMPARE(f->queued(), 0);
+
+        number->setCurrentIndex(0);
+        message->setPlainText(QStringLiteral("See you\nat five"));
+        QTest::mouseClick(child<QPushButton>(&screen, "cmdSend"), Qt::LeftButton);
+        answer(QStringLiteral("Message Queued for Delivery."));
+        QCOMPARE(f->rows(), QStringList{"9876543210|COM1|See you at five"});
+        QCOMPARE(message->toPlainText(), QStringLiteral("See you\nat five")); // kept for another send
+    }
+
+    void groupScreenWithoutGroupsCannotSend()
+    {
+        SendGroupWindow screen(f->store, f->state);
+        screen.show();
+        QCOMPARE(items(child<QComboBox>(&screen, "cboGroup")), QStringList{"Groups Not Available"});
+        QVERIFY(!child<QPushButton>(&screen, "cmdSend")->isEnabled());
+    }
+
+    // A long group send shows its progress bar; Cancel there stops it, and
+    // the box tells how many went into the queue.
+    void groupScreenCancelledFromItsProgressBar()
+    {
+        f->addMembers(f->addGroup(QStringLiteral("Everyone")), 100000);
+        SendGroupWindow screen(f->store, f->state);
+        screen.show();
+        child<LimitedTextEdit>(&screen, "txtMessage")->setPlainText(QStringLiteral("Sale today"));
+        auto *send = child<QPushButton>(&screen, "cmdSend");
+        QTest::mouseClick(send, Qt::LeftButton);
+        QVERIFY(!send->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(screen.progress().dialog() && screen.progress().dialog()->isVisible(), 10000);
+        QTest::mouseClick(screen.progress().dialog()->findChild<QPushButton *>(), Qt::LeftButton);
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = Boxes::open().value(0)) != nullptr);
+        const qint64 rows = f->queued();
+        QVERIFY(rows > 0 && rows < 100000);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Cancelled"));
+        QCOMPARE(box->text(), QStringLiteral("Queueing was cancelled: %1 of 100000 messages were queued.").arg(rows));
+        Boxes::press(box, QMessageBox::Ok);
+        QVERIFY(send->isEnabled());
+        QVERIFY(!screen.progress().dialog());
+    }
+};
+
+QTEST_MAIN(TestSendWindows)
+#include "tst_sendwindows.moc"
