@@ -5,6 +5,7 @@
 #include "MessageComposer.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
@@ -34,8 +35,12 @@ MessagePane::MessagePane(QWidget *parent)
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("Your Message"), this), 0, 0, 1, 3);
     grid->addWidget(m_message, 1, 0, 1, 3);
-    grid->addWidget(m_counter, 2, 1);
-    grid->addWidget(m_limit, 2, 2);
+    auto *count = new QHBoxLayout;
+    count->setSpacing(0);
+    count->addStretch(1);
+    count->addWidget(m_counter);
+    count->addWidget(m_limit);
+    grid->addLayout(count, 2, 0, 1, 3);
     grid->addWidget(m_templates, 0, 3, 3, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(3, 1);

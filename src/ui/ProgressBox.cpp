@@ -1,5 +1,7 @@
 #include "ProgressBox.h"
 
+#include "Prompter.h"
+
 #include <QProgressDialog>
 
 namespace tavsms {
@@ -32,6 +34,7 @@ void ProgressBox::begin(const QString &label, qint64 total)
     // Not modal: a modal QProgressDialog runs the event loop inside setValue().
     m_dialog = new QProgressDialog(label, QStringLiteral("Cancel"), 0, kSteps, m_owner);
     m_dialog->setObjectName(QStringLiteral("progressBox"));
+    m_dialog->setWindowTitle(applicationTitle());
     m_dialog->setWindowModality(Qt::NonModal);
     m_dialog->setAutoClose(false);
     m_dialog->setAutoReset(false);
