@@ -1,6 +1,7 @@
 #include "Groups.h"
 
 #include "Database.h"
+#include "DateTimeText.h"
 #include "TextRules.h"
 
 namespace tavsms {
@@ -26,6 +27,69 @@ QStringList Groups::names()
     while (st.next())
         out << st.text(QStringLiteral("group_name"));
     return out;
+}
+
+QStringList Groups::namesByAge()
+{
+    QStringList out;
+    Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups ORDER BY id"));
+    while (st.next())
+        out << st.text(QStringLiteral("group_name"));
+    return out;
+}
+
+bool Groups::nameTaken(const QString &name)
+{
+    const QString wanted = trimSpaces(name);
+    Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups"));
+    while (st.next())
+        if (trimSpaces(st.text(QStringLiteral("group_name"))) == wanted)
+            return true;
+    return false;
+}
+
+qint64 Groups::create(const QString &name, const QDateTime &when)
+{
+    m_db.exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES (?, ?)"),
+              {DateTimeText::stored(when), name});
+    return m_db.lastInsertId();
+}
+
+int Groups::remove(const QString &name)
+{
+    Transaction tx(m_db);
+    m_db.exec(QStringLiteral("DELETE FROM groups_mem WHERE group_name IN (SELECT id FROM groups WHERE group_name = ?)"),
+              {name});
+    const int removed = m_db.exec(QStringLiteral("DELETE FROM groups WHERE group_name = ?"), {name});
+    tx.commit();
+    return removed;
+}
+
+QList<Groups::MemberRow> Groups::memberRows(qint64 groupId)
+{
+    QList<MemberRow> out;
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT id, group_mem_name, group_mem_mobile, group_mem_email FROM groups_mem WHERE group_name = ? ORDER BY id"));
+    st.bind(1, groupId);
+    while (st.next())
+        out.append({st.integer(QStringLiteral("id")), st.text(QStringLiteral("group_mem_name")),
+                    st.text(QStringLiteral("group_mem_mobile")), st.text(QStringLiteral("group_mem_email"))});
+    return out;
+}
+
+bool Groups::updateMember(const MemberRow &row)
+{
+    return m_db.exec(QStringLiteral("UPDATE groups_mem SET group_mem_name = ?, group_mem_mobile = ?, "
+                                    "group_mem_email = ? WHERE id = ?"),
+                     {row.name, row.mobile, row.email, row.id})
+        > 0;
+}
+
+void Groups::addMember(qint64 groupId, const QString &name, const QString &mobile, const QString &email)
+{
+    m_db.exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_name, group_mem_mobile, group_mem_email) "
+                             "VALUES (?, ?, ?, ?)"),
+              {groupId, name, mobile, email});
 }
 
 std::optional<qint64> Groups::idOf(const QString &name)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QList>
 #include <QStringList>
@@ -20,6 +21,15 @@ public:
 
     // Group names, A to Z.
     QStringList names();
+    // Group names in the order the groups were created.
+    QStringList namesByAge();
+    // Whether a group's name, blanks trimmed, is `name` trimmed (case counts).
+    bool nameTaken(const QString &name);
+    // A new group created at `when`; its id.
+    qint64 create(const QString &name, const QDateTime &when);
+    // Deletes every group of this exact name with all its members, in one
+    // transaction; the number of groups deleted.
+    int remove(const QString &name);
     // The id of the first group with this exact name; nothing when none.
     std::optional<qint64> idOf(const QString &name);
 
@@ -30,6 +40,20 @@ public:
     };
     // The members of the group with this id, in the order they were added.
     QList<Member> members(qint64 groupId);
+
+    // One member as the member grid shows and edits it.
+    struct MemberRow
+    {
+        qint64 id = 0;
+        QString name;
+        QString mobile;
+        QString email;
+    };
+    QList<MemberRow> memberRows(qint64 groupId);
+    // Writes the three values back; false when the row has gone.
+    bool updateMember(const MemberRow &row);
+    // Adds a member with its values as given (blanks and all).
+    void addMember(qint64 groupId, const QString &name, const QString &mobile, const QString &email);
 
     enum class AddOutcome { Added, AlreadyMember, NoSuchGroup };
     // Adds `number` (stored as its last ten characters) to the group unless

@@ -5,6 +5,8 @@
 #include "AutoReplyWindow.h"
 #include "ConnectionSettingsWindow.h"
 #include "GatewayAccount.h"
+#include "GroupMembersWindow.h"
+#include "GroupWindow.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "ModemChannel.h"
@@ -130,9 +132,14 @@ void MainWindow::buildMenus()
 
     QMenu *groups = bar->addMenu(QStringLiteral("Groups"));
     groups->setObjectName(QStringLiteral("mnuGroup"));
-    later(groups, QStringLiteral("Manage Groups"), QStringLiteral("mnuMsgCG"))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    later(groups, QStringLiteral("Edit Group Members"), QStringLiteral("mnuGroupEGM"));
+    QAction *manageGroups = addItem(groups, QStringLiteral("Manage Groups"), QStringLiteral("mnuMsgCG"));
+    manageGroups->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(manageGroups, &QAction::triggered, this,
+            [this] { openScreen<GroupWindow>([this] { return new GroupWindow(m_app.store().db()); }); });
+    connect(addItem(groups, QStringLiteral("Edit Group Members"), QStringLiteral("mnuGroupEGM")), &QAction::triggered,
+            this, [this] {
+                openScreen<GroupMembersWindow>([this] { return new GroupMembersWindow(m_app.store().db()); });
+            });
     groups->addSeparator()->setObjectName(QStringLiteral("mnuGrpDash1"));
     later(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup"));
 
