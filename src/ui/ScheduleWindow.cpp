@@ -92,6 +92,7 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
 
     m_message = new LimitedTextEdit(this);
     m_message->setObjectName(QStringLiteral("txtMessage"));
+    m_message->setTabChangesFocus(true);
     m_length = new QLabel(QStringLiteral("0"), this);
     m_length->setObjectName(QStringLiteral("lblCount"));
     m_limit = new QLabel(this);
