@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +108,10 @@ private Q_SLOTS:
         QTest::keyClicks(message, QString(170, QLatin1Char('x')));
         QCOMPARE(message->toPlainText().size(), 160);
         QCOMPARE(child<QLabel>(screen, "lblCount")->text(), QStringLiteral("160"));
+        message->selectAll();
+        QApplication::clipboard()->setText(QString(300, QLatin1Char('z')));
+        message->paste();
+        QCOMPARE(message->toPlainText(), QString(160, QLatin1Char('z')));
         message->setPlainText(QString(200, QLatin1Char('y')));
         QCOMPARE(message->toPlainText().size(), 200);
         message->clear();
