@@ -1,7 +1,9 @@
 #include "LimitedTextEdit.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextCursor>
 
 namespace tavsms {
 
@@ -10,18 +12,19 @@ LimitedTextEdit::LimitedTextEdit(QWidget *parent)
 {
 }
 
-int LimitedTextEdit::room() const
+qsizetype LimitedTextEdit::room() const
 {
-    const int used = int(toPlainText().size() - textCursor().selectedText().size());
-    return std::max(0, m_maxLength - used);
+    const QTextCursor cursor = textCursor();
+    const qsizetype selected = cursor.selectionEnd() - cursor.selectionStart();
+    return m_maxLength - (toPlainText().size() - selected);
 }
 
 void LimitedTextEdit::keyPressEvent(QKeyEvent *event)
 {
-    const QString typed = event->text();
-    const bool inserts = !typed.isEmpty() && (typed.at(0).isPrint() || typed == QLatin1String("\r"))
-                         && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (inserts && room() < typed.size()) {
+    const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const QString typed = newLine ? QStringLiteral("\n") : event->text();
+    const bool inserts = newLine || (!typed.isEmpty() && typed.at(0).isPrint());
+    if (inserts && typed.size() > room()) {
         event->accept();
         return;
     }
@@ -32,7 +35,21 @@ void LimitedTextEdit::insertFromMimeData(const QMimeData *source)
 {
     if (!source->hasText())
         return;
-    insertPlainText(source->text().left(room()));
+    const QString text = source->text().left(std::max<qsizetype>(0, room()));
+    if (!text.isEmpty())
+        insertPlainText(text);
+}
+
+void LimitedTextEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (event->commitString().size() > room()) {
+        QInputMethodEvent cut(event->preeditString(), event->attributes());
+        cut.setCommitString(event->commitString().left(std::max<qsizetype>(0, room())), event->replacementStart(),
+                            event->replacementLength());
+        QPlainTextEdit::inputMethodEvent(&cut);
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 } // namespace tavsms

@@ -4,25 +4,25 @@
 
 namespace tavsms {
 
-// A message box whose typing stops at a maximum length, as a line edit's
-// maxLength does; text set by the program (a template) is not cut. Pasted
-// text is cut to the room left.
+// A message box whose typing (and pasting) stops at a maximum length, as a
+// text box's maximum length does; text set by the program is never cut.
 class LimitedTextEdit : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     explicit LimitedTextEdit(QWidget *parent = nullptr);
 
-    void setMaxLength(int length) { m_maxLength = length; }
     int maxLength() const { return m_maxLength; }
+    void setMaxLength(int length) { m_maxLength = length; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
-    // Characters that may still be typed over the current selection.
-    int room() const;
+    // How many characters the operator may still add in place of the selection.
+    qsizetype room() const;
 
     int m_maxLength = 160;
 };

@@ -15,6 +15,7 @@
 #include "Prompter.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
+#include "ScheduleWindow.h"
 #include "SerialPortLayer.h"
 #include "SettingsReset.h"
 #include "TipWindow.h"
@@ -127,7 +128,10 @@ void MainWindow::buildMenus()
             });
     connect(addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming")), &QAction::triggered,
             this, [this] { openScreen<AutoReplyWindow>([this] { return new AutoReplyWindow(m_app.store().db()); }); });
-    later(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch"));
+    connect(addItem(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch")), &QAction::triggered, this, [this] {
+        openScreen<ScheduleWindow>(
+            [this] { return new ScheduleWindow(m_app.store().db(), m_app.store().queue(), m_app.state()); });
+    });
     later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
 
     QMenu *groups = bar->addMenu(QStringLiteral("Groups"));
