@@ -45,11 +45,17 @@ void TemplateTableModel::reload()
         m_prompter.critical(kErrorTitle, QStringLiteral("The templates could not be read: ") + error);
 }
 
-void TemplateTableModel::failed(const QString &what, const DbError &error)
+void TemplateTableModel::showStoredSoon()
+{
+    // A view commits a cell and then closes its editor: read the grid again
+    // after that, not under the view that is committing.
+    QMetaObject::invokeMethod(this, [this] { showStored(); }, Qt::QueuedConnection);
+}
+
+void TemplateTableModel::tellFailure(const QString &what, const DbError &error)
 {
     m_prompter.critical(kErrorTitle,
                         QStringLiteral("The template could not be %1: %2\n\n").arg(what, error.message()) + kShownAgain);
-    showStored();
 }
 
 int TemplateTableModel::rowOf(qint64 id) const
@@ -114,7 +120,8 @@ bool TemplateTableModel::addFrom(int column, const QString &value)
     try {
         added.id = m_templates.add(added.title, added.text);
     } catch (const DbError &e) {
-        failed(QStringLiteral("added"), e);
+        tellFailure(QStringLiteral("added"), e);
+        showStoredSoon();
         return false;
     }
     // The new-row line becomes the template and a fresh one opens below it,
@@ -142,11 +149,12 @@ bool TemplateTableModel::update(int row, int column, const QString &value)
                                    QStringLiteral("The template \"%1\" has been deleted meanwhile.\n\n")
                                            .arg(m_rows.at(row).title)
                                        + kShownAgain);
-            showStored();
+            showStoredSoon();
             return false;
         }
     } catch (const DbError &e) {
-        failed(QStringLiteral("saved"), e);
+        tellFailure(QStringLiteral("saved"), e);
+        showStoredSoon();
         return false;
     }
     m_rows[row] = changed;
@@ -172,7 +180,8 @@ QCoro::Task<bool> TemplateTableModel::removeTemplate(int row)
             co_return true;
         }
     } catch (const DbError &e) {
-        failed(QStringLiteral("deleted"), e);
+        tellFailure(QStringLiteral("deleted"), e);
+        showStored();
         co_return false;
     }
     // The grid may have changed while the question was open.

@@ -17,7 +17,8 @@ class Prompter;
 // cell updates its template; removeTemplate() asks and deletes.
 //
 // When a write fails, or the template was deleted meanwhile from elsewhere,
-// the operator is told and the grid shows again what is stored.
+// the operator is told and the grid shows again what is stored (after a
+// failed cell, once the event loop turns: the view is still committing).
 class TemplateTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -54,7 +55,8 @@ private:
     // Reloads what is stored; a failing read leaves only the new-row line
     // and returns why.
     QString showStored();
-    void failed(const QString &what, const DbError &error);
+    void showStoredSoon();
+    void tellFailure(const QString &what, const DbError &error);
     int rowOf(qint64 id) const;
 
     Templates m_templates;
