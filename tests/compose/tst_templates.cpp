@@ -8,10 +8,26 @@
 #include "TestDataDirectory.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoroSignal>
 #include <QCoroTask>
 #include <QTest>
 
 using namespace tavsms;
+
+// A question stays open until the test answers it.
+class HeldAnswer : public QObject, public Prompter
+{
+    Q_OBJECT
+public:
+    void notify(Icon, const QString &, const QString &) override {}
+    QCoro::Task<bool> question(const QString &, const QString &, Icon, Default) override
+    {
+        co_return co_await qCoro(this, &HeldAnswer::answered);
+    }
+
+Q_SIGNALS:
+    void answered(bool ok);
+};
 
 class TestTemplates : public QObject
 {
@@ -189,6 +205,26 @@ private Q_SLOTS:
         QVERIFY(!removeAnswering(model().newRow(), true));
         QVERIFY(m_prompter.entries().isEmpty());
         QCOMPARE(stored().size(), 1);
+    }
+
+    void theTemplateAskedAboutIsDeletedEvenIfTheGridChangedMeanwhile()
+    {
+        Templates templates(db());
+        const qint64 first = templates.add(QStringLiteral("A"), QStringLiteral("one"));
+        templates.add(QStringLiteral("B"), QStringLiteral("two"));
+        templates.add(QStringLiteral("C"), QStringLiteral("three"));
+        HeldAnswer held;
+        TemplateTableModel grid(db(), held);
+        grid.reload();
+
+        QCoro::Task<bool> removing = grid.removeTemplate(1);
+        db().exec(QStringLiteral("DELETE FROM templates WHERE id = ?"), {first});
+        grid.reload(); // B moves up to row 0 while the question is open
+        emit held.answered(true);
+        QVERIFY(QCoro::waitFor(std::move(removing)));
+        QCOMPARE(stored(), QStringList{QStringLiteral("C|three")});
+        QCOMPARE(grid.rowCount(), 2);
+        QCOMPARE(grid.data(grid.index(0, 0)).toString(), QStringLiteral("C"));
     }
 
     void aTemplateDeletedElsewhereIsToldOnEditAndTheGridShowsWhatIsStored()
