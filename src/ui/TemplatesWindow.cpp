@@ -36,7 +36,10 @@ TemplatesWindow::TemplatesWindow(Database &db, QWidget *parent)
     m_grid->setModel(m_model);
     m_grid->setWordWrap(true);
     m_grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    // One row at a time is chosen (by its header, or any of its cells): the
+    // row DELETE removes.
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->setColumnWidth(TemplateTableModel::TitleColumn, 180);
