@@ -18,6 +18,7 @@
 #include "ScheduleWindow.h"
 #include "SerialPortLayer.h"
 #include "SettingsReset.h"
+#include "TemplatesWindow.h"
 #include "TipWindow.h"
 
 #include <QAction>
@@ -149,7 +150,9 @@ void MainWindow::buildMenus()
 
     QMenu *templates = bar->addMenu(QStringLiteral("&Templates"));
     templates->setObjectName(QStringLiteral("mnuTemp"));
-    later(templates, QStringLiteral("Manage Templates"), QStringLiteral("mnuTempManage"));
+    connect(addItem(templates, QStringLiteral("Manage Templates"), QStringLiteral("mnuTempManage")),
+            &QAction::triggered, this,
+            [this] { openScreen<TemplatesWindow>([this] { return new TemplatesWindow(m_app.store().db()); }); });
 
     QMenu *internet = bar->addMenu(QStringLiteral("Internet SMS"));
     internet->setObjectName(QStringLiteral("mnuIS"));

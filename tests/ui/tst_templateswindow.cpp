@@ -1,0 +1,195 @@
+// The "Manage Templates" window offscreen, driven as the operator does: keys
+// into the grid's cells, a row chosen by its header, the real question box.
+#include "DataDirectory.h"
+#include "ListenerPort.h"
+#include "MessageBoxes.h"
+#include "Store.h"
+#include "Templates.h"
+#include "TemplatesWindow.h"
+#include "TestDataDirectory.h"
+#include "WindowProgram.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+
+using namespace tavsms;
+
+class TestTemplatesWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TestDataDirectory> m_dir;
+    std::unique_ptr<test::WindowProgram> m_program;
+
+    Database &db() { return m_program->app.store().db(); }
+    QStringList stored()
+    {
+        QStringList rows;
+        for (const Template &t : Templates(db()).all())
+            rows << t.title + QLatin1Char('|') + t.text;
+        return rows;
+    }
+    TemplatesWindow *openScreen()
+    {
+        m_program->action("mnuTempManage")->trigger();
+        return m_program->window.findChild<TemplatesWindow *>(QStringLiteral("frmTemplate"));
+    }
+    // The cell editor the grid has open (a closed one is hidden until it goes).
+    static QLineEdit *editor(QTableView *grid)
+    {
+        for (QLineEdit *box : grid->viewport()->findChildren<QLineEdit *>())
+            if (box->isVisible())
+                return box;
+        return nullptr;
+    }
+    // F2 on the current cell (or the editor Tab opened), the text typed over
+    // what it held, then a key that leaves the cell (Tab, Return).
+    static void typeIntoCurrentCell(QTableView *grid, const QString &text, Qt::Key leave)
+    {
+        QTest::keyClick(grid, Qt::Key_F2);
+        QLineEdit *box = editor(grid);
+        QVERIFY(box);
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, leave);
+        // Return commits once the editor has seen the key, a turn of the loop later.
+        if (leave == Qt::Key_Return)
+            QTRY_VERIFY(!editor(grid));
+    }
+    static void clickRowHeader(QTableView *grid, int row)
+    {
+        QHeaderView *header = grid->verticalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->width() / 2,
+                                 header->sectionViewportPosition(row) + header->sectionSize(row) / 2));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<test::TestDataDirectory>();
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        test::useFreeListenerPort(DataDirectory::databasePath());
+        m_program = std::make_unique<test::WindowProgram>();
+        QCOMPARE(m_program->start(), Application::StartResult::Running);
+    }
+    void cleanup()
+    {
+        test::Boxes::dismissAll();
+        m_program.reset();
+        m_dir.reset();
+    }
+
+    void addEditAndDeleteThroughTheGrid()
+    {
+        TemplatesWindow *screen = openScreen();
+        QVERIFY(screen);
+        QCOMPARE(screen->windowTitle(), QStringLiteral("Manage Templates"));
+        QVERIFY(screen->findChild<QGroupBox *>()->title() == QStringLiteral("Help"));
+        QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblHelp"))->text().startsWith(
+            QStringLiteral("Creating templates in TAVSMS 2.x is a breeze.")));
+        openScreen(); // once only
+        QCOMPARE(m_program->window.findChild<QMdiArea *>()->subWindowList().size(), 1);
+
+        QTableView *grid = screen->grid();
+        QVERIFY(grid->wordWrap());
+        QCOMPARE(grid->model()->rowCount(), 1);
+        grid->setFocus();
+
+        // The new-row line: a title, Tab to its text, the text, Return.
+        QTest::keyClick(grid, Qt::Key_Asterisk, Qt::NoModifier);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 0));
+        typeIntoCurrentCell(grid, QStringLiteral("Greeting"), Qt::Key_Tab);
+        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|")});
+        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
+        typeIntoCurrentCell(grid, QStringLiteral("Happy Diwali"), Qt::Key_Return);
+        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali")});
+        QCOMPARE(grid->model()->rowCount(), 2);
+
+        // * goes to the fresh new-row line; a second template.
+        QTest::keyClick(grid, Qt::Key_Asterisk, Qt::NoModifier);
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 0));
+        typeIntoCurrentCell(grid, QStringLiteral("Offer"), Qt::Key_Tab);
+        typeIntoCurrentCell(grid, QStringLiteral("10% off today"), Qt::Key_Return);
+
+        // Editing a cell of the first one.
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        typeIntoCurrentCell(grid, QStringLiteral("Happy Diwali to all"), Qt::Key_Return);
+        QCOMPARE(stored(), (QStringList{QStringLiteral("Greeting|Happy Diwali to all"),
+                                        QStringLiteral("Offer|10% off today")}));
+
+        // The row chosen by its header, DELETE: the question offers Cancel.
+        clickRowHeader(grid, 1);
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QVERIFY(grid->selectionModel()->isRowSelected(1, {}));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Delete);
+        const QString question = QStringLiteral("Are you sure to delete the template \"Offer\"?");
+        QMessageBox *box = test::Boxes::waitFor(question, QStringLiteral("Delete Template"));
+        QVERIFY2(box, qPrintable(test::Boxes::dump()));
+        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::Cancel));
+        test::Boxes::press(box, QMessageBox::Cancel);
+        QTest::qWait(50);
+        QCOMPARE(stored().size(), 2);
+
+        QTest::keyClick(grid, Qt::Key_Delete);
+        test::Boxes::press(test::Boxes::waitFor(question), QMessageBox::Ok);
+        QTRY_COMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali to all")});
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("Greeting"));
+    }
+
+    void anEditOfATemplateDeletedElsewhereIsToldAndTheGridReloads()
+    {
+        // The grid is read again once the view has closed its editor, not under it.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("closeEditor")));
+        Templates(db()).add(QStringLiteral("Old"), QStringLiteral("text"));
+        TemplatesWindow *screen = openScreen();
+        QTableView *grid = screen->grid();
+        db().exec(QStringLiteral("DELETE FROM templates"));
+        Templates(db()).add(QStringLiteral("New"), QStringLiteral("from elsewhere"));
+
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        typeIntoCurrentCell(grid, QStringLiteral("changed"), Qt::Key_Return);
+        QVERIFY2(test::Boxes::waitFor(QStringLiteral("The template \"Old\" has been deleted meanwhile.\n\n"
+                                                     "The grid shows the templates as they are stored."),
+                                      QStringLiteral("Template Not Found")),
+                 qPrintable(test::Boxes::dump()));
+        test::Boxes::dismissAll();
+        QTest::qWait(50); // the closed editor goes
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("from elsewhere"));
+        QCOMPARE(stored(), QStringList{QStringLiteral("New|from elsewhere")});
+    }
+
+    void scrollButtonsMoveTheGridOneRow()
+    {
+        for (int i = 1; i <= 40; ++i)
+            Templates(db()).add(QStringLiteral("T%1").arg(i), QStringLiteral("text"));
+        TemplatesWindow *screen = openScreen();
+        QTableView *grid = screen->grid();
+        QCOMPARE(grid->rowAt(0), 0);
+        auto *down = screen->findChild<QPushButton *>(QStringLiteral("cmdScrollDown"));
+        QCOMPARE(down->text(), QStringLiteral("Scroll Down"));
+        down->click();
+        down->click();
+        QCOMPARE(grid->rowAt(0), 2);
+        screen->findChild<QPushButton *>(QStringLiteral("cmdScrollUp"))->click();
+        QCOMPARE(grid->rowAt(0), 1);
+    }
+};
+
+QTEST_MAIN(TestTemplatesWindow)
+#include "tst_templateswindow.moc"
