@@ -5,7 +5,6 @@
 #include "Scheduler.h"
 
 #include <QCoroTask>
-#include <QProgressDialog> // ProgressBox::dialog() reads its QPointer
 #include <QWidget>
 
 #include <array>
