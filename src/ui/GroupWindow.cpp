@@ -83,11 +83,8 @@ GroupWindow::GroupWindow(Database &db, QWidget *parent)
     entryForm->addRow(QStringLiteral("Mobile"), m_mobile);
     entryForm->addRow(QStringLiteral("E-mail"), m_email);
     entryForm->addRow(subscription);
-    auto *periodRow = new QHBoxLayout;
-    periodRow->addWidget(period);
-    periodRow->addWidget(new QLabel(QStringLiteral("From"), entry));
-    periodRow->addWidget(from, 1);
-    entryForm->addRow(periodRow);
+    entryForm->addRow(QStringLiteral("Period"), period);
+    entryForm->addRow(QStringLiteral("From"), from);
     entryForm->addRow(QString(), addButton);
 
     auto *bulk = new QGroupBox(QStringLiteral("Add to Group in Bulk"), this);

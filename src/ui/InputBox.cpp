@@ -42,6 +42,7 @@ QCoro::Task<std::optional<QString>> askText(QWidget *screen, const QString &titl
     dialog->setWindowTitle(title);
     dialog->setLabelText(label);
     dialog->setTextValue(preset);
+    dialog->setMinimumWidth(320); // room for the title
     dialog->open();
     co_return co_await Answered{screen, dialog};
 }
