@@ -77,7 +77,7 @@ void MessageBoxPrompter::notify(Icon icon, const QString &title, const QString &
 
 QCoro::Task<bool> MessageBoxPrompter::question(const QString &title, const QString &text, Icon icon, Default preset)
 {
-    if (m_question) {
+    if (m_question && m_question->isVisible()) { // an answered box may linger a moment
         m_question->raise();
         m_question->activateWindow();
         co_return false;
