@@ -25,15 +25,6 @@ QStringList numbers(int from, int to)
     return out;
 }
 
-bool isTenDigits(const QString &text)
-{
-    if (text.size() != 10)
-        return false;
-    for (const QChar c : text)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
 
 } // namespace
 

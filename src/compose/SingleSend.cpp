@@ -10,16 +10,6 @@ namespace tavsms {
 
 namespace {
 const QString kEntrySeparator = QStringLiteral(" -- ");
-
-bool isTenDigits(const QString &number)
-{
-    if (number.size() != 10)
-        return false;
-    for (const QChar c : number)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
-}
 } // namespace
 
 SingleSend::GroupChoice SingleSend::chooseGroup(const QString &group, const QString &modemEntry, int currentLimit)

@@ -18,6 +18,16 @@ QString lastTen(const QString &number)
     return trimSpaces(number).right(10);
 }
 
+bool isTenDigits(const QString &text)
+{
+    if (text.size() != 10)
+        return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
 QString joinLines(const QString &text)
 {
     QString out = text;

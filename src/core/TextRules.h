@@ -11,6 +11,9 @@ QString trimSpaces(const QString &text);
 // falls away), taken from the space-trimmed text.
 QString lastTen(const QString &number);
 
+// Exactly ten characters, each a digit 0-9.
+bool isTenDigits(const QString &text);
+
 // Each CR LF pair becomes one space and the text is space-trimmed, as
 // typed messages and reply texts are before they are queued.
 QString joinLines(const QString &text);

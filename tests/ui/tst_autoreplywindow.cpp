@@ -3,6 +3,7 @@
 #include "AutoReplyWindow.h"
 #include "DataDirectory.h"
 #include "ListenerPort.h"
+#include "Controls.h"
 #include "MessageBoxes.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -20,24 +21,12 @@
 #include <QTest>
 
 using namespace tavsms;
+using namespace tavsms::test::Controls;
 
 class TestAutoReplyWindow : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *screen, const char *name)
-    {
-        return screen->findChild<T *>(QString::fromLatin1(name));
-    }
-    // The operator picks an item of a list ("on leaving" fires with the choice).
-    static void choose(QComboBox *box, const QString &item)
-    {
-        const int index = box->findText(item);
-        QVERIFY2(index >= 0, qPrintable(item));
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
     std::unique_ptr<test::WindowProgram> m_program;
@@ -157,7 +146,7 @@ private Q_SLOTS:
 
         program.action("mnuMsgIncoming")->trigger();
         auto *screen = program.window.findChild<AutoReplyWindow *>(QStringLiteral("frmAutoReply"));
-        choose(child<QComboBox>(screen, "cboActionConnection"), QStringLiteral("Airtel"));
+        QVERIFY(choose(child<QComboBox>(screen, "cboActionConnection"), QStringLiteral("Airtel")));
         child<QPushButton>(screen, "cmdDelete")->click();
         QMessageBox *box = test::Boxes::waitFor(QStringLiteral("Are you sure to delete keyword stop?"));
         QVERIFY(box);

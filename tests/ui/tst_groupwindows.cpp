@@ -1,6 +1,7 @@
 // The group screens offscreen, through their controls, input boxes and real message boxes.
 #include "GroupMembersWindow.h"
 #include "GroupWindow.h"
+#include "Controls.h"
 #include "MessageBoxes.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -15,20 +16,13 @@
 #include <QTest>
 
 using namespace tavsms;
+using namespace tavsms::test::Controls;
 using namespace tavsms::test;
 
 class TestGroupWindows : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *screen, const char *name)
-    {
-        T *w = screen->findChild<T *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no %s", name);
-        return w;
-    }
     static void click(QWidget *screen, const char *button)
     {
         QTest::mouseClick(child<QPushButton>(screen, button), Qt::LeftButton);

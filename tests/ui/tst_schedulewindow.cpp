@@ -2,6 +2,7 @@
 // its real boxes: the preview, the number check, the typing limit and Save.
 #include "DataDirectory.h"
 #include "ListenerPort.h"
+#include "Controls.h"
 #include "MessageBoxes.h"
 #include "ScheduleWindow.h"
 #include "Store.h"
@@ -20,27 +21,12 @@
 #include <QTest>
 
 using namespace tavsms;
+using namespace tavsms::test::Controls;
 
 class TestScheduleWindow : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *screen, const char *name)
-    {
-        T *found = screen->findChild<T *>(QString::fromLatin1(name));
-        if (!found)
-            qWarning("no control %s", name);
-        return found;
-    }
-    static void choose(QWidget *screen, const char *list, const QString &item)
-    {
-        auto *box = child<QComboBox>(screen, list);
-        const int index = box->findText(item);
-        QVERIFY2(index >= 0, qPrintable(item));
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
     std::unique_ptr<test::WindowProgram> m_program;
@@ -81,12 +67,12 @@ private Q_SLOTS:
         const QString year = QString::number(QDate::currentDate().year() + 1);
         for (const char *prefix : {"cboStart", "cboEnd"}) {
             const QByteArray p(prefix);
-            choose(screen, p + "Day", QStringLiteral("12"));
-            choose(screen, p + "Month", QStringLiteral("1"));
-            choose(screen, p + "Year", year);
-            choose(screen, p + "Hour", QString::fromLatin1(p == "cboStart" ? "10" : "11"));
+            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Day").constData()), QStringLiteral("12")));
+            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Month").constData()), QStringLiteral("1")));
+            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Year").constData()), year));
+            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Hour").constData()), QString::fromLatin1(p == "cboStart" ? "10" : "11")));
         }
-        choose(screen, "cboFrequency", QStringLiteral("Every 15 Minutes"));
+        QVERIFY(choose(child<QComboBox>(screen, "cboFrequency"), QStringLiteral("Every 15 Minutes")));
         QCOMPARE(child<QLabel>(screen, "lblOccurances")->text(), QStringLiteral("4"));
         QCOMPARE(child<QLabel>(screen, "lblNextOccurance")->text(), QStringLiteral("1/12/%1 10:15:00 AM").arg(year));
 
@@ -139,7 +125,7 @@ private Q_SLOTS:
 
         // A month and an hour of quarter hours takes more than one chunk: Save stays
         // disabled until the last one is in.
-        choose(screen, "cboEndMonth", QStringLiteral("2"));
+        QVERIFY(choose(child<QComboBox>(screen, "cboEndMonth"), QStringLiteral("2")));
         save->click();
         QVERIFY(!save->isEnabled());
         done = test::Boxes::waitFor(QStringLiteral("Scheduling Complete.\n\n2980 messages queued."),

@@ -1,6 +1,7 @@
 // The two sending screens offscreen, through their controls and real boxes.
 #include "ComposeFixture.h"
 #include "LimitedTextEdit.h"
+#include "Controls.h"
 #include "MessageBoxes.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
@@ -15,34 +16,13 @@
 #include <QTreeWidget>
 
 using namespace tavsms;
+using namespace tavsms::test::Controls;
 using namespace tavsms::test;
 
 class TestSendWindows : public QObject
 {
     Q_OBJECT
 
-    template<typename T>
-    static T *child(QWidget *screen, const char *name)
-    {
-        T *w = screen->findChild<T *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no %s", name);
-        return w;
-    }
-    static QStringList items(const QComboBox *box)
-    {
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out << box->itemText(i);
-        return out;
-    }
-    static void choose(QComboBox *box, const QString &item)
-    {
-        const int index = box->findText(item);
-        QVERIFY2(index >= 0, qPrintable(item));
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
     static void answer(const QString &text, const QString &title = {})
     {
         QMessageBox *box = Boxes::waitFor(text, title);
@@ -78,9 +58,9 @@ private Q_SLOTS:
         QVERIFY(tree->topLevelItem(0)->isExpanded());
         QCOMPARE(tree->topLevelItem(0)->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("child1"));
 
-        choose(modems, QStringLiteral("Airtel"));
+        QVERIFY(choose(modems, QStringLiteral("Airtel")));
         QCOMPARE(limit->text(), QStringLiteral("/160"));
-        choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Staff"));
+        QVERIFY(choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Staff")));
         QCOMPARE(items(number), QStringList{"9876543210 -- Ram"});
 
         tree->setCurrentItem(tree->topLevelItem(0)->child(0));
