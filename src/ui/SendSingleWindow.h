@@ -1,21 +1,15 @@
 #pragma once
 
-#include "MessageBoxPrompter.h"
+#include "ComposeWindow.h"
 #include "SingleSend.h"
-
-#include <QWidget>
-
-class QComboBox;
-class QPushButton;
 
 namespace tavsms {
 
 class AppState;
-class MessagePane;
 class Store;
 
 // frmSendSingle, "Send Single Message".
-class SendSingleWindow : public QWidget
+class SendSingleWindow : public ComposeWindow
 {
     Q_OBJECT
 public:
@@ -24,15 +18,9 @@ public:
 private:
     void chooseGroup();
     void send();
-    void focus(MessageComposer::Field field);
 
-    MessageBoxPrompter m_prompter{this};
     SingleSend m_logic;
-    QComboBox *m_modems;
-    QComboBox *m_groups;
     QComboBox *m_number;
-    MessagePane *m_pane;
-    QPushButton *m_send;
 };
 
 } // namespace tavsms
