@@ -4,11 +4,13 @@
 #include "Application.h"
 #include "AutoReplyWindow.h"
 #include "ConnectionSettingsWindow.h"
+#include "DynamicSmsWindow.h"
 #include "GatewayAccount.h"
 #include "GroupMembersWindow.h"
 #include "GroupWindow.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
+#include "MergedMessagesWindow.h"
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
@@ -120,7 +122,19 @@ void MainWindow::buildMenus()
             [this] {
                 openScreen<SendGroupWindow>([this] { return new SendGroupWindow(m_app.store(), m_app.state()); });
             });
-    later(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna"));
+    connect(addItem(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna")), &QAction::triggered, this,
+            [this] {
+                openScreen<DynamicSmsWindow>([this] {
+                    auto *screen = new DynamicSmsWindow(m_app.store().db());
+                    connect(screen, &DynamicSmsWindow::merged, this, [this](const QList<MergedRow> &rows) {
+                        if (auto *shown = openScreen<MergedMessagesWindow>([this] {
+                                return new MergedMessagesWindow(m_app.store(), m_app.state());
+                            }))
+                            shown->setRows(rows);
+                    });
+                    return screen;
+                });
+            });
     later(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel"));
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
     connect(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")), &QAction::triggered, this,

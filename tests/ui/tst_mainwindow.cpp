@@ -216,9 +216,9 @@ private Q_SLOTS:
     void laterScreensSaySoAndAboutShowsTheVersion()
     {
         startWindow();
-        action("mnyMsgDyna")->trigger();
-        QMessageBox *later = test::Boxes::find(QStringLiteral("Dynamic SMS is not available in this version yet."),
-                                               QStringLiteral("Dynamic SMS"));
+        action("mnuMsgQMsg")->trigger();
+        QMessageBox *later = test::Boxes::find(QStringLiteral("Queued Messages is not available in this version yet."),
+                                               QStringLiteral("Queued Messages"));
         QVERIFY(later);
         QCOMPARE(later->icon(), QMessageBox::Information);
         action("mnuHelpAnout")->trigger();
