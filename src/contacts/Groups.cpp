@@ -82,4 +82,27 @@ bool Groups::removeMember(const QString &groupName, const QString &number)
     return true;
 }
 
+void Groups::appendMember(qint64 groupId, const QString &name, const QString &mobile, const QString &email)
+{
+    Statement st = m_db.prepare(QStringLiteral(
+        "INSERT INTO groups_mem (group_name, group_mem_name, group_mem_mobile, group_mem_email) VALUES (?, ?, ?, ?)"));
+    st.bind(1, groupId).bind(2, name).bind(3, mobile).bind(4, email);
+    st.exec();
+}
+
+void Groups::forEachMemberWithGroup(const std::function<void(const QVariantList &)> &visit)
+{
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT groups.group_name, groups_mem.group_mem_name, groups_mem.group_mem_mobile, "
+        "groups_mem.group_mem_email, groups_mem.group_mem_subs, groups_mem.group_mem_subs_start, "
+        "groups_mem.group_mem_subs_end FROM groups INNER JOIN groups_mem ON groups.id = groups_mem.group_name"));
+    QVariantList values;
+    while (st.next()) {
+        values.clear();
+        for (int i = 0; i < 7; ++i)
+            values << st.value(i);
+        visit(values);
+    }
+}
+
 } // namespace tavsms

@@ -4,6 +4,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <QVariantList>
+
+#include <functional>
 #include <optional>
 
 namespace tavsms {
@@ -38,6 +41,15 @@ public:
     // Removes the first member whose number as stored (blanks and all) ends
     // in the last ten characters of `number`. False when none does.
     bool removeMember(const QString &groupName, const QString &number);
+
+    // Appends a member as given, values intact (an import): no number rule,
+    // no duplicate check.
+    void appendMember(qint64 groupId, const QString &name, const QString &mobile, const QString &email);
+
+    // Every member of an existing group, in the engine's order, as seven
+    // stored values: group name, member name, mobile, e-mail, subscription
+    // marker, subscription start, subscription end (the backup's line).
+    void forEachMemberWithGroup(const std::function<void(const QVariantList &)> &visit);
 
 private:
     Database &m_db;
