@@ -84,6 +84,11 @@ QCoro::Task<bool> GroupBackup::run()
     co_return true;
 }
 
+QCoro::Task<bool> GroupBackup::start(std::shared_ptr<GroupBackup> backup)
+{
+    co_return co_await backup->run();
+}
+
 bool GroupBackup::write(const QString &path)
 {
     // Written beside the old backup and put in its place only when whole.

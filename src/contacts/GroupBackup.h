@@ -7,6 +7,7 @@
 #include <QVariantList>
 
 #include <functional>
+#include <memory>
 
 namespace tavsms {
 
@@ -32,6 +33,8 @@ public:
     // Asks, then writes the file (a second backup of the day replaces the
     // first). True when a file was written.
     QCoro::Task<bool> run();
+    // Runs a backup that nobody else keeps: it lives until it has ended.
+    static QCoro::Task<bool> start(std::shared_ptr<GroupBackup> backup);
 
     // backup-1252026.txt for 5 December 2026.
     static QString fileName(const QDate &day);

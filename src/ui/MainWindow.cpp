@@ -5,6 +5,8 @@
 #include "AutoReplyWindow.h"
 #include "ConnectionSettingsWindow.h"
 #include "GatewayAccount.h"
+#include "GroupBackup.h"
+#include "ImportWindow.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "ModemChannel.h"
@@ -133,8 +135,11 @@ void MainWindow::buildMenus()
     later(groups, QStringLiteral("Manage Groups"), QStringLiteral("mnuMsgCG"))
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     later(groups, QStringLiteral("Edit Group Members"), QStringLiteral("mnuGroupEGM"));
+    connect(addItem(groups, QStringLiteral("Import Data"), QStringLiteral("mnuGroupImport")), &QAction::triggered, this,
+            [this] { openScreen<ImportWindow>([this] { return new ImportWindow(m_app.store().db()); }); });
     groups->addSeparator()->setObjectName(QStringLiteral("mnuGrpDash1"));
-    later(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup"));
+    connect(addItem(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup")), &QAction::triggered, this,
+            [this] { GroupBackup::start(std::make_shared<GroupBackup>(m_app.store().db(), m_prompter)); });
 
     QMenu *templates = bar->addMenu(QStringLiteral("&Templates"));
     templates->setObjectName(QStringLiteral("mnuTemp"));
