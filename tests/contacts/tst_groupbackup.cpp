@@ -1,5 +1,6 @@
 // "Backup Groups": the dated file, its lines, and the quoting that lets each
 // line split back into its seven values.
+#include "DateTimeText.h"
 #include "GroupBackup.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
@@ -97,6 +98,29 @@ private Q_SLOTS:
         QCOMPARE(done.text, QStringLiteral("Backup Created"));
         QCOMPARE(int(done.icon), int(Prompter::Icon::None));
         QCOMPARE(m_prompter.count(), 2);
+    }
+
+    // Subscription dates are written as their display text, whatever form they were stored in.
+    void datesAreWrittenAsDisplayText_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("after midnight") << "2026-03-01 00:05:00" << "3/1/2026 12:05:00 AM";
+        QTest::newRow("noon") << "2026-07-04 12:00:09" << "7/4/2026 12:00:09 PM";
+        QTest::newRow("evening") << "2026-11-30 23:59:59" << "11/30/2026 11:59:59 PM";
+        QTest::newRow("display text") << "3/1/2026 9:05 AM" << "3/1/2026 9:05:00 AM";
+        QTest::newRow("not a date") << "soon" << "soon";
+        QTest::newRow("no such day") << "2026-02-30 10:00:00" << "2026-02-30 10:00:00";
+    }
+    void datesAreWrittenAsDisplayText()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, written);
+        addMember(addGroup(QStringLiteral("G")), QStringLiteral("N"), QStringLiteral("1"), QString(), stored);
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(QString::fromUtf8(content()), QStringLiteral("G,N,1,,0,%1,\r\n").arg(written));
+        if (const QDateTime when = DateTimeText::parse(stored); when.isValid())
+            QCOMPARE(written, DateTimeText::display(when));
     }
 
     void anEmptyDatabaseGivesAnEmptyFile()
