@@ -1,33 +1,13 @@
 #include "BulkQueue.h"
 
+#include "NextTurn.h"
 #include "Progress.h"
 #include "Prompter.h"
 #include "QueueBatch.h"
 
 #include <QObject>
-#include <QPointer>
-#include <QTimer>
-
-#include <coroutine>
 
 namespace tavsms {
-
-namespace {
-
-// co_await NextTurn{guard}: lets every event waiting in the loop run, then
-// resumes, unless `guard` has been destroyed meanwhile.
-struct NextTurn
-{
-    QObject *guard;
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiter)
-    {
-        QTimer::singleShot(0, guard, [waiter] { waiter.resume(); });
-    }
-    void await_resume() const noexcept {}
-};
-
-} // namespace
 
 BulkQueue::BulkQueue(Database &db, MessageQueue &queue, QObject &guard, int chunkSize)
     : m_db(db)

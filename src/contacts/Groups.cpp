@@ -146,4 +146,19 @@ bool Groups::removeMember(const QString &groupName, const QString &number)
     return true;
 }
 
+void Groups::forEachMemberWithGroup(const std::function<void(const QVariantList &)> &visit)
+{
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT groups.group_name, groups_mem.group_mem_name, groups_mem.group_mem_mobile, "
+        "groups_mem.group_mem_email, groups_mem.group_mem_subs, groups_mem.group_mem_subs_start, "
+        "groups_mem.group_mem_subs_end FROM groups INNER JOIN groups_mem ON groups.id = groups_mem.group_name"));
+    QVariantList values;
+    while (st.next()) {
+        values.clear();
+        for (int i = 0; i < 7; ++i)
+            values << st.value(i);
+        visit(values);
+    }
+}
+
 } // namespace tavsms

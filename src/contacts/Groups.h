@@ -5,6 +5,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <QVariantList>
+
+#include <functional>
 #include <optional>
 
 namespace tavsms {
@@ -52,7 +55,8 @@ public:
     QList<MemberRow> memberRows(qint64 groupId);
     // Writes the three values back; false when the row has gone.
     bool updateMember(const MemberRow &row);
-    // Adds a member with its values as given (blanks and all).
+    // Adds a member with its values as given (blanks and all): no number
+    // rule, no duplicate check.
     void addMember(qint64 groupId, const QString &name, const QString &mobile, const QString &email);
 
     enum class AddOutcome { Added, AlreadyMember, NoSuchGroup };
@@ -62,6 +66,11 @@ public:
     // Removes the first member whose number as stored (blanks and all) ends
     // in the last ten characters of `number`. False when none does.
     bool removeMember(const QString &groupName, const QString &number);
+
+    // Every member of an existing group, in the engine's order, as seven
+    // stored values: group name, member name, mobile, e-mail, subscription
+    // marker, subscription start, subscription end (the backup's line).
+    void forEachMemberWithGroup(const std::function<void(const QVariantList &)> &visit);
 
 private:
     Database &m_db;

@@ -6,8 +6,10 @@
 #include "ConnectionSettingsWindow.h"
 #include "DynamicSmsWindow.h"
 #include "GatewayAccount.h"
+#include "GroupBackup.h"
 #include "GroupMembersWindow.h"
 #include "GroupWindow.h"
+#include "ImportWindow.h"
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "MergedMessagesWindow.h"
@@ -159,8 +161,11 @@ void MainWindow::buildMenus()
             this, [this] {
                 openScreen<GroupMembersWindow>([this] { return new GroupMembersWindow(m_app.store().db()); });
             });
+    connect(addItem(groups, QStringLiteral("Import Data"), QStringLiteral("mnuGroupImport")), &QAction::triggered, this,
+            [this] { openScreen<ImportWindow>([this] { return new ImportWindow(m_app.store().db()); }); });
     groups->addSeparator()->setObjectName(QStringLiteral("mnuGrpDash1"));
-    later(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup"));
+    connect(addItem(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup")), &QAction::triggered, this,
+            [this] { GroupBackup::start(std::make_shared<GroupBackup>(m_app.store().db(), m_prompter)); });
 
     QMenu *templates = bar->addMenu(QStringLiteral("&Templates"));
     templates->setObjectName(QStringLiteral("mnuTemp"));

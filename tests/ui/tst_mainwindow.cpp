@@ -95,7 +95,8 @@ private Q_SLOTS:
                               "mnuMsgIncoming=Auto-Reply SMS", "mnuMsgSch=Schedule SMS",
                               "mnuMsgQMsg=Queued Messages"}));
         QCOMPARE(listing(menu("mnuGroup")),
-                 (QStringList{"mnuMsgCG=Manage Groups", "mnuGroupEGM=Edit Group Members", "-",
+                 (QStringList{"mnuMsgCG=Manage Groups", "mnuGroupEGM=Edit Group Members",
+                              "mnuGroupImport=Import Data", "-",
                               "mnuGrpBackup=Backup Groups"}));
         QCOMPARE(listing(menu("mnuTemp")), (QStringList{"mnuTempManage=Manage Templates"}));
         QCOMPARE(listing(menu("mnuIS")), (QStringList{"mnuISCheck=Check Balance"}));

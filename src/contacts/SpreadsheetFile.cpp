@@ -1,0 +1,122 @@
+#include "SpreadsheetFile.h"
+
+#include <QFileInfo>
+
+#include <freexl.h>
+
+#include <cmath>
+
+namespace tavsms {
+
+namespace {
+
+const QString kSource = QStringLiteral("Excel reader");
+const char *const kSheet = "Sheet1";
+
+QString cellText(const FreeXL_CellValue &cell)
+{
+    switch (cell.type) {
+    case FREEXL_CELL_INT:
+        return QString::number(cell.value.int_value);
+    case FREEXL_CELL_DOUBLE: {
+        const double d = cell.value.double_value;
+        // A phone number is a whole number: its digits, not 9.19877e+11.
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e18)
+            return QString::number(d, 'f', 0);
+        return QString::number(d, 'g', 15);
+    }
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT:
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+        return QString::fromUtf8(cell.value.text_value);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+SpreadsheetFile::SpreadsheetFile(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!QFileInfo(path).isFile())
+        throw TableFileError(kSource, QStringLiteral("The file %1 does not exist.").arg(path));
+    if (!QFileInfo(path).isReadable())
+        throw TableFileError(kSource, QStringLiteral("The file %1 cannot be read.").arg(path));
+
+    const void *handle = nullptr;
+    if (freexl_open(QFile::encodeName(path).constData(), &handle) != FREEXL_OK) {
+        if (handle)
+            freexl_close(handle);
+        throw TableFileError(kSource, QStringLiteral("%1 is not an Excel 97-2003 workbook (.xls).").arg(name));
+    }
+    m_handle = handle;
+    try {
+        unsigned sheets = 0;
+        if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK)
+            sheets = 0;
+        int found = -1;
+        for (unsigned i = 0; i < sheets && found < 0; ++i) {
+            const char *sheetName = nullptr;
+            if (freexl_get_worksheet_name(handle, static_cast<unsigned short>(i), &sheetName) == FREEXL_OK
+                && sheetName && QString::fromUtf8(sheetName) == QLatin1String(kSheet))
+                found = int(i);
+        }
+        if (found < 0)
+            throw TableFileError(kSource, QStringLiteral("%1 has no worksheet named \"%2\".").arg(name, kSheet));
+
+        unsigned rows = 0;
+        unsigned short columns = 0;
+        if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(found)) != FREEXL_OK
+            || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
+            throw TableFileError(kSource, QStringLiteral("The worksheet \"%1\" of %2 cannot be read.").arg(kSheet, name));
+        if (rows == 0)
+            throw TableFileError(kSource,
+                                 QStringLiteral("The worksheet \"%1\" of %2 is empty: it has no column names.")
+                                     .arg(kSheet, name));
+        m_columnCount = columns;
+        m_rows = qint64(rows) - 1;
+        m_columns = readRow(0);
+    } catch (...) {
+        freexl_close(handle);
+        m_handle = nullptr;
+        throw;
+    }
+}
+
+SpreadsheetFile::~SpreadsheetFile()
+{
+    if (m_handle)
+        freexl_close(m_handle);
+}
+
+QStringList SpreadsheetFile::row(qint64 index) const
+{
+    if (index < 0 || index >= m_rows)
+        throw TableFileError(kSource, QStringLiteral("Row %1 is past the end of the worksheet.").arg(index + 2));
+    return readRow(unsigned(index + 1));
+}
+
+QStringList SpreadsheetFile::readRow(unsigned row) const
+{
+    QStringList cells;
+    cells.reserve(m_columnCount);
+    for (unsigned short c = 0; c < m_columnCount; ++c) {
+        FreeXL_CellValue cell;
+        if (freexl_get_cell_value(m_handle, row, c, &cell) != FREEXL_OK)
+            throw TableFileError(kSource, QStringLiteral("The cell at row %1, column %2 cannot be read.")
+                                               .arg(row + 1)
+                                               .arg(c + 1));
+        cells << cellText(cell);
+    }
+    return cells;
+}
+
+QString SpreadsheetFile::source() const
+{
+    return kSource;
+}
+
+} // namespace tavsms

@@ -1,0 +1,100 @@
+#include "ImportWindow.h"
+
+#include "TableFileModel.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace tavsms {
+
+ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
+    : QWidget(parent)
+    , m_logic(db, m_prompter, m_progress, chunkSize)
+{
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QStringLiteral("Import Data from Excel and Text Files"));
+
+    m_path = new QLineEdit(this);
+    m_path->setObjectName(QStringLiteral("txtPath"));
+    m_path->setReadOnly(true);
+    auto *browse = new QPushButton(QStringLiteral("Browse"), this);
+    browse->setObjectName(QStringLiteral("cmdBrowse"));
+    auto *import = new QPushButton(QStringLiteral("Import Data"), this);
+    import->setObjectName(QStringLiteral("cmdImport"));
+    m_model = new TableFileModel(this);
+    m_grid = new QTableView(this);
+    m_grid->setObjectName(QStringLiteral("grdData"));
+    m_grid->setModel(m_model);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_groups = new QComboBox(this);
+    m_groups->setObjectName(QStringLiteral("cboGroup"));
+    m_save = new QPushButton(QStringLiteral("Save"), this);
+    m_save->setObjectName(QStringLiteral("cmdSave"));
+
+    auto *notes = new QLabel(QStringLiteral("In excel file three columns should be Phone, Name, Email while all data "
+                                            "should be in Sheet1. No other format will be supported.\n"
+                                            "In case of text files only comma seprated values with first line values "
+                                            "as Phone, Name, Email are supported."),
+                             this);
+    notes->setWordWrap(true);
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(m_path, 1);
+    fileRow->addWidget(browse);
+    fileRow->addWidget(import);
+    auto *saveBox = new QGroupBox(QStringLiteral("Save to the Group"), this);
+    auto *saveRow = new QHBoxLayout(saveBox);
+    saveRow->addWidget(m_groups, 1);
+    saveRow->addWidget(m_save);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fileRow);
+    layout->addWidget(notes);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(saveBox);
+
+    if (const std::optional<MemberImport::State> s = m_logic.load()) {
+        m_groups->addItems(s->groups);
+        m_groups->setCurrentIndex(0);
+    }
+
+    connect(browse, &QPushButton::clicked, this, &ImportWindow::browse);
+    connect(import, &QPushButton::clicked, this, &ImportWindow::importData);
+    connect(m_save, &QPushButton::clicked, this, &ImportWindow::save);
+    resize(640, 460);
+}
+
+void ImportWindow::browse()
+{
+    auto *dialog = new QFileDialog(this, QStringLiteral("Open"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setNameFilters({QStringLiteral("Excel Docs (*.xls)"), QStringLiteral("Text Files (*.txt)")});
+    connect(dialog, &QFileDialog::fileSelected, m_path, &QLineEdit::setText);
+    dialog->open();
+}
+
+void ImportWindow::importData()
+{
+    if (std::shared_ptr<const TableFile> file = m_logic.importData(m_path->text()))
+        m_model->setFile(std::move(file));
+}
+
+QCoro::Task<void> ImportWindow::save()
+{
+    QPointer<ImportWindow> self(this);
+    m_save->setEnabled(false); // one save at a time
+    co_await m_logic.save(m_path->text(), m_groups->currentText());
+    if (self)
+        m_save->setEnabled(true);
+}
+
+} // namespace tavsms
