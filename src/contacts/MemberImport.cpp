@@ -65,14 +65,9 @@ QString MemberImport::mobileOf(const QString &phone)
     return phone.right(10);
 }
 
-QString MemberImport::fileErrorText(const QString &source, const QString &description)
-{
-    return QStringLiteral("Error Occured: File is not accessiable; ") + source + QStringLiteral(" - ") + description;
-}
-
 void MemberImport::fileError(const QString &source, const QString &description)
 {
-    m_prompter.critical(kErrorTitle, fileErrorText(source, description));
+    m_prompter.critical(kErrorTitle, TableFileError::notAccessible(source, description));
 }
 
 std::unique_ptr<TableFile> MemberImport::openFile(const QString &path)
@@ -153,10 +148,10 @@ QCoro::Task<MemberImport::SaveOutcome> MemberImport::save(const QString &path, c
             outcome.saved += end - next;
             next = end;
         } catch (const TableFileError &e) {
-            failure = fileErrorText(e.source(), e.description());
+            failure = TableFileError::notAccessible(e.source(), e.description());
             break;
         } catch (const DbError &e) {
-            failure = fileErrorText(kDatabase, e.message());
+            failure = TableFileError::notAccessible(kDatabase, e.message());
             break;
         }
         m_progress.advance(outcome.saved);

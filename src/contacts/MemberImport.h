@@ -54,7 +54,6 @@ public:
 
 private:
     std::unique_ptr<TableFile> openFile(const QString &path);
-    static QString fileErrorText(const QString &source, const QString &description);
     void fileError(const QString &source, const QString &description);
 
     Database &m_db;

@@ -14,6 +14,11 @@ TableFileError::TableFileError(QString source, QString description)
 {
 }
 
+QString TableFileError::notAccessible(const QString &source, const QString &description)
+{
+    return QStringLiteral("Error Occured: File is not accessiable; ") + source + QStringLiteral(" - ") + description;
+}
+
 int TableFile::columnIndex(const QString &name) const
 {
     const QString wanted = name.toLower();

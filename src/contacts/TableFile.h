@@ -17,6 +17,10 @@ public:
     QString source() const { return m_source; }
     QString description() const { return m_description; }
 
+    // The screens' message for a file that could not be used.
+    static QString notAccessible(const QString &source, const QString &description);
+    QString notAccessible() const { return notAccessible(m_source, m_description); }
+
 private:
     QString m_source;
     QString m_description;

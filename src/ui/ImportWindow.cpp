@@ -1,9 +1,9 @@
 #include "ImportWindow.h"
 
+#include "DataFileDialog.h"
 #include "TableFileModel.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -66,20 +66,10 @@ ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
         m_groups->setCurrentIndex(0);
     }
 
-    connect(browse, &QPushButton::clicked, this, &ImportWindow::browse);
+    connect(browse, &QPushButton::clicked, this, [this] { browseForDataFile(this, m_path); });
     connect(import, &QPushButton::clicked, this, &ImportWindow::importData);
     connect(m_save, &QPushButton::clicked, this, &ImportWindow::save);
     resize(640, 460);
-}
-
-void ImportWindow::browse()
-{
-    auto *dialog = new QFileDialog(this, QStringLiteral("Open"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setNameFilters({QStringLiteral("Excel Docs (*.xls)"), QStringLiteral("Text Files (*.txt)")});
-    connect(dialog, &QFileDialog::fileSelected, m_path, &QLineEdit::setText);
-    dialog->open();
 }
 
 void ImportWindow::importData()

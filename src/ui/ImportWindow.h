@@ -28,7 +28,6 @@ public:
     ProgressBox &progress() { return m_progress; }
 
 private:
-    void browse();
     void importData();
     QCoro::Task<void> save();
 

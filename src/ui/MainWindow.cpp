@@ -5,6 +5,7 @@
 #include "AutoReplyWindow.h"
 #include "ConnectionSettingsWindow.h"
 #include "DynamicSmsWindow.h"
+#include "FileMessagesWindow.h"
 #include "GatewayAccount.h"
 #include "GroupBackup.h"
 #include "GroupMembersWindow.h"
@@ -137,7 +138,11 @@ void MainWindow::buildMenus()
                     return screen;
                 });
             });
-    later(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel"));
+    connect(addItem(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel")), &QAction::triggered,
+            this, [this] {
+                openScreen<FileMessagesWindow>(
+                    [this] { return new FileMessagesWindow(m_app.store(), m_app.state()); });
+            });
     msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
     connect(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")), &QAction::triggered, this,
             [this] {
