@@ -251,7 +251,9 @@ private Q_SLOTS:
         QTest::qWait(20);
         // The sending screens through their toolbar buttons, the others through their menu items.
         const std::initializer_list<const char *> items = {"mnuFileConfig", "mnuMsgIncSMS", "mnuMsgIncoming",
-                                                           "mnuHelpCST", "tbmnuMsgSingle", "tbmnuMsgGroup"};
+                                                           "mnuHelpCST", "tbmnuMsgSingle", "tbmnuMsgGroup",
+                                                           "mnuMsgSch", "mnuTempManage", "mnuMsgCG", "mnuGroupEGM",
+                                                           "mnuGroupImport", "mnyMsgDyna", "mnuMsgDynExcel"};
         for (const char *item : items)
             action(item)->trigger();
         auto *mdi = m_window->findChild<QMdiArea *>();
