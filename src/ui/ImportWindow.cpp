@@ -35,6 +35,7 @@ ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
     m_grid->setObjectName(QStringLiteral("grdData"));
     m_grid->setModel(m_model);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_groups = new QComboBox(this);
     m_groups->setObjectName(QStringLiteral("cboGroup"));
