@@ -1,7 +1,6 @@
 #include "FileMessages.h"
 
 #include "Database.h"
-#include "MergedSend.h"
 #include "Prompter.h"
 #include "Store.h"
 #include "TableFile.h"
@@ -15,23 +14,8 @@ const QString kReader = QStringLiteral("Import");
 } // namespace
 
 FileMessages::FileMessages(Store &store, const AppState &state, Prompter &prompter, Progress &progress, int chunkSize)
-    : m_store(store)
-    , m_prompter(prompter)
-    , m_progress(progress)
-    , m_connections(store.db(), state)
-    , m_bulk(store.db(), store.queue(), m_guard, chunkSize)
+    : RoutedBulkSend(store, state, prompter, progress, chunkSize)
 {
-}
-
-QStringList FileMessages::load()
-{
-    try {
-        return m_connections.entries();
-    } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error"),
-                            QStringLiteral("The modem ports could not be read:\n%1").arg(e.message()));
-        return {kRouteAuto, kRouteGateway};
-    }
 }
 
 std::shared_ptr<const TableFile> FileMessages::importData(const QString &path)
@@ -72,15 +56,9 @@ QCoro::Task<void> FileMessages::send(QString path, QString modemEntry)
         if (phone < 0 || message < 0)
             throw TableFileError(kReader, QStringLiteral("The file has no %1 column.")
                                               .arg(phone < 0 ? QStringLiteral("Phone") : QStringLiteral("Message")));
-        const std::optional<QString> route = m_connections.resolve(modemEntry);
-        if (!route) {
-            m_prompter.critical(QStringLiteral("Error"),
-                                QStringLiteral("No modem port is set up as \"%1\" any more. Choose another connection.")
-                                    .arg(trimSpaces(modemEntry)));
+        const std::optional<Route> route = this->route(modemEntry);
+        if (!route)
             co_return;
-        }
-        // The gateway has no device of its own: it takes what a GSM phone takes.
-        const int limit = m_connections.lengthLimit(trimSpaces(modemEntry)).value_or(ConnectionChoice::kGsmLimit);
         for (qint64 i = 0; i < file->rowCount(); ++i) {
             const QStringList cells = file->row(i);
             const QString number = cells.at(phone);
@@ -93,7 +71,7 @@ QCoro::Task<void> FileMessages::send(QString path, QString modemEntry)
                                  .arg(number.isEmpty() ? QStringLiteral("Phone") : QStringLiteral("Message")));
                 break;
             }
-            requests.append({number.right(10), MergedSend::queuedText(text, limit), *route, {}});
+            requests.append({number.right(10), queuedText(text, route->limit), route->connection, {}});
         }
     } catch (const TableFileError &e) {
         if (requests.isEmpty()) {

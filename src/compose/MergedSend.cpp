@@ -9,48 +9,21 @@
 namespace tavsms {
 
 MergedSend::MergedSend(Store &store, const AppState &state, Prompter &prompter, Progress &progress, int chunkSize)
-    : m_store(store)
-    , m_prompter(prompter)
-    , m_progress(progress)
-    , m_connections(store.db(), state)
-    , m_bulk(store.db(), store.queue(), m_guard, chunkSize)
+    : RoutedBulkSend(store, state, prompter, progress, chunkSize)
 {
-}
-
-QStringList MergedSend::load()
-{
-    try {
-        return m_connections.entries();
-    } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error"),
-                            QStringLiteral("The modem ports could not be read:\n%1").arg(e.message()));
-        return {kRouteAuto, kRouteGateway};
-    }
-}
-
-QString MergedSend::queuedText(const QString &merged, int limit)
-{
-    return joinTypedLines(merged).left(limit);
 }
 
 QCoro::Task<void> MergedSend::send(QList<MergedRow> rows, QString modemEntry)
 {
-    std::optional<QString> route;
-    int limit = ConnectionChoice::kGsmLimit;
+    std::optional<Route> route;
     try {
-        route = m_connections.resolve(modemEntry);
-        // The gateway has no device of its own: it takes what a GSM phone takes.
-        limit = m_connections.lengthLimit(trimSpaces(modemEntry)).value_or(ConnectionChoice::kGsmLimit);
+        route = this->route(modemEntry);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), QStringLiteral("Nothing was queued:\n%1").arg(e.message()));
         co_return;
     }
-    if (!route) {
-        m_prompter.critical(QStringLiteral("Error"),
-                            QStringLiteral("No modem port is set up as \"%1\" any more. Choose another connection.")
-                                .arg(trimSpaces(modemEntry)));
+    if (!route)
         co_return;
-    }
 
     QList<QueueRequest> requests;
     qsizetype withoutNumber = 0;
@@ -60,7 +33,7 @@ QCoro::Task<void> MergedSend::send(QList<MergedRow> rows, QString modemEntry)
             ++withoutNumber;
             continue;
         }
-        requests.append({number, queuedText(row.message, limit), *route, {}});
+        requests.append({number, queuedText(row.message, route->limit), route->connection, {}});
     }
     const BulkOutcome outcome = co_await m_bulk.run(
         requests.size(), [&](qint64 i) { return requests.at(i); }, m_progress,
