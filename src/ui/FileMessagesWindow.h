@@ -8,12 +8,11 @@
 #include <QWidget>
 
 class QComboBox;
-class QLineEdit;
 class QPushButton;
 
 namespace tavsms {
 
-class TableFileModel;
+class DataFilePicker;
 
 // frmDynaExcel, "Dynamic SMS from Excel".
 class FileMessagesWindow : public QWidget
@@ -30,8 +29,7 @@ private:
     MessageBoxPrompter m_prompter{this};
     ProgressBox m_progress{this};
     FileMessages m_logic;
-    QLineEdit *m_path;
-    TableFileModel *m_model;
+    DataFilePicker *m_file;
     QComboBox *m_modems;
     QPushButton *m_send;
 };

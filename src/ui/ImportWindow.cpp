@@ -1,17 +1,13 @@
 #include "ImportWindow.h"
 
-#include "DataFileDialog.h"
-#include "TableFileModel.h"
+#include "DataFilePicker.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -23,20 +19,7 @@ ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Import Data from Excel and Text Files"));
 
-    m_path = new QLineEdit(this);
-    m_path->setObjectName(QStringLiteral("txtPath"));
-    m_path->setReadOnly(true);
-    auto *browse = new QPushButton(QStringLiteral("Browse"), this);
-    browse->setObjectName(QStringLiteral("cmdBrowse"));
-    auto *import = new QPushButton(QStringLiteral("Import Data"), this);
-    import->setObjectName(QStringLiteral("cmdImport"));
-    m_model = new TableFileModel(this);
-    m_grid = new QTableView(this);
-    m_grid->setObjectName(QStringLiteral("grdData"));
-    m_grid->setModel(m_model);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_file = new DataFilePicker(this);
     m_groups = new QComboBox(this);
     m_groups->setObjectName(QStringLiteral("cboGroup"));
     m_save = new QPushButton(QStringLiteral("Save"), this);
@@ -48,18 +31,14 @@ ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
                                             "as Phone, Name, Email are supported."),
                              this);
     notes->setWordWrap(true);
-    auto *fileRow = new QHBoxLayout;
-    fileRow->addWidget(m_path, 1);
-    fileRow->addWidget(browse);
-    fileRow->addWidget(import);
     auto *saveBox = new QGroupBox(QStringLiteral("Save to the Group"), this);
     auto *saveRow = new QHBoxLayout(saveBox);
     saveRow->addWidget(m_groups, 1);
     saveRow->addWidget(m_save);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(fileRow);
+    layout->addWidget(m_file);
     layout->addWidget(notes);
-    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_file->grid(), 1);
     layout->addWidget(saveBox);
 
     if (const std::optional<MemberImport::State> s = m_logic.load()) {
@@ -67,23 +46,22 @@ ImportWindow::ImportWindow(Database &db, QWidget *parent, int chunkSize)
         m_groups->setCurrentIndex(0);
     }
 
-    connect(browse, &QPushButton::clicked, this, [this] { browseForDataFile(this, m_path); });
-    connect(import, &QPushButton::clicked, this, &ImportWindow::importData);
+    connect(m_file, &DataFilePicker::importClicked, this, &ImportWindow::importData);
     connect(m_save, &QPushButton::clicked, this, &ImportWindow::save);
     resize(640, 460);
 }
 
 void ImportWindow::importData()
 {
-    if (std::shared_ptr<const TableFile> file = m_logic.importData(m_path->text()))
-        m_model->setFile(std::move(file));
+    if (std::shared_ptr<const TableFile> file = m_logic.importData(m_file->path()))
+        m_file->showFile(std::move(file));
 }
 
 QCoro::Task<void> ImportWindow::save()
 {
     QPointer<ImportWindow> self(this);
     m_save->setEnabled(false); // one save at a time
-    co_await m_logic.save(m_path->text(), m_groups->currentText());
+    co_await m_logic.save(m_file->path(), m_groups->currentText());
     if (self)
         m_save->setEnabled(true);
 }

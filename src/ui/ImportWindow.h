@@ -8,14 +8,12 @@
 #include <QWidget>
 
 class QComboBox;
-class QLineEdit;
 class QPushButton;
-class QTableView;
 
 namespace tavsms {
 
 class Database;
-class TableFileModel;
+class DataFilePicker;
 
 // frmImport, "Import Data from Excel and Text Files".
 class ImportWindow : public QWidget
@@ -34,9 +32,7 @@ private:
     MessageBoxPrompter m_prompter{this};
     ProgressBox m_progress{this};
     MemberImport m_logic;
-    QLineEdit *m_path;
-    QTableView *m_grid;
-    TableFileModel *m_model;
+    DataFilePicker *m_file;
     QComboBox *m_groups;
     QPushButton *m_save;
 };
