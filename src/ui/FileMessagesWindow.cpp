@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tavsms {

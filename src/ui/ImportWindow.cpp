@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tavsms {
