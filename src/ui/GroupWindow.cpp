@@ -124,6 +124,7 @@ GroupWindow::GroupWindow(Database &db, QWidget *parent)
     period->addItems(s.periods);
     period->setCurrentIndex(s.period);
     from->setText(s.startDate);
+    from->setMinimumWidth(from->fontMetrics().horizontalAdvance(s.startDate) + 16);
     showPanel(m_panel);
 
     connect(createButton, &QPushButton::clicked, this, &GroupWindow::createGroup);
