@@ -8,6 +8,7 @@ PACKAGES=(
   libsqlcipher-dev libfreexl-dev libcsv-dev
   xvfb xauth fonts-dejavu-core fonts-lohit-deva
   curl
+  poppler-utils
 )
 
 missing=()
