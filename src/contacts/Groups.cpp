@@ -161,4 +161,27 @@ void Groups::forEachMemberWithGroup(const std::function<void(const QVariantList 
     }
 }
 
+Statement Groups::memberReport(const std::optional<QString> &groupName)
+{
+    const QString all = QStringLiteral(
+        "SELECT groups.group_name, groups_mem.group_mem_name, groups_mem.group_mem_mobile, groups_mem.group_mem_email, "
+        "groups_mem.group_mem_subs_start, groups_mem.group_mem_subs_end "
+        "FROM groups INNER JOIN groups_mem ON groups.id = groups_mem.group_name ");
+    const QString order = QStringLiteral("ORDER BY groups.group_name, groups.id, groups_mem.id");
+    if (!groupName)
+        return m_db.prepare(all + order);
+    Statement st = m_db.prepare(all + QStringLiteral("WHERE groups.group_name = ? ") + order);
+    st.bind(1, *groupName);
+    return st;
+}
+
+qint64 Groups::memberReportCount(const std::optional<QString> &groupName)
+{
+    const QString all = QStringLiteral("SELECT count(*) FROM groups INNER JOIN groups_mem ON groups.id = "
+                                       "groups_mem.group_name");
+    if (!groupName)
+        return m_db.scalar(all).toLongLong();
+    return m_db.scalar(all + QStringLiteral(" WHERE groups.group_name = ?"), {*groupName}).toLongLong();
+}
+
 } // namespace tavsms

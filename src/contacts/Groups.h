@@ -13,6 +13,7 @@
 namespace tavsms {
 
 class Database;
+class Statement;
 
 // The contact groups and their members: every statement on groups and
 // groups_mem. Numbers are kept by their last ten characters (TextRules'
@@ -71,6 +72,13 @@ public:
     // stored values: group name, member name, mobile, e-mail, subscription
     // marker, subscription start, subscription end (the backup's line).
     void forEachMemberWithGroup(const std::function<void(const QVariantList &)> &visit);
+
+    // The group-members report: group name, member name, mobile, e-mail,
+    // subscription start and end of every member of every group (or of the
+    // groups of one name), by group name and then as the members were added.
+    // The count is of the same rows.
+    Statement memberReport(const std::optional<QString> &groupName);
+    qint64 memberReportCount(const std::optional<QString> &groupName);
 
 private:
     Database &m_db;

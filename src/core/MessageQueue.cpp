@@ -172,4 +172,34 @@ std::optional<QueueRow> MessageQueue::row(qint64 id)
     return readRow(st);
 }
 
+namespace {
+const QString kSentColumns = QStringLiteral("SELECT dated, sent_at, outgoing_mobileNo, outgoing_message, status, "
+                                            "com_port FROM q_logs ");
+} // namespace
+
+Statement MessageQueue::sentThrough(const QString &connection)
+{
+    Statement st = m_db.prepare(kSentColumns + QStringLiteral("WHERE sent_from = ? ORDER BY dated DESC, id DESC"));
+    st.bind(1, connection);
+    return st;
+}
+
+qint64 MessageQueue::sentThroughCount(const QString &connection)
+{
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE sent_from = ?"), {connection}).toLongLong();
+}
+
+Statement MessageQueue::queuedSince(const QDateTime &from)
+{
+    Statement st = m_db.prepare(kSentColumns + QStringLiteral("WHERE dated >= ? ORDER BY dated DESC, id DESC"));
+    st.bind(1, DateTimeText::stored(from));
+    return st;
+}
+
+qint64 MessageQueue::queuedSinceCount(const QDateTime &from)
+{
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE dated >= ?"), {DateTimeText::stored(from)})
+        .toLongLong();
+}
+
 } // namespace tavsms

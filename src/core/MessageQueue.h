@@ -9,6 +9,7 @@
 namespace tavsms {
 
 class Database;
+class Statement;
 
 // Routing values of q_logs.com_port besides the software ports COM1 … COM5.
 inline const QString kRouteAuto = QStringLiteral("Auto");
@@ -90,6 +91,15 @@ public:
     void markFailed(qint64 id, const QString &comments, const QString &sentFrom, const QDateTime &sentAt);
 
     std::optional<QueueRow> row(qint64 id);
+
+    // The sent-messages reports, newest queued first: dated, sent_at,
+    // outgoing_mobileNo, outgoing_message, status, com_port of the rows
+    // delivered through one connection (sent_from), or of every row queued
+    // at or after a time. The counts are of the same rows.
+    Statement sentThrough(const QString &connection);
+    qint64 sentThroughCount(const QString &connection);
+    Statement queuedSince(const QDateTime &from);
+    qint64 queuedSinceCount(const QDateTime &from);
 
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);

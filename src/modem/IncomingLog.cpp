@@ -36,6 +36,17 @@ QList<IncomingRow> IncomingLog::newestFirst()
     return rows;
 }
 
+Statement IncomingLog::newestFirstForReport()
+{
+    return m_db.prepare(QStringLiteral("SELECT dated, incoming_date, incoming_mobileNo, incoming_message "
+                                       "FROM incoming_logs ORDER BY dated DESC, id DESC"));
+}
+
+qint64 IncomingLog::count()
+{
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs")).toLongLong();
+}
+
 TableQuery IncomingLog::newestFirstQuery()
 {
     const QStringList captions = IncomingSmsReport::captions();

@@ -10,6 +10,7 @@
 namespace tavsms {
 
 class Database;
+class Statement;
 
 // One stored received message (incoming_logs).
 struct IncomingRow
@@ -35,6 +36,11 @@ public:
     // The same order for the incoming-message list, which reads it a page
     // at a time: its columns, captions and cell texts.
     static TableQuery newestFirstQuery();
+    // The same order for the printed report, read as it is printed: dated,
+    // incoming_date, incoming_mobileNo, incoming_message. The count is of
+    // every stored message.
+    Statement newestFirstForReport();
+    qint64 count();
 
     // A sender as it is stored: its last ten characters.
     static QString storedNumber(const QString &sender) { return lastTen(sender); }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Report.h"
+
+namespace tavsms {
+
+class Database;
+
+// rptIncomingSMS: the stored received messages, newest first, with the
+// columns of the incoming-message list. Throws DbError when they cannot be
+// counted.
+Report incomingSmsReport(Database &db);
+
+} // namespace tavsms

@@ -1,0 +1,147 @@
+#include "MiscReports.h"
+
+#include "Database.h"
+#include "DateTimeText.h"
+#include "Groups.h"
+#include "MessageQueue.h"
+#include "NetworkSettings.h"
+#include "Prompter.h"
+
+namespace tavsms {
+
+namespace {
+
+const QString kAll = QStringLiteral("All");
+const QString kError = QStringLiteral("Error");
+const QString kReportFailed = QStringLiteral("An error has been occured!!");
+
+QStringList numbers(int from, int to)
+{
+    QStringList out;
+    for (int n = from; n <= to; ++n)
+        out << QString::number(n);
+    return out;
+}
+
+QString timeText(const QVariant &stored)
+{
+    const QString text = stored.toString();
+    return text.isEmpty() ? QString() : DateTimeText::display(DateTimeText::parse(text));
+}
+
+ReportLayout sentLayout(const QString &footer)
+{
+    return {QStringLiteral("Messages Sent by Connection"),
+            {QStringLiteral("Date Sent"), QStringLiteral("Delivered At"), QStringLiteral("Mobile No"),
+             QStringLiteral("Message"), QStringLiteral("Status")},
+            {3, 3, 2, 8, 2},
+            footer};
+}
+
+} // namespace
+
+MiscReports::MiscReports(Database &db, Prompter &prompter, QDate today)
+    : m_db(db)
+    , m_prompter(prompter)
+    , m_today(today)
+{
+}
+
+std::optional<MiscReports::State> MiscReports::load()
+{
+    State state;
+    try {
+        state.groups = QStringList{kAll} + Groups(m_db).names();
+    } catch (const DbError &e) {
+        m_prompter.critical(kError, e.message());
+        return std::nullopt;
+    }
+    for (int port = 1; port <= 5; ++port)
+        state.connections << QStringLiteral("Software Port %1").arg(port);
+    state.connections << kRouteGateway;
+    state.days = numbers(1, 31);
+    state.months = numbers(1, 12);
+    state.years = numbers(kFirstYear, std::max(kFirstYear, m_today.year()));
+    state.yearIndex = int(state.years.size()) - 1;
+    return state;
+}
+
+QString MiscReports::footer()
+{
+    try {
+        return ReportLayout::footerFor(NetworkSettings::load(m_db).productSite);
+    } catch (const DbError &) {
+        return ReportLayout::footerFor(QString());
+    }
+}
+
+std::optional<Report> MiscReports::groupMembers(const std::optional<QString> &group)
+{
+    Report report;
+    report.caption = QStringLiteral("Group Members");
+    report.layout = {QStringLiteral("Group Members"),
+                     {QStringLiteral("Group Name"), QStringLiteral("Member Name"), QStringLiteral("Mobile Number"),
+                      QStringLiteral("Email"), QStringLiteral("Subs Start"), QStringLiteral("Subs End")},
+                     {3, 3, 2, 4, 2, 2},
+                     footer()};
+    try {
+        report.total = Groups(m_db).memberReportCount(group);
+    } catch (const DbError &e) {
+        m_prompter.critical(kError, e.message() + QStringLiteral(" : Database : ") + QString::number(e.code()));
+        return std::nullopt;
+    }
+    Database *db = &m_db;
+    report.open = [db, group]() -> std::unique_ptr<ReportRows> {
+        return std::make_unique<StatementRows>(Groups(*db).memberReport(group), 6);
+    };
+    return report;
+}
+
+std::optional<Report> MiscReports::sentByConnection(const QString &choice)
+{
+    QString connection = choice;
+    if (choice.startsWith(QStringLiteral("Software Port ")))
+        connection = QStringLiteral("COM") + choice.mid(14);
+    Report report;
+    report.caption = QStringLiteral("Messages Sent By Connection ") + choice;
+    report.layout = sentLayout(footer());
+    try {
+        report.total = MessageQueue(m_db).sentThroughCount(connection);
+    } catch (const DbError &) {
+        m_prompter.critical(kError, kReportFailed);
+        return std::nullopt;
+    }
+    Database *db = &m_db;
+    report.open = [db, connection]() -> std::unique_ptr<ReportRows> {
+        return std::make_unique<StatementRows>(MessageQueue(*db).sentThrough(connection), 5,
+                                               QList<StatementRows::Formatter>{timeText, timeText});
+    };
+    return report;
+}
+
+std::optional<Report> MiscReports::sentSince(int day, int month, int year)
+{
+    const QDate date(year, month, day);
+    if (!date.isValid()) {
+        m_prompter.critical(kError, kReportFailed);
+        return std::nullopt;
+    }
+    const QDateTime from(date, QTime(0, 0));
+    Report report;
+    report.caption = QStringLiteral("Messages Sent On and After Date %1/%2/%3").arg(month).arg(day).arg(year);
+    report.layout = sentLayout(footer());
+    try {
+        report.total = MessageQueue(m_db).queuedSinceCount(from);
+    } catch (const DbError &) {
+        m_prompter.critical(kError, kReportFailed);
+        return std::nullopt;
+    }
+    Database *db = &m_db;
+    report.open = [db, from]() -> std::unique_ptr<ReportRows> {
+        return std::make_unique<StatementRows>(MessageQueue(*db).queuedSince(from), 5,
+                                               QList<StatementRows::Formatter>{timeText, timeText});
+    };
+    return report;
+}
+
+} // namespace tavsms
