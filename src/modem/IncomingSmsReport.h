@@ -16,7 +16,4 @@ QString timeText(const QDateTime &when);
 // sender, text.
 QStringList cells(const IncomingRow &row);
 
-// rptIncomingSMS: the same rows as a printable document (HTML, every value escaped).
-QString html(const QList<IncomingRow> &rows, const QDateTime &printedAt);
-
 } // namespace tavsms::IncomingSmsReport

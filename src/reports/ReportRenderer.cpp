@@ -10,7 +10,8 @@
 namespace tavsms {
 
 QCoro::Task<RenderOutcome> ReportRenderer::render(QPagedPaintDevice &device, const Report &report,
-                                                  Progress &progress, QObject &guard, int pagesPerTurn)
+                                                  Progress &progress, QObject &guard, int pagesPerTurn,
+                                                  std::function<void()> abandon)
 {
     RenderOutcome outcome;
     std::unique_ptr<ReportRows> rows;
@@ -45,6 +46,8 @@ QCoro::Task<RenderOutcome> ReportRenderer::render(QPagedPaintDevice &device, con
             co_await NextTurn{&guard};
             if (progress.cancelRequested()) {
                 outcome.cancelled = true;
+                if (abandon)
+                    abandon();
                 break;
             }
         }

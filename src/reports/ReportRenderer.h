@@ -5,6 +5,8 @@
 #include <QCoroTask>
 #include <QString>
 
+#include <functional>
+
 class QObject;
 class QPagedPaintDevice;
 
@@ -23,14 +25,16 @@ struct RenderOutcome
 
 // Renders a whole report onto a printer or PDF writer, a few pages per turn
 // of the event loop, so the program keeps running; Cancel is heard between
-// turns. Work whose guard is destroyed (its window closed) stops there.
+// turns; `abandon` then runs while the device is still open (a printer
+// drops the job). Work whose guard is destroyed (its window closed) stops there.
 class ReportRenderer
 {
 public:
     static constexpr int kPagesPerTurn = 3;
 
     static QCoro::Task<RenderOutcome> render(QPagedPaintDevice &device, const Report &report, Progress &progress,
-                                             QObject &guard, int pagesPerTurn = kPagesPerTurn);
+                                             QObject &guard, int pagesPerTurn = kPagesPerTurn,
+                                             std::function<void()> abandon = {});
 };
 
 } // namespace tavsms

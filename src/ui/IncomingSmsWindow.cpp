@@ -2,19 +2,15 @@
 
 #include "Database.h"
 #include "IncomingLog.h"
-#include "IncomingSmsReport.h"
+#include "IncomingReport.h"
 #include "Prompter.h"
 #include "QueryTableModel.h"
+#include "ReportWindow.h"
 
-#include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -49,8 +45,11 @@ IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     print->setObjectName(QStringLiteral("cmdPrint"));
     auto *pdf = new QPushButton(QStringLiteral("Save as PDF"), this);
     pdf->setObjectName(QStringLiteral("cmdPdf"));
-    connect(print, &QPushButton::clicked, this, &IncomingSmsWindow::showPrintPreview);
-    connect(pdf, &QPushButton::clicked, this, &IncomingSmsWindow::chooseAndSavePdf);
+    connect(print, &QPushButton::clicked, this, &IncomingSmsWindow::showReport);
+    connect(pdf, &QPushButton::clicked, this, [this] {
+        if (ReportWindow *report = showReport())
+            report->choosePdf();
+    });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -64,73 +63,17 @@ IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     m_grid->resizeColumnsToContents();
 }
 
-QString IncomingSmsWindow::reportHtml()
+ReportWindow *IncomingSmsWindow::showReport()
 {
-    return IncomingSmsReport::html(IncomingLog(m_db).newestFirst(), QDateTime::currentDateTime());
-}
-
-bool IncomingSmsWindow::saveReportPdf(const QString &path)
-{
-    QString html;
     try {
-        html = reportHtml();
+        m_report = new ReportWindow(incomingSmsReport(m_db), this);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error Occured"), reportErrorText(QStringLiteral("Database"), e.message()));
-        return false;
+        return nullptr;
     }
-    // The printer says nothing when it cannot write; find out first.
-    QFile target(path);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_prompter.critical(QStringLiteral("Error Occured"), reportErrorText(path, target.errorString()));
-        return false;
-    }
-    target.close();
-    QTextDocument document;
-    document.setHtml(html);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    document.print(&printer);
-    return true;
-}
-
-void IncomingSmsWindow::showPrintPreview()
-{
-    QString html;
-    try {
-        html = reportHtml();
-    } catch (const DbError &e) {
-        m_prompter.critical(QStringLiteral("Error Occured"), reportErrorText(QStringLiteral("Database"), e.message()));
-        return;
-    }
-    auto *printer = new QPrinter(QPrinter::HighResolution);
-    auto *preview = new QPrintPreviewDialog(printer, this);
-    preview->setObjectName(QStringLiteral("rptIncomingSMS"));
-    preview->setWindowTitle(QStringLiteral("Incoming SMS"));
-    preview->setAttribute(Qt::WA_DeleteOnClose);
-    connect(preview, &QPrintPreviewDialog::paintRequested, preview, [html](QPrinter *target) {
-        QTextDocument document;
-        document.setHtml(html);
-        document.print(target);
-    });
-    connect(preview, &QObject::destroyed, [printer] { delete printer; });
-    preview->open();
-}
-
-void IncomingSmsWindow::chooseAndSavePdf()
-{
-    auto *dialog = new QFileDialog(this, QStringLiteral("Save as PDF"),
-                                   QStringLiteral("Incoming SMS %1.pdf")
-                                       .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"))),
-                                   QStringLiteral("PDF files (*.pdf)"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("pdf"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        if (saveReportPdf(path))
-            m_prompter.information(QStringLiteral("Success"), QStringLiteral("The report was saved to ") + path);
-    });
-    dialog->open();
+    m_report->setObjectName(QStringLiteral("rptIncomingSMS"));
+    m_report->show();
+    return m_report;
 }
 
 } // namespace tavsms

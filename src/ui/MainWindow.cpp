@@ -18,6 +18,7 @@
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
 #include "Prompter.h"
+#include "RptGroupsWindow.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
 #include "ScheduleWindow.h"
@@ -188,7 +189,8 @@ void MainWindow::buildMenus()
 
     QMenu *reports = bar->addMenu(QStringLiteral("Reports"));
     reports->setObjectName(QStringLiteral("mnuReport"));
-    later(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM"));
+    connect(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")), &QAction::triggered,
+            this, [this] { openScreen<RptGroupsWindow>([this] { return new RptGroupsWindow(m_app.store().db()); }); });
     later(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF"));
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));

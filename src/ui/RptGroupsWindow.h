@@ -1,0 +1,37 @@
+#pragma once
+
+#include "MessageBoxPrompter.h"
+#include "ReportWindow.h"
+#include "MiscReports.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+
+namespace tavsms {
+
+class Database;
+
+
+// frmRptGroups, "Generate Reports": three frames, each with its choices and
+// a "Show Report" button that opens the report window.
+class RptGroupsWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RptGroupsWindow(Database &db, QWidget *parent = nullptr);
+
+    // The report window opened last, while it is open.
+    ReportWindow *lastReport() const { return m_lastReport; }
+
+private:
+    void show(std::optional<Report> report);
+
+    MessageBoxPrompter m_prompter{this};
+    MiscReports m_reports;
+    QComboBox *m_group, *m_connection, *m_day, *m_month, *m_year;
+    QPointer<ReportWindow> m_lastReport;
+};
+
+} // namespace tavsms
