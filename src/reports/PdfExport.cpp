@@ -13,7 +13,7 @@ QCoro::Task<PdfExport::Outcome> PdfExport::save(const Report &report, QString pa
                                                  QObject &guard)
 {
     Outcome outcome;
-    const QString part = path + QStringLiteral(".part");
+    const QString part = partPath(path);
     {
         // The writer says nothing when it cannot write; find out first.
         QFile probe(part);

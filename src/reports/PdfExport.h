@@ -17,6 +17,9 @@ public:
         bool saved() const { return render.complete() && error.isEmpty(); }
     };
 
+    // Where the pages go until the last one is done.
+    static QString partPath(const QString &path) { return path + QStringLiteral(".part"); }
+
     static QCoro::Task<Outcome> save(const Report &report, QString path, Progress &progress, QObject &guard);
 };
 

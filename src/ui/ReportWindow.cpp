@@ -2,6 +2,7 @@
 
 #include "PdfExport.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -76,7 +77,11 @@ ReportWindow::ReportWindow(Report report, QWidget *parent)
         showPage(0);
 }
 
-ReportWindow::~ReportWindow() = default;
+ReportWindow::~ReportWindow()
+{
+    if (!m_partFile.isEmpty())
+        QFile::remove(m_partFile);
+}
 
 bool ReportWindow::renderNextPage()
 {
@@ -135,9 +140,11 @@ QCoro::Task<bool> ReportWindow::savePdf(QString path)
 {
     QPointer<ReportWindow> self(this);
     setBusy(true);
+    m_partFile = PdfExport::partPath(path);
     const PdfExport::Outcome outcome = co_await PdfExport::save(m_report, path, m_progress, m_guard);
     if (!self)
         co_return false;
+    m_partFile.clear();
     setBusy(false);
     if (outcome.saved())
         m_prompter.information(QStringLiteral("Success"), QStringLiteral("The report was saved to ") + path);

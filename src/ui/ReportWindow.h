@@ -56,6 +56,9 @@ private:
     QLabel *m_pageLabel;
     QPushButton *m_previous, *m_next, *m_print, *m_pdf;
     std::unique_ptr<QPrinter> m_printer;
+    // The file being written while a save runs: a window closed meanwhile
+    // stops the save and takes the half-written file with it.
+    QString m_partFile;
 };
 
 } // namespace tavsms

@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -180,6 +181,26 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path));
         QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
         QVERIFY(child<QPushButton>(report, "cmdPdf")->isEnabled());
+    }
+
+    void closingTheWindowStopsTheSave()
+    {
+        RptGroupsWindow *screen = openScreen();
+        QVERIFY(screen);
+        choose(child<QComboBox>(screen, "cboGroups"), QStringLiteral("Big"));
+        child<QPushButton>(screen, "cmdShowGroups")->click();
+        QPointer<ReportWindow> report = screen->lastReport();
+        QVERIFY(report);
+        const QString path = m_dir->root() + QStringLiteral("/closed.pdf");
+        saveThroughDialog(report, path);
+        QTRY_VERIFY(child<QProgressDialog>(report, "progressBox"));
+        QVERIFY(QFile::exists(path + QStringLiteral(".part")));
+        report->close();
+        QTRY_VERIFY(!report);
+        QTest::qWait(200); // turns in which a save still running would write on
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+        QVERIFY(test::Boxes::open().isEmpty());
     }
 
     void printWithoutAPrinter()
