@@ -122,7 +122,8 @@ INSERT INTO config_network DEFAULT VALUES;
 //    connection and day of sent_at (NULLs kept as ''), kept by the triggers
 //    below in the same transaction as the change of the row, so whole days
 //    are read from it and only the partial days at a period's ends from
-//    q_logs itself.
+//    q_logs itself. The triggers use no conflict clause: an outer
+//    statement's clause would override it.
 const char *const kVersion3 = R"SQL(
 CREATE INDEX q_logs_pending_order ON q_logs (id) WHERE status = 'Pending';
 
@@ -138,8 +139,10 @@ FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2;
 
 CREATE TRIGGER q_logs_delivered_insert AFTER INSERT ON q_logs WHEN new.status = 'Delivered'
 BEGIN
-    INSERT OR IGNORE INTO q_logs_delivered_days (sent_from, day)
-    VALUES (coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), ''));
+    INSERT INTO q_logs_delivered_days (sent_from, day)
+    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '')
+    WHERE NOT EXISTS (SELECT 1 FROM q_logs_delivered_days
+                      WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), ''));
     UPDATE q_logs_delivered_days SET delivered = delivered + 1
     WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), '');
 END;
@@ -156,8 +159,11 @@ BEGIN
     UPDATE q_logs_delivered_days SET delivered = delivered - 1
     WHERE old.status = 'Delivered'
       AND sent_from = coalesce(old.sent_from, '') AND day = coalesce(substr(old.sent_at, 1, 10), '');
-    INSERT OR IGNORE INTO q_logs_delivered_days (sent_from, day)
-    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '') WHERE new.status = 'Delivered';
+    INSERT INTO q_logs_delivered_days (sent_from, day)
+    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '')
+    WHERE new.status = 'Delivered'
+      AND NOT EXISTS (SELECT 1 FROM q_logs_delivered_days
+                      WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), ''));
     UPDATE q_logs_delivered_days SET delivered = delivered + 1
     WHERE new.status = 'Delivered'
       AND sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), '');
