@@ -14,9 +14,11 @@
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "MergedMessagesWindow.h"
+#include "MessageFlowWindow.h"
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
+#include "QueuedMessagesWindow.h"
 #include "Prompter.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
@@ -154,7 +156,11 @@ void MainWindow::buildMenus()
         openScreen<ScheduleWindow>(
             [this] { return new ScheduleWindow(m_app.store().db(), m_app.store().queue(), m_app.state()); });
     });
-    later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
+    connect(addItem(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg")), &QAction::triggered, this,
+            [this] {
+                openScreen<QueuedMessagesWindow>(
+                    [this] { return new QueuedMessagesWindow(m_app.store().db(), m_app.state()); });
+            });
 
     QMenu *groups = bar->addMenu(QStringLiteral("Groups"));
     groups->setObjectName(QStringLiteral("mnuGroup"));
@@ -189,7 +195,11 @@ void MainWindow::buildMenus()
     QMenu *reports = bar->addMenu(QStringLiteral("Reports"));
     reports->setObjectName(QStringLiteral("mnuReport"));
     later(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM"));
-    later(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF"));
+    connect(addItem(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF")),
+            &QAction::triggered, this, [this] {
+                openScreen<MessageFlowWindow>(
+                    [this] { return new MessageFlowWindow(m_app.store().db(), m_app.state()); });
+            });
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
