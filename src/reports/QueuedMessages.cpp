@@ -15,12 +15,14 @@ QueuedMessages::QueuedMessages(Database &db, Prompter &prompter, AppState &state
 {
     // The Start/Stop items of the menu are left as they are.
     m_state.setSendingRunning(false);
+    m_watch = QObject::connect(&m_state, &AppState::sendingRunningChanged, [this] { m_changedMeanwhile = true; });
 }
 
 QueuedMessages::~QueuedMessages()
 {
+    QObject::disconnect(m_watch);
     // A view closed by the shut-down leaves sending off.
-    if (!m_state.abortWaits())
+    if (!m_changedMeanwhile && !m_state.abortWaits())
         m_state.setSendingRunning(m_wasRunning);
 }
 

@@ -3,6 +3,7 @@
 #include "TableQuery.h"
 
 #include <QCoroTask>
+#include <QMetaObject>
 
 namespace tavsms {
 
@@ -13,7 +14,8 @@ class Prompter;
 // frmQMsg, "Message Q Log": the messages still waiting to be sent. While it
 // is open nothing is sent (no port sender, poll or gateway sender works);
 // when it goes, sending is as it was before it came, so a stop chosen from
-// the menu outlives the view.
+// the menu outlives the view. Sending started from the menu meanwhile stays
+// started.
 class QueuedMessages
 {
 public:
@@ -34,6 +36,8 @@ private:
     Prompter &m_prompter;
     AppState &m_state;
     bool m_wasRunning;
+    bool m_changedMeanwhile = false;
+    QMetaObject::Connection m_watch;
 };
 
 } // namespace tavsms

@@ -62,21 +62,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("runningBefore");
         QTest::addColumn<bool>("shutDownMeanwhile");
+        QTest::addColumn<bool>("startedMeanwhile");
         QTest::addColumn<bool>("runningAfter");
-        QTest::newRow("running before: running again") << true << false << true;
-        QTest::newRow("stopped from the menu before: still stopped") << false << false << false;
-        QTest::newRow("shut down while open: stays off") << true << true << false;
+        QTest::newRow("running before: running again") << true << false << false << true;
+        QTest::newRow("stopped from the menu before: still stopped") << false << false << false << false;
+        QTest::newRow("shut down while open: stays off") << true << true << false << false;
+        QTest::newRow("started from the menu while open: stays started") << false << false << true << true;
     }
     void sendingWaitsWhileOpenAndIsAsBeforeAfterwards()
     {
         QFETCH(bool, runningBefore);
         QFETCH(bool, shutDownMeanwhile);
+        QFETCH(bool, startedMeanwhile);
         QFETCH(bool, runningAfter);
         AppState state;
         state.setSendingRunning(runningBefore);
         {
             QueuedMessages view(db(), m_prompter, state);
             QVERIFY(!state.sendingRunning());
+            if (startedMeanwhile)
+                state.setSendingRunning(true);
             if (shutDownMeanwhile) {
                 state.setSendingRunning(false);
                 state.setAbortWaits(true);
