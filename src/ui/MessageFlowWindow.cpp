@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QGraphicsLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -68,8 +69,14 @@ MessageFlowWindow::MessageFlowWindow(Database &db, const AppState &state, QWidge
     auto *chart = new QChart;
     chart->addSeries(series);
     chart->legend()->hide();
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
     auto *categories = new QBarCategoryAxis;
     categories->append(names);
+    // Six narrow bars: a smaller type keeps their names whole.
+    QFont small = categories->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    categories->setLabelsFont(small);
     chart->addAxis(categories, Qt::AlignBottom);
     series->attachAxis(categories);
     m_axis->setLabelFormat(QStringLiteral("%.0f"));
@@ -85,7 +92,7 @@ MessageFlowWindow::MessageFlowWindow(Database &db, const AppState &state, QWidge
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(view, 1);
-    resize(680, 340);
+    resize(720, 340);
 
     connect(show, &QPushButton::clicked, this, &MessageFlowWindow::showStats);
 
