@@ -175,6 +175,29 @@ std::optional<QueueRow> MessageQueue::row(qint64 id)
 namespace {
 const QString kSentColumns = QStringLiteral("SELECT dated, sent_at, outgoing_mobileNo, outgoing_message, status, "
                                             "com_port FROM q_logs ");
+
+// Runs a "sent_from, count" statement over the six connections (bound
+// first) and adds its rows to `counts`.
+void addCounts(Database &db, const QString &sql, const QVariantList &bounds, DeliveredCounts &counts)
+{
+    Statement st = db.prepare(sql);
+    int at = 1;
+    for (const QString &connection : kDeliveryConnections)
+        st.bind(at++, connection);
+    for (const QVariant &bound : bounds)
+        st.bind(at++, bound);
+    while (st.next()) {
+        const qsizetype i = kDeliveryConnections.indexOf(st.value(0).toString());
+        if (i >= 0)
+            counts[size_t(i)] += st.value(1).toLongLong();
+    }
+}
+
+QString midnight(const QDate &day)
+{
+    return day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+}
+
 } // namespace
 
 Statement MessageQueue::sentThrough(const QString &connection)
@@ -200,6 +223,78 @@ qint64 MessageQueue::queuedSinceCount(const QDateTime &from)
 {
     return m_db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE dated >= ?"), {DateTimeText::stored(from)})
         .toLongLong();
+}
+
+void MessageQueue::addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts)
+{
+    // q_logs_status gives one index range per connection.
+    addCounts(m_db,
+              QStringLiteral("SELECT sent_from, count(*) FROM q_logs WHERE status = 'Delivered' "
+                             "AND sent_from IN (?, ?, ?, ?, ?, ?) AND sent_at >= ? AND sent_at < ? GROUP BY sent_from"),
+              {from, until}, counts);
+}
+
+DeliveredCounts MessageQueue::deliveredCounts(const QDateTime &from, const QDateTime &until)
+{
+    // Whole days come from the per-day counts, the partial days at either end
+    // from the log; so a period costs the same however much of the log it spans.
+    DeliveredCounts counts{};
+    const QString fromText = from.isValid() ? DateTimeText::stored(from) : QString();
+    const QString untilText = until.isValid() ? DateTimeText::stored(until) : QString();
+    // The first midnight at or after `from`, the last at or before `until`.
+    const QString firstMidnight =
+        from.isValid() ? midnight(from.time() == QTime(0, 0) ? from.date() : from.date().addDays(1)) : QString();
+    const QString lastMidnight = until.isValid() ? midnight(until.date()) : QString();
+
+    if (from.isValid() && until.isValid() && firstMidnight >= lastMidnight) {
+        if (fromText < untilText)
+            addDeliveredBetween(fromText, untilText, counts);
+        return counts;
+    }
+
+    QString days = QStringLiteral("SELECT sent_from, sum(delivered) FROM q_logs_delivered_days "
+                                  "WHERE sent_from IN (?, ?, ?, ?, ?, ?)");
+    QVariantList bounds;
+    if (from.isValid()) {
+        days += QStringLiteral(" AND day >= ?");
+        bounds << firstMidnight.left(10);
+    }
+    if (until.isValid()) {
+        // '' holds the rows without a sent_at, which no bound takes in.
+        days += QStringLiteral(" AND day < ? AND day <> ''");
+        bounds << lastMidnight.left(10);
+    }
+    addCounts(m_db, days + QStringLiteral(" GROUP BY sent_from"), bounds, counts);
+
+    if (from.isValid() && fromText != firstMidnight)
+        addDeliveredBetween(fromText, firstMidnight, counts);
+    if (until.isValid() && untilText != lastMidnight)
+        addDeliveredBetween(lastMidnight, untilText, counts);
+    return counts;
+}
+
+TableQuery MessageQueue::pendingQuery()
+{
+    TableQuery q;
+    q.from = QStringLiteral("q_logs");
+    q.where = QStringLiteral("status = 'Pending'");
+    const auto time = [](const QVariant &stored) { return DateTimeText::display(DateTimeText::parse(stored.toString())); };
+    q.columns = {
+        {QStringLiteral("dated"), QStringLiteral("Dated"), time},
+        {QStringLiteral("outgoing_mobileNo"), QStringLiteral("Mobile No"), {}},
+        {QStringLiteral("outgoing_message"), QStringLiteral("Message"), {}, Qt::AlignLeft | Qt::AlignVCenter, true},
+        {QStringLiteral("delivery_time"), QStringLiteral("Delivery Time"), time},
+        {QStringLiteral("status"), QStringLiteral("Delivery Status"), {}},
+        {QStringLiteral("retry_no"), QStringLiteral("Retry No"), {}, Qt::AlignRight | Qt::AlignVCenter},
+    };
+    // Oldest queued first; q_logs_pending_order walks them in this order.
+    q.sortKeys = {{QStringLiteral("id"), Qt::AscendingOrder}};
+    return q;
+}
+
+int MessageQueue::clearPending()
+{
+    return m_db.exec(QStringLiteral("DELETE FROM q_logs WHERE status = 'Pending'"));
 }
 
 } // namespace tavsms

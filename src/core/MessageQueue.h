@@ -1,9 +1,13 @@
 #pragma once
 
+#include "TableQuery.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include <array>
 #include <optional>
 
 namespace tavsms {
@@ -14,6 +18,13 @@ class Statement;
 // Routing values of q_logs.com_port besides the software ports COM1 … COM5.
 inline const QString kRouteAuto = QStringLiteral("Auto");
 inline const QString kRouteGateway = QStringLiteral("WEBGATEWAY");
+
+// The connections a delivery is counted for, in the order the statistics
+// show them: the five software ports, then the gateway.
+inline const QStringList kDeliveryConnections = {QStringLiteral("COM1"), QStringLiteral("COM2"),
+                                                 QStringLiteral("COM3"), QStringLiteral("COM4"),
+                                                 QStringLiteral("COM5"), kRouteGateway};
+using DeliveredCounts = std::array<qint64, 6>;
 
 // Status values of q_logs.status.
 namespace QueueStatus {
@@ -100,9 +111,21 @@ public:
     qint64 sentThroughCount(const QString &connection);
     Statement queuedSince(const QDateTime &from);
     qint64 queuedSinceCount(const QDateTime &from);
+    // "Delivered" rows per connection that sent them (sent_from, in the
+    // order of kDeliveryConnections) with sent_at in [from, until); an
+    // invalid bound is no bound. Throws DbError.
+    DeliveredCounts deliveredCounts(const QDateTime &from, const QDateTime &until);
+
+    // The rows still waiting to go out ("Pending"), in queue order, for the
+    // queue view's grid.
+    static TableQuery pendingQuery();
+    // Deletes every "Pending" row; rows being sent, delivered or failed stay.
+    // Returns how many went. Throws DbError.
+    int clearPending();
 
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
+    void addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts);
     QString storedNow();
 
     Database &m_db;

@@ -4,12 +4,14 @@
 
 namespace tavsms {
 
-QList<PortConfig> PortConfig::loadActive(Database &db)
+namespace {
+
+QList<PortConfig> loadRows(Database &db, const QString &where)
 {
     QList<PortConfig> rows;
     Statement st = db.prepare(QStringLiteral(
         "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting, blockIncoming "
-        "FROM config_ports WHERE portActive = 1 ORDER BY softwarePortNo"));
+        "FROM config_ports %1 ORDER BY softwarePortNo").arg(where));
     while (st.next()) {
         rows << PortConfig{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
                            st.text(QStringLiteral("deviceType")),     st.text(QStringLiteral("mobileOperator")),
@@ -17,6 +19,18 @@ QList<PortConfig> PortConfig::loadActive(Database &db)
                            st.boolean(QStringLiteral("blockIncoming"))};
     }
     return rows;
+}
+
+} // namespace
+
+QList<PortConfig> PortConfig::loadAll(Database &db)
+{
+    return loadRows(db, {});
+}
+
+QList<PortConfig> PortConfig::loadActive(Database &db)
+{
+    return loadRows(db, QStringLiteral("WHERE portActive = 1"));
 }
 
 QString PortConfig::softwarePortOf(Database &db, const QString &operatorName)

@@ -29,6 +29,8 @@ struct PortConfig
     bool allowRouting = false;
     bool blockIncoming = false;
 
+    // All five rows, active or not, COM1 first.
+    static QList<PortConfig> loadAll(Database &db);
     // The rows with portActive set, COM1 first.
     static QList<PortConfig> loadActive(Database &db);
     // The software port ("COM1" …) whose operator is stored exactly as

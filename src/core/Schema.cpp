@@ -113,6 +113,63 @@ CREATE TABLE config_network (
 INSERT INTO config_network DEFAULT VALUES;
 )SQL";
 
+// Version 3: the queue view and the message flow statistics.
+//  - The queue view lists the pending rows in queue order a page at a time;
+//    q_logs_pending_order keeps each page an index range however long the
+//    log grows.
+//  - The statistics count delivered rows per connection over periods as
+//    long as the whole log. q_logs_delivered_days holds those counts per
+//    connection and day of sent_at (NULLs kept as ''), kept by the triggers
+//    below in the same transaction as the change of the row, so whole days
+//    are read from it and only the partial days at a period's ends from
+//    q_logs itself. The triggers use no conflict clause: an outer
+//    statement's clause would override it.
+const char *const kVersion3 = R"SQL(
+CREATE INDEX q_logs_pending_order ON q_logs (id) WHERE status = 'Pending';
+
+CREATE TABLE q_logs_delivered_days (
+    sent_from  TEXT NOT NULL,
+    day        TEXT NOT NULL,
+    delivered  INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (sent_from, day)
+);
+INSERT INTO q_logs_delivered_days (sent_from, day, delivered)
+SELECT coalesce(sent_from, ''), coalesce(substr(sent_at, 1, 10), ''), count(*)
+FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2;
+
+CREATE TRIGGER q_logs_delivered_insert AFTER INSERT ON q_logs WHEN new.status = 'Delivered'
+BEGIN
+    INSERT INTO q_logs_delivered_days (sent_from, day)
+    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '')
+    WHERE NOT EXISTS (SELECT 1 FROM q_logs_delivered_days
+                      WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), ''));
+    UPDATE q_logs_delivered_days SET delivered = delivered + 1
+    WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), '');
+END;
+
+CREATE TRIGGER q_logs_delivered_delete AFTER DELETE ON q_logs WHEN old.status = 'Delivered'
+BEGIN
+    UPDATE q_logs_delivered_days SET delivered = delivered - 1
+    WHERE sent_from = coalesce(old.sent_from, '') AND day = coalesce(substr(old.sent_at, 1, 10), '');
+END;
+
+CREATE TRIGGER q_logs_delivered_update AFTER UPDATE OF status, sent_from, sent_at ON q_logs
+WHEN old.status = 'Delivered' OR new.status = 'Delivered'
+BEGIN
+    UPDATE q_logs_delivered_days SET delivered = delivered - 1
+    WHERE old.status = 'Delivered'
+      AND sent_from = coalesce(old.sent_from, '') AND day = coalesce(substr(old.sent_at, 1, 10), '');
+    INSERT INTO q_logs_delivered_days (sent_from, day)
+    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '')
+    WHERE new.status = 'Delivered'
+      AND NOT EXISTS (SELECT 1 FROM q_logs_delivered_days
+                      WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), ''));
+    UPDATE q_logs_delivered_days SET delivered = delivered + 1
+    WHERE new.status = 'Delivered'
+      AND sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), '');
+END;
+)SQL";
+
 struct Step
 {
     int version;
@@ -123,6 +180,7 @@ struct Step
 const Step kSteps[] = {
     {1, kVersion1},
     {2, kVersion2},
+    {3, kVersion3},
 };
 
 } // namespace

@@ -9,7 +9,7 @@ class Database;
 // transaction, so a failure leaves the file at the previous version.
 namespace Schema {
 
-constexpr int kCurrentVersion = 2;
+constexpr int kCurrentVersion = 3;
 
 // Throws DbError (for example when the file is newer than this program).
 void upgrade(Database &db);

@@ -14,9 +14,11 @@
 #include "IncomingSmsWindow.h"
 #include "InternetServices.h"
 #include "MergedMessagesWindow.h"
+#include "MessageFlowWindow.h"
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
+#include "QueuedMessagesWindow.h"
 #include "Prompter.h"
 #include "RptGroupsWindow.h"
 #include "SendGroupWindow.h"
@@ -155,7 +157,11 @@ void MainWindow::buildMenus()
         openScreen<ScheduleWindow>(
             [this] { return new ScheduleWindow(m_app.store().db(), m_app.store().queue(), m_app.state()); });
     });
-    later(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg"));
+    connect(addItem(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg")), &QAction::triggered, this,
+            [this] {
+                openScreen<QueuedMessagesWindow>(
+                    [this] { return new QueuedMessagesWindow(m_app.store().db(), m_app.state()); });
+            });
 
     QMenu *groups = bar->addMenu(QStringLiteral("Groups"));
     groups->setObjectName(QStringLiteral("mnuGroup"));
@@ -191,7 +197,11 @@ void MainWindow::buildMenus()
     reports->setObjectName(QStringLiteral("mnuReport"));
     connect(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")), &QAction::triggered,
             this, [this] { openScreen<RptGroupsWindow>([this] { return new RptGroupsWindow(m_app.store().db()); }); });
-    later(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF"));
+    connect(addItem(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF")),
+            &QAction::triggered, this, [this] {
+                openScreen<MessageFlowWindow>(
+                    [this] { return new MessageFlowWindow(m_app.store().db(), m_app.state()); });
+            });
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

@@ -181,7 +181,10 @@ private Q_SLOTS:
             // A file as the first release left it: version 1, without the later tables.
             Store store(path);
             QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("from before"), kRouteAuto));
-            store.db().execScript(QStringLiteral("DROP TABLE config_network; PRAGMA user_version = 1;"));
+            store.db().execScript(QStringLiteral(
+                "DROP TABLE config_network; DROP INDEX q_logs_pending_order; DROP TRIGGER q_logs_delivered_insert; "
+                "DROP TRIGGER q_logs_delivered_delete; DROP TRIGGER q_logs_delivered_update; "
+                "DROP TABLE q_logs_delivered_days; PRAGMA user_version = 1;"));
         }
         Store store(path);
         QCOMPARE(Schema::version(store.db()), Schema::kCurrentVersion);

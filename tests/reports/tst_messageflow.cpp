@@ -1,0 +1,274 @@
+// The message flow statistics: the bounds of each period and which rows
+// each count takes, on a real store with the clock set.
+#include "AppState.h"
+#include "MessageFlow.h"
+#include "RecordingPrompter.h"
+#include "Store.h"
+#include "Schema.h"
+#include "TestDataDirectory.h"
+
+#include <QTest>
+
+using namespace tavsms;
+
+namespace {
+
+QDateTime at(const char *text)
+{
+    return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace
+
+class TestMessageFlow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TestDataDirectory> m_dir;
+    std::unique_ptr<Store> m_store;
+    test::RecordingPrompter m_prompter;
+    AppState m_state;
+
+    Database &db() { return m_store->db(); }
+    void addRow(const QString &status, const QString &comPort, const QString &sentFrom, const QString &sentAt)
+    {
+        db().exec(QStringLiteral("INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, "
+                                 "delivery_time, status, sent_at, sent_from) VALUES (?, ?, '9800000000', 'hi', ?, ?, "
+                                 "?, ?)"),
+                  {QStringLiteral("2026-11-01 08:00:00"), comPort, QStringLiteral("2026-11-01 08:00:00"), status,
+                   sentAt.isEmpty() ? QVariant() : QVariant(sentAt), sentFrom.isEmpty() ? QVariant() : QVariant(sentFrom)});
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<test::TestDataDirectory>();
+        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/f.mdb"));
+        m_prompter.clear();
+    }
+    void cleanup()
+    {
+        m_store.reset();
+        m_dir.reset();
+    }
+
+    void periodBounds_data()
+    {
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<QDateTime>("from");
+        QTest::addColumn<QDateTime>("until");
+        const QDateTime none;
+        QTest::newRow("today from midnight, open above")
+            << "Today" << at("2026-12-07 10:00:00") << true << at("2026-12-07 00:00:00") << none;
+        QTest::newRow("yesterday across the month's start")
+            << "Yesterday" << at("2026-12-01 00:00:00") << true << at("2026-11-30 00:00:00")
+            << at("2026-12-01 00:00:00");
+        QTest::newRow("last 7 days at the same time of day")
+            << "Last 7 Days" << at("2026-03-03 10:15:30") << true << at("2026-02-24 10:15:30")
+            << at("2026-03-03 10:15:30");
+        QTest::newRow("this month on the 1st")
+            << "This Month" << at("2026-01-01 00:00:05") << true << at("2026-01-01 00:00:00")
+            << at("2026-01-01 00:00:05");
+        QTest::newRow("this month on its last day")
+            << "This Month" << at("2024-02-29 23:59:59") << true << at("2024-02-01 00:00:00")
+            << at("2024-02-29 23:59:59");
+        QTest::newRow("all time, no bounds") << "All Time" << at("2026-12-07 10:00:00") << true << none << none;
+        QTest::newRow("no period chosen") << "" << at("2026-12-07 10:00:00") << false << none << none;
+        QTest::newRow("an unknown name") << "Last 30 Days" << at("2026-12-07 10:00:00") << false << none << none;
+    }
+    void periodBounds()
+    {
+        QFETCH(QString, period);
+        QFETCH(QDateTime, now);
+        QFETCH(bool, known);
+        QFETCH(QDateTime, from);
+        QFETCH(QDateTime, until);
+        const std::optional<FlowBounds> b = MessageFlow::bounds(period, now);
+        QCOMPARE(b.has_value(), known);
+        if (!b)
+            return;
+        QCOMPARE(b->from, from);
+        QCOMPARE(b->until, until);
+    }
+
+    void countsPerConnection_data()
+    {
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QList<int>>("expected"); // COM1 … COM5, gateway
+        const QDateTime now = at("2026-12-07 10:00:00");
+        QTest::newRow("today: from midnight, a row at now counts") << "Today" << now << QList<int>{0, 1, 0, 0, 2, 0};
+        QTest::newRow("yesterday: 23:59:59 counts, today 00:00 does not")
+            << "Yesterday" << now << QList<int>{1, 0, 0, 0, 0, 0};
+        QTest::newRow("last 7 days: 11:00 a week ago counts, 09:00 not, now not")
+            << "Last 7 Days" << now << QList<int>{1, 1, 1, 0, 1, 1};
+        QTest::newRow("this month: from the 1st up to now") << "This Month" << now << QList<int>{1, 1, 0, 0, 1, 1};
+        QTest::newRow("this month on the 1st: that day up to now")
+            << "This Month" << at("2026-12-01 08:00:00") << QList<int>{0, 0, 0, 0, 0, 1};
+        QTest::newRow("all time: every delivered row") << "All Time" << now << QList<int>{1, 1, 1, 1, 2, 1};
+    }
+    void countsPerConnection()
+    {
+        QFETCH(QString, period);
+        QFETCH(QDateTime, now);
+        QFETCH(QList<int>, expected);
+        // Delivered rows count for the connection that sent them, whatever they were routed to.
+        addRow(QStringLiteral("Delivered"), QStringLiteral("COM1"), QStringLiteral("COM1"), "2026-12-06 23:59:59");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), "2026-12-07 00:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM3"), "2026-11-30 11:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("COM4"), QStringLiteral("COM4"), "2026-11-30 09:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("COM1"), QStringLiteral("WEBGATEWAY"), "2026-12-01 00:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("COM5"), QStringLiteral("COM5"), "2026-12-07 10:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("COM5"), QStringLiteral("COM5"), "2026-12-07 09:59:59");
+        // Never counted, whatever their time and connection.
+        addRow(QStringLiteral("Pending"), QStringLiteral("COM1"), {}, {});
+        addRow(QStringLiteral("Pending"), QStringLiteral("COM2"), QStringLiteral("COM2"), "2026-12-07 01:00:00");
+        addRow(QStringLiteral("Sending"), QStringLiteral("COM3"), QStringLiteral("COM3"), "2026-12-07 02:00:00");
+        addRow(QStringLiteral("Failed"), QStringLiteral("WEBGATEWAY"), QStringLiteral("WEBGATEWAY"),
+               "2026-12-07 09:00:00");
+        addRow(QStringLiteral("Failed"), QStringLiteral("Auto"), QStringLiteral("COM1"), "2026-12-07 03:00:00");
+
+        m_state.setClock([now] { return now; });
+        MessageFlow flow(db(), m_prompter, m_state);
+        const std::optional<MessageFlow::Stats> stats = flow.showStats(period);
+        QVERIFY(stats);
+        QList<int> counts;
+        int total = 0;
+        for (qint64 c : stats->counts) {
+            counts << int(c);
+            total += int(c);
+        }
+        QCOMPARE(counts, expected);
+        QCOMPARE(stats->total, qint64(total));
+        QCOMPARE(m_prompter.count(), 0);
+    }
+
+    // The counts read whole days from the per-day table and the ends from the
+    // log: any pair of bounds must give what one count over the log gives.
+    void countsAgreeWithTheLogForAnyBounds_data()
+    {
+        QTest::addColumn<QDateTime>("from");
+        QTest::addColumn<QDateTime>("until");
+        const QDateTime none;
+        QTest::newRow("open both ends") << none << none;
+        QTest::newRow("open below, mid-day above") << none << at("2026-12-05 12:00:00");
+        QTest::newRow("open below, midnight above") << none << at("2026-12-05 00:00:00");
+        QTest::newRow("mid-day below, open above") << at("2026-12-03 06:30:00") << none;
+        QTest::newRow("midnight to midnight") << at("2026-12-02 00:00:00") << at("2026-12-05 00:00:00");
+        QTest::newRow("mid-day to mid-day over days") << at("2026-12-01 12:00:00") << at("2026-12-06 12:00:01");
+        QTest::newRow("within one day") << at("2026-12-04 05:00:00") << at("2026-12-04 18:00:00");
+        QTest::newRow("across one midnight") << at("2026-12-03 20:00:00") << at("2026-12-04 04:00:00");
+        QTest::newRow("to the next midnight exactly") << at("2026-12-03 20:00:00") << at("2026-12-04 00:00:00");
+        QTest::newRow("midnight to mid-day next day") << at("2026-12-03 00:00:00") << at("2026-12-04 13:00:00");
+        QTest::newRow("empty") << at("2026-12-04 13:00:00") << at("2026-12-04 13:00:00");
+    }
+    void countsAgreeWithTheLogForAnyBounds()
+    {
+        QFETCH(QDateTime, from);
+        QFETCH(QDateTime, until);
+        // Deliveries every 97 minutes over a week, on every connection and a
+        // foreign one, with a few rows in other statuses among them.
+        const QStringList from7 = kDeliveryConnections + QStringList{QStringLiteral("COM9")};
+        QDateTime t = at("2026-11-30 00:00:00");
+        for (int i = 0; t < at("2026-12-08 00:00:00"); ++i, t = t.addSecs(97 * 60)) {
+            const QString status = i % 11 == 3 ? QStringLiteral("Failed") : QStringLiteral("Delivered");
+            addRow(status, QStringLiteral("Auto"), from7.at(i % from7.size()), t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), "2026-12-04 00:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), {});
+
+        DeliveredCounts expected{};
+        for (size_t i = 0; i < expected.size(); ++i) {
+            QString sql = QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered' AND sent_from = ?");
+            QVariantList params{kDeliveryConnections.at(qsizetype(i))};
+            if (from.isValid()) {
+                sql += QStringLiteral(" AND sent_at >= ?");
+                params << from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            }
+            if (until.isValid()) {
+                sql += QStringLiteral(" AND sent_at < ?");
+                params << until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            }
+            expected[i] = db().scalar(sql, params).toLongLong();
+        }
+        const DeliveredCounts counts = m_store->queue().deliveredCounts(from, until);
+        for (size_t i = 0; i < expected.size(); ++i)
+            QCOMPARE(counts[i], expected[i]);
+    }
+
+    // The per-day counts follow a row through its life and survive an upgrade.
+    void countsFollowDeliveriesChangesAndDeletions()
+    {
+        MessageQueue &queue = m_store->queue();
+        const QDateTime day = at("2026-12-04 10:00:00");
+        const auto countOf = [&](int connection) { return queue.deliveredCounts({}, {})[size_t(connection)]; };
+        const EnqueueResult a = queue.addToQueue(QStringLiteral("9800000001"), QStringLiteral("a"), QStringLiteral("Auto"));
+        const EnqueueResult b = queue.addToQueue(QStringLiteral("9800000002"), QStringLiteral("b"), QStringLiteral("Auto"));
+        QVERIFY(a && b);
+        QCOMPARE(countOf(1), 0);
+        QVERIFY(queue.claim(a.id));
+        QCOMPARE(countOf(1), 0);
+        queue.markDelivered(a.id, QStringLiteral("COM2"), QStringLiteral("OK"), day);
+        queue.markDelivered(b.id, QStringLiteral("WEBGATEWAY"), QStringLiteral("OK"), day);
+        QCOMPARE(countOf(1), 1);
+        QCOMPARE(countOf(5), 1);
+        QCOMPARE(queue.deliveredCounts(at("2026-12-04 00:00:00"), at("2026-12-05 00:00:00"))[1], 1);
+        // Moved to another day and another connection, then no longer delivered, then gone.
+        db().exec(QStringLiteral("UPDATE q_logs SET sent_at = '2026-12-01 08:00:00', sent_from = 'COM3' WHERE id = ?"),
+                  {a.id});
+        QCOMPARE(countOf(1), 0);
+        QCOMPARE(countOf(2), 1);
+        QCOMPARE(queue.deliveredCounts(at("2026-12-01 00:00:00"), at("2026-12-02 00:00:00"))[2], 1);
+        queue.markFailed(a.id, QStringLiteral("gone wrong"));
+        QCOMPARE(countOf(2), 0);
+        db().exec(QStringLiteral("DELETE FROM q_logs WHERE id = ?"), {b.id});
+        QCOMPARE(countOf(5), 0);
+    }
+
+    void aLogFromBeforeTheDailyCountsIsCountedAfterTheUpgrade()
+    {
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM4"), "2026-12-02 10:00:00");
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM4"), "2026-12-03 10:00:00");
+        addRow(QStringLiteral("Pending"), QStringLiteral("Auto"), {}, {});
+        const QString path = m_store->path();
+        db().execScript(QStringLiteral("DROP TRIGGER q_logs_delivered_insert; DROP TRIGGER q_logs_delivered_delete; "
+                                       "DROP TRIGGER q_logs_delivered_update; DROP TABLE q_logs_delivered_days; "
+                                       "DROP INDEX q_logs_pending_order; PRAGMA user_version = 2;"));
+        m_store.reset();
+        m_store = std::make_unique<Store>(path);
+        QCOMPARE(Schema::version(db()), Schema::kCurrentVersion);
+        QCOMPARE(m_store->queue().deliveredCounts({}, {})[3], 2);
+        QCOMPARE(m_store->queue().deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
+    }
+
+    void noPeriodCountsNothingAndAnEmptyLogCountsZero()
+    {
+        MessageFlow flow(db(), m_prompter, m_state);
+        QVERIFY(!flow.showStats(QString()));
+        const auto stats = flow.showStats(QStringLiteral("All Time"));
+        QVERIFY(stats);
+        QVERIFY(stats->counts == DeliveredCounts{});
+        QCOMPARE(stats->total, qint64(0));
+    }
+
+    void loadListsThePeriodsAndLabelsThePorts()
+    {
+        db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator = 'Airtel' WHERE softwarePortNo = 'COM2'"));
+        db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator = 'BSNL' WHERE softwarePortNo = 'COM5'"));
+        MessageFlow flow(db(), m_prompter, m_state);
+        const auto state = flow.load();
+        QVERIFY(state);
+        QCOMPARE(state->periods, (QStringList{QStringLiteral("Today"), QStringLiteral("Yesterday"),
+                                              QStringLiteral("Last 7 Days"), QStringLiteral("This Month"),
+                                              QStringLiteral("All Time")}));
+        QCOMPARE(state->portLabels[0], QStringLiteral("COM1 - "));
+        QCOMPARE(state->portLabels[1], QStringLiteral("COM2 - Airtel"));
+        QCOMPARE(state->portLabels[4], QStringLiteral("COM5 - BSNL"));
+        QCOMPARE(state->internetLabel, QStringLiteral("Internet - WEBGATEWAY"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessageFlow)
+#include "tst_messageflow.moc"
