@@ -273,6 +273,16 @@ DeliveredCounts MessageQueue::deliveredCounts(const QDateTime &from, const QDate
     return counts;
 }
 
+void MessageQueue::recountDeliveredDays()
+{
+    Transaction tx(m_db);
+    m_db.exec(QStringLiteral("DELETE FROM q_logs_delivered_days"));
+    m_db.exec(QStringLiteral("INSERT INTO q_logs_delivered_days (sent_from, day, delivered) "
+                             "SELECT coalesce(sent_from, ''), coalesce(substr(sent_at, 1, 10), ''), count(*) "
+                             "FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2"));
+    tx.commit();
+}
+
 TableQuery MessageQueue::pendingQuery()
 {
     TableQuery q;

@@ -123,7 +123,10 @@ INSERT INTO config_network DEFAULT VALUES;
 //    below in the same transaction as the change of the row, so whole days
 //    are read from it and only the partial days at a period's ends from
 //    q_logs itself. The triggers use no conflict clause: an outer
-//    statement's clause would override it.
+//    statement's clause would override it. There is no insert trigger:
+//    messages enter the queue "Pending" and become "Delivered" by an update,
+//    and under SQLCipher any row trigger on INSERT made queueing four times
+//    slower (bench_queue: 0.9 s against 5 s for 100,000 rows).
 const char *const kVersion3 = R"SQL(
 CREATE INDEX q_logs_pending_order ON q_logs (id) WHERE status = 'Pending';
 
@@ -136,16 +139,6 @@ CREATE TABLE q_logs_delivered_days (
 INSERT INTO q_logs_delivered_days (sent_from, day, delivered)
 SELECT coalesce(sent_from, ''), coalesce(substr(sent_at, 1, 10), ''), count(*)
 FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2;
-
-CREATE TRIGGER q_logs_delivered_insert AFTER INSERT ON q_logs WHEN new.status = 'Delivered'
-BEGIN
-    INSERT INTO q_logs_delivered_days (sent_from, day)
-    SELECT coalesce(new.sent_from, ''), coalesce(substr(new.sent_at, 1, 10), '')
-    WHERE NOT EXISTS (SELECT 1 FROM q_logs_delivered_days
-                      WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), ''));
-    UPDATE q_logs_delivered_days SET delivered = delivered + 1
-    WHERE sent_from = coalesce(new.sent_from, '') AND day = coalesce(substr(new.sent_at, 1, 10), '');
-END;
 
 CREATE TRIGGER q_logs_delivered_delete AFTER DELETE ON q_logs WHEN old.status = 'Delivered'
 BEGIN

@@ -182,7 +182,7 @@ private Q_SLOTS:
             Store store(path);
             QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("from before"), kRouteAuto));
             store.db().execScript(QStringLiteral(
-                "DROP TABLE config_network; DROP INDEX q_logs_pending_order; DROP TRIGGER q_logs_delivered_insert; "
+                "DROP TABLE config_network; DROP INDEX q_logs_pending_order; "
                 "DROP TRIGGER q_logs_delivered_delete; DROP TRIGGER q_logs_delivered_update; "
                 "DROP TABLE q_logs_delivered_days; PRAGMA user_version = 1;"));
         }

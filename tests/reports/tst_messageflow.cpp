@@ -30,13 +30,15 @@ class TestMessageFlow : public QObject
     AppState m_state;
 
     Database &db() { return m_store->db(); }
+    // A row queued, then brought to its status as the senders bring it (by an update).
     void addRow(const QString &status, const QString &comPort, const QString &sentFrom, const QString &sentAt)
     {
         db().exec(QStringLiteral("INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, "
-                                 "delivery_time, status, sent_at, sent_from) VALUES (?, ?, '9800000000', 'hi', ?, ?, "
-                                 "?, ?)"),
-                  {QStringLiteral("2026-11-01 08:00:00"), comPort, QStringLiteral("2026-11-01 08:00:00"), status,
-                   sentAt.isEmpty() ? QVariant() : QVariant(sentAt), sentFrom.isEmpty() ? QVariant() : QVariant(sentFrom)});
+                                 "delivery_time) VALUES (?, ?, '9800000000', 'hi', ?)"),
+                  {QStringLiteral("2026-11-01 08:00:00"), comPort, QStringLiteral("2026-11-01 08:00:00")});
+        db().exec(QStringLiteral("UPDATE q_logs SET status = ?, sent_at = ?, sent_from = ? WHERE id = ?"),
+                  {status, sentAt.isEmpty() ? QVariant() : QVariant(sentAt),
+                   sentFrom.isEmpty() ? QVariant() : QVariant(sentFrom), db().lastInsertId()});
     }
 
 private Q_SLOTS:
@@ -233,7 +235,7 @@ private Q_SLOTS:
         addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM4"), "2026-12-03 10:00:00");
         addRow(QStringLiteral("Pending"), QStringLiteral("Auto"), {}, {});
         const QString path = m_store->path();
-        db().execScript(QStringLiteral("DROP TRIGGER q_logs_delivered_insert; DROP TRIGGER q_logs_delivered_delete; "
+        db().execScript(QStringLiteral("DROP TRIGGER q_logs_delivered_delete; "
                                        "DROP TRIGGER q_logs_delivered_update; DROP TABLE q_logs_delivered_days; "
                                        "DROP INDEX q_logs_pending_order; PRAGMA user_version = 2;"));
         m_store.reset();
@@ -241,6 +243,20 @@ private Q_SLOTS:
         QCOMPARE(Schema::version(db()), Schema::kCurrentVersion);
         QCOMPARE(m_store->queue().deliveredCounts({}, {})[3], 2);
         QCOMPARE(m_store->queue().deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
+    }
+
+    // Rows written already delivered (not by a sender) are counted once the days are counted afresh.
+    void aLogWrittenByOtherMeansIsCountedAfresh()
+    {
+        db().exec(QStringLiteral("INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, "
+                                 "delivery_time, status, sent_at, sent_from) VALUES ('2026-12-01 08:00:00', 'Auto', "
+                                 "'9800000000', 'hi', '2026-12-01 08:00:00', 'Delivered', '2026-12-01 09:00:00', 'COM2')"));
+        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), "2026-12-02 10:00:00");
+        QCOMPARE(m_store->queue().deliveredCounts({}, {})[1], 1);
+        m_store->queue().recountDeliveredDays();
+        QCOMPARE(m_store->queue().deliveredCounts({}, {})[1], 2);
+        m_store->queue().recountDeliveredDays();
+        QCOMPARE(m_store->queue().deliveredCounts({}, {})[1], 2);
     }
 
     void noPeriodCountsNothingAndAnEmptyLogCountsZero()
