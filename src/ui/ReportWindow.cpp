@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -58,7 +59,10 @@ ReportWindow::ReportWindow(Report report, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(scroll);
-    resize(1100, 760);
+    // As large as a page wants, but wholly on the screen, title bar included.
+    const QRect room = screen()->availableGeometry();
+    resize(QSize(1100, 760).boundedTo(room.size() - QSize(40, 80)));
+    move(room.center() - QPoint(width() / 2, height() / 2));
 
     connect(m_previous, &QPushButton::clicked, this, [this] { showPage(m_shown - 1); });
     connect(m_next, &QPushButton::clicked, this, [this] { showPage(m_shown + 1); });
