@@ -15,10 +15,11 @@ AppState::AppState(QObject *parent)
 
 void AppState::setSendingRunning(bool running)
 {
-    if (m_sendingRunning == running)
-        return;
+    const bool changed = m_sendingRunning != running;
     m_sendingRunning = running;
-    Q_EMIT sendingRunningChanged(running);
+    Q_EMIT sendingRunningSet(running);
+    if (changed)
+        Q_EMIT sendingRunningChanged(running);
 }
 
 void AppState::setAbortWaits(bool abort)

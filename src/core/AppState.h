@@ -71,6 +71,9 @@ public:
 
 Q_SIGNALS:
     void sendingRunningChanged(bool running);
+    // Raised by every setSendingRunning, also one that changes nothing: a
+    // "Stop Message Sending" while sending is paused is still a choice.
+    void sendingRunningSet(bool running);
     void abortWaitsRaised();
     void connectedCountChanged(int count);
     void tipTextChanged(const QString &text);

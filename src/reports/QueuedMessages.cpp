@@ -15,7 +15,7 @@ QueuedMessages::QueuedMessages(Database &db, Prompter &prompter, AppState &state
 {
     // The Start/Stop items of the menu are left as they are.
     m_state.setSendingRunning(false);
-    m_watch = QObject::connect(&m_state, &AppState::sendingRunningChanged, [this] { m_changedMeanwhile = true; });
+    m_watch = QObject::connect(&m_state, &AppState::sendingRunningSet, [this] { m_changedMeanwhile = true; });
 }
 
 QueuedMessages::~QueuedMessages()

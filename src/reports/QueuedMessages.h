@@ -14,8 +14,8 @@ class Prompter;
 // frmQMsg, "Message Q Log": the messages still waiting to be sent. While it
 // is open nothing is sent (no port sender, poll or gateway sender works);
 // when it goes, sending is as it was before it came, so a stop chosen from
-// the menu outlives the view. Sending started from the menu meanwhile stays
-// started.
+// the menu outlives the view. Sending started or stopped from the menu
+// meanwhile stays as chosen.
 class QueuedMessages
 {
 public:

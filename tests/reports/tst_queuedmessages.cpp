@@ -63,17 +63,20 @@ private Q_SLOTS:
         QTest::addColumn<bool>("runningBefore");
         QTest::addColumn<bool>("shutDownMeanwhile");
         QTest::addColumn<bool>("startedMeanwhile");
+        QTest::addColumn<bool>("stoppedMeanwhile");
         QTest::addColumn<bool>("runningAfter");
-        QTest::newRow("running before: running again") << true << false << false << true;
-        QTest::newRow("stopped from the menu before: still stopped") << false << false << false << false;
-        QTest::newRow("shut down while open: stays off") << true << true << false << false;
-        QTest::newRow("started from the menu while open: stays started") << false << false << true << true;
+        QTest::newRow("running before: running again") << true << false << false << false << true;
+        QTest::newRow("stopped from the menu before: still stopped") << false << false << false << false << false;
+        QTest::newRow("shut down while open: stays off") << true << true << false << false << false;
+        QTest::newRow("started from the menu while open: stays started") << false << false << true << false << true;
+        QTest::newRow("stopped from the menu while open: stays stopped") << true << false << false << true << false;
     }
     void sendingWaitsWhileOpenAndIsAsBeforeAfterwards()
     {
         QFETCH(bool, runningBefore);
         QFETCH(bool, shutDownMeanwhile);
         QFETCH(bool, startedMeanwhile);
+        QFETCH(bool, stoppedMeanwhile);
         QFETCH(bool, runningAfter);
         AppState state;
         state.setSendingRunning(runningBefore);
@@ -82,6 +85,9 @@ private Q_SLOTS:
             QVERIFY(!state.sendingRunning());
             if (startedMeanwhile)
                 state.setSendingRunning(true);
+            if (stoppedMeanwhile)
+                state.setSendingRunning(false); // "Stop Message Sending" while it is paused
+
             if (shutDownMeanwhile) {
                 state.setSendingRunning(false);
                 state.setAbortWaits(true);
