@@ -163,6 +163,23 @@ BEGIN
 END;
 )SQL";
 
+// Version 4:
+//  - config_network: the address the listener binds ('' = every interface),
+//    the client networks it serves (comma-separated CIDR blocks; '' serves
+//    nobody but loopback) and how many gateway requests may be in flight.
+//  - config_ports.pduMode: the port sends and reads PDU mode (Unicode and
+//    long messages); off for every existing port.
+//  - q_logs.next_attempt: a row the gateway refused on its own waits until
+//    then (stored date-time text), so the rows behind it keep moving.
+const char *const kVersion4 = R"SQL(
+ALTER TABLE config_network ADD COLUMN listenAddress TEXT NOT NULL DEFAULT '';
+ALTER TABLE config_network ADD COLUMN allowedNetworks TEXT NOT NULL
+    DEFAULT '127.0.0.0/8, ::1/128, 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, fc00::/7, fe80::/10';
+ALTER TABLE config_network ADD COLUMN parallelRequests INTEGER NOT NULL DEFAULT 8;
+ALTER TABLE config_ports ADD COLUMN pduMode INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE q_logs ADD COLUMN next_attempt TEXT;
+)SQL";
+
 struct Step
 {
     int version;
@@ -174,6 +191,7 @@ const Step kSteps[] = {
     {1, kVersion1},
     {2, kVersion2},
     {3, kVersion3},
+    {4, kVersion4},
 };
 
 } // namespace
@@ -183,7 +201,7 @@ int version(Database &db)
     return int(db.scalar(QStringLiteral("PRAGMA user_version")).toLongLong());
 }
 
-void upgrade(Database &db)
+void upgrade(Database &db, int targetVersion)
 {
     const int current = version(db);
     // A keyed file with tables but no version of ours belongs to something
@@ -203,7 +221,7 @@ void upgrade(Database &db)
     db.execScript(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"));
 
     for (const Step &step : kSteps) {
-        if (step.version <= current)
+        if (step.version <= current || step.version > targetVersion)
             continue;
         Transaction tx(db);
         db.execScript(QString::fromUtf8(step.sql));

@@ -9,10 +9,12 @@ class Database;
 // transaction, so a failure leaves the file at the previous version.
 namespace Schema {
 
-constexpr int kCurrentVersion = 3;
+constexpr int kCurrentVersion = 4;
 
-// Throws DbError (for example when the file is newer than this program).
-void upgrade(Database &db);
+// Brings the file up to targetVersion (a lower target leaves a file as an
+// older release wrote it). Throws DbError (for example when the file is
+// newer than this program).
+void upgrade(Database &db, int targetVersion = kCurrentVersion);
 int version(Database &db);
 
 } // namespace Schema

@@ -178,18 +178,19 @@ private Q_SLOTS:
         test::TestDataDirectory dir;
         const QString path = dir.root() + QStringLiteral("/old.mdb");
         {
-            // A file as the first release left it: version 1, without the later tables.
-            Store store(path);
-            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("from before"), kRouteAuto));
-            store.db().execScript(QStringLiteral(
-                "DROP TABLE config_network; DROP INDEX q_logs_pending_order; "
-                "DROP TRIGGER q_logs_delivered_delete; DROP TRIGGER q_logs_delivered_update; "
-                "DROP TABLE q_logs_delivered_days; PRAGMA user_version = 1;"));
+            // A file as the first release left it: version 1, without the later tables and columns.
+            auto db = Database::open(path, QByteArray(Store::kKey));
+            Schema::upgrade(*db, 1);
+            db->exec(QStringLiteral("INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, "
+                                    "delivery_time) VALUES ('2026-11-01 08:00:00', 'Auto', '9876543210', "
+                                    "'from before', '2026-11-01 08:00:00')"));
         }
         Store store(path);
         QCOMPARE(Schema::version(store.db()), Schema::kCurrentVersion);
         QCOMPARE(store.queue().row(1)->message, QStringLiteral("from before"));
         QCOMPARE(store.db().scalar(QStringLiteral("SELECT listenerPort FROM config_network")).toInt(), 8081);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT parallelRequests FROM config_network")).toInt(), 8);
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT count(*) FROM config_ports WHERE pduMode = 0")).toInt(), 5);
     }
 
     void newerSchemaIsRefused()

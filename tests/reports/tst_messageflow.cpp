@@ -231,14 +231,22 @@ private Q_SLOTS:
 
     void aLogFromBeforeTheDailyCountsIsCountedAfterTheUpgrade()
     {
-        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM4"), "2026-12-02 10:00:00");
-        addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM4"), "2026-12-03 10:00:00");
-        addRow(QStringLiteral("Pending"), QStringLiteral("Auto"), {}, {});
-        const QString path = m_store->path();
-        db().execScript(QStringLiteral("DROP TRIGGER q_logs_delivered_delete; "
-                                       "DROP TRIGGER q_logs_delivered_update; DROP TABLE q_logs_delivered_days; "
-                                       "DROP INDEX q_logs_pending_order; PRAGMA user_version = 2;"));
+        // A log written by the release before the daily counts (version 2).
         m_store.reset();
+        const QString path = m_dir->root() + QStringLiteral("/old.mdb");
+        {
+            auto old = Database::open(path, QByteArray(Store::kKey));
+            Schema::upgrade(*old, 2);
+            const char *rows[][2] = {{"Delivered", "2026-12-02 10:00:00"},
+                                     {"Delivered", "2026-12-03 10:00:00"},
+                                     {"Pending", nullptr}};
+            for (const auto &row : rows)
+                old->exec(QStringLiteral("INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, "
+                                         "delivery_time, status, sent_at, sent_from) VALUES ('2026-11-01 08:00:00', "
+                                         "'Auto', '9800000000', 'hi', '2026-11-01 08:00:00', ?, ?, ?)"),
+                          {QString::fromLatin1(row[0]), row[1] ? QVariant(QString::fromLatin1(row[1])) : QVariant(),
+                           row[1] ? QVariant(QStringLiteral("COM4")) : QVariant()});
+        }
         m_store = std::make_unique<Store>(path);
         QCOMPARE(Schema::version(db()), Schema::kCurrentVersion);
         QCOMPARE(m_store->queue().deliveredCounts({}, {})[3], 2);

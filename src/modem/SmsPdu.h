@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// SMS PDUs for ports in PDU mode (AT+CMGF=0): what the sender writes after
+// AT+CMGS=<length> and what AT+CMGL=4 lists. Pure functions over text and
+// hex; no I/O and no Widgets.
+namespace tavsms::SmsPdu {
+
+enum class Coding {
+    Gsm7, // the GSM default alphabet with its extension table
+    Ucs2, // UTF-16 big-endian; characters outside the BMP as surrogate pairs
+    Eight // 8-bit data (received only; shown as hex)
+};
+
+// The most parts one message may take.
+constexpr int kMaxParts = 10;
+
+// How a text would go out: the alphabet, the characters the counter shows,
+// and the parts it takes (0 when it needs more than kMaxParts).
+struct Plan
+{
+    Coding coding = Coding::Gsm7;
+    int characters = 0; // as the operator counts them (a surrogate pair is one)
+    int parts = 1;
+};
+Plan plan(const QString &text);
+
+// One SMS-SUBMIT ready for the modem: hex is the whole PDU including the
+// leading "00" (use the phone's service centre); tpduLength is the number
+// AT+CMGS takes (the octets after the service-centre part).
+struct SubmitPdu
+{
+    QByteArray hex;
+    int tpduLength = 0;
+};
+
+// The parts of text to number (national digits as stored, or "+" and the
+// international number). reference is the concatenation reference the
+// parts share when there are more than one. Empty when the text needs more
+// than kMaxParts parts or the number has no digits.
+QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference);
+
+// What a received (or, for the simulator, sent) PDU says.
+struct Message
+{
+    QString number;      // originator (DELIVER) or destination (SUBMIT); "+" for international
+    QDateTime timestamp; // service-centre time stamp (DELIVER only), in its own offset
+    Coding coding = Coding::Gsm7;
+    QString text;        // decoded text; 8-bit data as hex digits
+    // Concatenation: total > 1 when the message is one part of several.
+    int reference = 0;   // 8- or 16-bit reference from the UDH
+    int total = 1;
+    int sequence = 1;
+};
+
+// Decoding never throws and never reads past the input; a PDU that cannot
+// be read gives nullopt and the reason in *error.
+std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error = nullptr);
+std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error = nullptr);
+
+// An SMS-DELIVER as a phone would list it (for the simulator and tests):
+// one PDU per part, concatenated with reference when the text needs more.
+QList<QByteArray> encodeDeliver(const QString &sender, const QString &text, const QDateTime &timestamp,
+                                quint8 reference);
+
+} // namespace tavsms::SmsPdu
