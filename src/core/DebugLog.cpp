@@ -4,6 +4,20 @@
 
 namespace tavsms {
 
+namespace {
+
+// A value that carries a line break (a message from the listener, a reply
+// from a push URL) must not start a line of its own.
+QByteArray oneLine(const QString &line)
+{
+    QByteArray text = line.toUtf8();
+    if (text.contains('\r') || text.contains('\n'))
+        text.replace("\r", "\\r").replace("\n", "\\n");
+    return text;
+}
+
+} // namespace
+
 QString DebugLog::open(const QString &path)
 {
     close();
@@ -23,7 +37,7 @@ void DebugLog::writeLine(const QString &line)
 {
     if (!m_file.isOpen())
         return;
-    m_file.write(line.toUtf8());
+    m_file.write(oneLine(line));
     m_file.write("\r\n", 2);
     m_file.flush();
 }

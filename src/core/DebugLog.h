@@ -22,7 +22,8 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
 
-    // Writes the line as given.
+    // Writes the line as given, except that CR and LF within it are written
+    // as the two characters \r and \n.
     void writeLine(const QString &line);
     // Writes the display date-time of now followed by the event text, which
     // by convention begins with a space (" Activating COM1 - ").
