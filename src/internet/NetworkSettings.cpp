@@ -8,12 +8,15 @@ NetworkSettings NetworkSettings::load(Database &db)
 {
     NetworkSettings s;
     Statement st = db.prepare(QStringLiteral(
-        "SELECT gatewayHost, updateHost, productSite, listenerPort FROM config_network LIMIT 1"));
+        "SELECT gatewayHost, updateHost, productSite, listenerPort, listenAddress, allowedNetworks "
+        "FROM config_network LIMIT 1"));
     if (st.next()) {
         s.gatewayHost = st.text(QStringLiteral("gatewayHost"));
         s.updateHost = st.text(QStringLiteral("updateHost"));
         s.productSite = st.text(QStringLiteral("productSite"));
         s.listenerPort = quint16(st.integer(QStringLiteral("listenerPort")));
+        s.listenAddress = st.text(QStringLiteral("listenAddress"));
+        s.allowedNetworks = st.text(QStringLiteral("allowedNetworks"));
     }
     return s;
 }
@@ -21,8 +24,32 @@ NetworkSettings NetworkSettings::load(Database &db)
 void NetworkSettings::save(Database &db) const
 {
     db.exec(QStringLiteral("UPDATE config_network SET gatewayHost = ?, updateHost = ?, productSite = ?, "
-                           "listenerPort = ?"),
-            {gatewayHost, updateHost, productSite, int(listenerPort)});
+                           "listenerPort = ?, listenAddress = ?, allowedNetworks = ?"),
+            {gatewayHost, updateHost, productSite, int(listenerPort), listenAddress, allowedNetworks});
+}
+
+std::optional<NetworkSettings::Listener> NetworkSettings::listener(QString *why) const
+{
+    Listener out;
+    const QString address = listenAddress.trimmed();
+    if (address.isEmpty()) {
+        out.address = QHostAddress::Any;
+    } else if (const std::optional<QHostAddress> parsed = parseIpAddress(address)) {
+        out.address = *parsed;
+    } else {
+        *why = QStringLiteral("Listen address: '%1' is not an IP address.").arg(address);
+        return std::nullopt;
+    }
+    QString bad;
+    std::optional<AllowedNetworks> allowed = AllowedNetworks::parse(allowedNetworks, &bad);
+    if (!allowed) {
+        *why = bad.isEmpty() ? QStringLiteral("Allowed networks: give at least one network, such as 127.0.0.0/8.")
+                             : QStringLiteral("Allowed networks: '%1' is not a network.").arg(bad);
+        return std::nullopt;
+    }
+    out.allowed = std::move(*allowed);
+    why->clear();
+    return out;
 }
 
 } // namespace tavsms

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AllowedNetworks.h"
+
+#include <QHostAddress>
 #include <QString>
 
 namespace tavsms {
@@ -14,10 +17,21 @@ struct NetworkSettings
     QString updateHost;
     QString productSite;
     quint16 listenerPort = 8081;
+    QString listenAddress; // empty: every interface
+    QString allowedNetworks = AllowedNetworks::kDefault;
 
     // Throws DbError.
     static NetworkSettings load(Database &db);
     void save(Database &db) const;
+
+    // The listener's address and allow-list as the listener takes them.
+    struct Listener
+    {
+        QHostAddress address;
+        AllowedNetworks allowed;
+    };
+    // Empty `why` on success; else what to tell the operator, naming the bad entry.
+    std::optional<Listener> listener(QString *why) const;
 };
 
 } // namespace tavsms
