@@ -3,7 +3,6 @@
 #include "DateTimeText.h"
 #include "DebugLog.h"
 #include "MessageQueue.h"
-#include "SendRequestParser.h"
 
 #include <cerrno>
 #include <sys/socket.h>
@@ -13,12 +12,18 @@ namespace tavsms {
 
 namespace {
 
-const QByteArray kStatusLine = QByteArrayLiteral("HTTP/1.1 200 OK\r\n\r\n");
-
 void closeDescriptor(qintptr descriptor)
 {
     while (::close(int(descriptor)) == -1 && errno == EINTR) {
     }
+}
+
+QByteArray replyWith(const QByteArray &body, bool keepAlive)
+{
+    return QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") + QByteArray::number(body.size())
+        + (keepAlive ? QByteArrayLiteral("\r\nConnection: keep-alive\r\n\r\n")
+                     : QByteArrayLiteral("\r\nConnection: close\r\n\r\n"))
+        + body;
 }
 
 } // namespace
@@ -27,12 +32,14 @@ HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QOb
     : QObject(parent)
     , m_log(log)
     , m_timeouts(timeouts)
+    , m_allowed(*AllowedNetworks::parse(AllowedNetworks::kDefault))
 {
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(&m_readable, &QSocketNotifier::activated, this, &HttpSendListener::readRequest);
-    // Connections wait their turn in the kernel's queue behind this one.
-    m_server.setListenBacklogSize(kWaitingConnections);
+    m_expiry.setSingleShot(true);
+    connect(&m_expiry, &QTimer::timeout, this, &HttpSendListener::expire);
+    m_noteWindow.setSingleShot(true);
+    connect(&m_noteWindow, &QTimer::timeout, this, &HttpSendListener::reportQuietNotes);
+    // Connections arriving faster than they are accepted wait in the kernel.
+    m_server.setListenBacklogSize(kMaxConnections);
     // Out of descriptors, say: the server stops accepting; start again soon.
     connect(&m_server, &QTcpServer::acceptError, this, [this] {
         QTimer::singleShot(100, this, [this] { m_server.resumeAccepting(); });
@@ -55,84 +62,193 @@ QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
 void HttpSendListener::close()
 {
     m_server.close();
-    if (m_peer >= 0)
-        finish(false);
-    while (!m_waiting.isEmpty())
-        closeDescriptor(m_waiting.dequeue());
+    while (!m_waiting.empty())
+        drop(m_waiting.front());
+    while (!m_ready.empty())
+        drop(m_ready.front());
+    m_expiry.stop();
 }
 
-QByteArray HttpSendListener::successReply(const QString &mobile)
+QByteArray HttpSendListener::successText(const QString &mobile)
 {
-    return kStatusLine + "Status:OK <br>Message Sent to " + mobile.toUtf8();
+    return "Status:OK <br>Message Sent to " + mobile.toUtf8();
 }
 
-QByteArray HttpSendListener::failureReply(const QString &error)
+QByteArray HttpSendListener::failureText(const QString &error)
 {
-    return kStatusLine + "<b>Error Occured:</b> " + error.toUtf8();
+    return "<b>Error Occured:</b> " + error.toUtf8();
 }
 
-bool HttpSendListener::isComplete(const QByteArray &data)
+void HttpSendListener::accept(qintptr descriptor)
 {
-    return data.contains("\r\n\r\n") || data.contains("\n\n");
-}
-
-void HttpSendListener::enqueue(qintptr descriptor)
-{
-    m_waiting.enqueue(descriptor);
-    // Beyond this many, further clients wait in the kernel's queue.
-    if (m_waiting.size() >= kWaitingConnections)
-        m_server.pauseAccepting();
-    serveNext();
-}
-
-void HttpSendListener::serveNext()
-{
-    m_nextScheduled = false;
-    if (m_peer >= 0 || m_waiting.isEmpty())
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    std::optional<PeerAddress> peer;
+    if (::getpeername(int(descriptor), reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        peer = PeerAddress::from(reinterpret_cast<const sockaddr *>(&address));
+    if (!peer) {
+        closeDescriptor(descriptor); // gone already
         return;
-    m_peer = m_waiting.dequeue();
-    m_server.resumeAccepting();
-    m_data.clear();
-    m_deadline.start(m_timeouts.requestArrival);
-    // The request has usually arrived with the connection: read it now.
-    readRequest();
+    }
+    if (!m_allowed.allows(*peer)) {
+        closeDescriptor(descriptor);
+        note(QStringLiteral(" HTTP listener - refused %1: not in the allowed networks").arg(peer->toString()));
+        return;
+    }
+    if (!makeRoom(*peer)) {
+        closeDescriptor(descriptor);
+        note(QStringLiteral(" HTTP listener - refused %1: every connection has a request being served")
+                 .arg(peer->toString()));
+        return;
+    }
+
+    ++m_perAddress[*peer];
+    Connection &c = m_waiting.emplace_back();
+    c.self = std::prev(m_waiting.end());
+    c.descriptor = descriptor;
+    c.peer = *peer;
+    c.deadline = Clock::now() + m_timeouts.requestArrival;
+    if (!m_expiry.isActive())
+        m_expiry.start(m_timeouts.requestArrival);
+    // The request has often arrived with the connection: read it now.
+    (void)readFrom(c);
 }
 
-void HttpSendListener::readRequest()
+bool HttpSendListener::makeRoom(const PeerAddress &peer)
 {
-    if (m_peer < 0)
-        return;
+    for (;;) {
+        const bool addressFull = m_perAddress.value(peer) >= kMaxConnectionsPerAddress;
+        if (!addressFull && m_waiting.size() + m_ready.size() < size_t(kMaxConnections))
+            return true;
+        // Complete requests are served now rather than on the next turn:
+        // the connections that close make room.
+        if (!m_ready.empty()) {
+            serveReady();
+            continue;
+        }
+        if (!pushOutLongestWaiting(addressFull ? &peer : nullptr))
+            return false;
+    }
+}
+
+bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from)
+{
+    for (auto next = m_waiting.begin(); next != m_waiting.end();) {
+        Connection &c = *next++; // on before `c` moves or goes
+        if (from && c.peer != *from)
+            continue;
+        // What it has sent meanwhile may be a whole request: that is served, not pushed out.
+        if (c.unsent.isEmpty()) {
+            switch (readFrom(c)) {
+            case After::Ready:
+            case After::Gone:
+                return true;
+            case After::Waiting:
+                break;
+            }
+        }
+        note(QStringLiteral(" HTTP listener - closed the longest waiting connection of %1 to make room")
+                 .arg(c.peer.toString()));
+        drop(c);
+        return true;
+    }
+    return false;
+}
+
+HttpSendListener::After HttpSendListener::readFrom(Connection &c)
+{
     char buffer[4096];
     for (;;) {
-        const qsizetype want = std::min<qsizetype>(qsizetype(sizeof buffer), kMaxRequestBytes + 1 - m_data.size());
-        const ssize_t got = ::recv(int(m_peer), buffer, size_t(want), MSG_DONTWAIT);
+        const qsizetype want = std::min<qsizetype>(qsizetype(sizeof buffer), kMaxRequestBytes + 1 - c.data.size());
+        const ssize_t got = ::recv(int(c.descriptor), buffer, size_t(want), MSG_DONTWAIT);
         if (got > 0) {
-            m_data.append(buffer, got);
-            if (m_data.size() > kMaxRequestBytes)
-                return finish(false);
-            continue;
+            c.data.append(buffer, got);
+            switch (findRequest(c)) {
+            case Found::Request:
+                becomeReady(c);
+                return After::Ready;
+            case Found::TooLarge:
+                drop(c);
+                return After::Gone;
+            case Found::Nothing:
+                continue;
+            }
         }
         if (got == -1 && errno == EINTR)
             continue;
-        if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        // The peer closed (or the connection failed): answer what is complete.
-        if (isComplete(m_data))
-            return answer();
-        return finish(false);
+        if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            wait(c);
+            return After::Waiting;
+        }
+        // The peer has finished sending (or the connection failed): a
+        // request that is complete is still served.
+        c.peerDone = true;
+        if (got == 0 && findRequest(c) == Found::Request) {
+            becomeReady(c);
+            return After::Ready;
+        }
+        drop(c);
+        return After::Gone;
     }
-    if (isComplete(m_data))
-        return answer();
-    // Wait for the rest.
-    m_readable.setSocket(m_peer);
-    m_readable.setEnabled(true);
 }
 
-void HttpSendListener::answer()
+HttpSendListener::Found HttpSendListener::findRequest(Connection &c)
+{
+    if (c.request.length == 0) {
+        // Trickled bytes are searched once: from just before the new ones.
+        const qsizetype end = SendRequestParser::headEnd(c.data, c.scanned - 3);
+        c.scanned = c.data.size();
+        if (end >= 0)
+            c.request = SendRequestParser::frame(QByteArrayView(c.data).first(end));
+    }
+    if (c.request.length > kMaxRequestBytes || (c.request.length == 0 && c.data.size() > kMaxRequestBytes))
+        return Found::TooLarge;
+    return c.request.length > 0 && c.data.size() >= c.request.length ? Found::Request : Found::Nothing;
+}
+
+void HttpSendListener::wait(Connection &c)
+{
+    if (!c.readable) {
+        c.readable = std::make_unique<QSocketNotifier>(c.descriptor, QSocketNotifier::Read);
+        Connection *const self = &c;
+        connect(c.readable.get(), &QSocketNotifier::activated, this, [this, self] { (void)readFrom(*self); });
+    }
+    c.readable->setEnabled(true);
+}
+
+void HttpSendListener::becomeReady(Connection &c)
+{
+    if (c.readable)
+        c.readable->setEnabled(false); // the rest stays in the kernel until this one is answered
+    m_ready.splice(m_ready.end(), m_waiting, c.self);
+    c.ready = true;
+    // Served on the next turn of the event loop, together with whatever
+    // else completes in this one.
+    if (!m_serveScheduled) {
+        m_serveScheduled = true;
+        QMetaObject::invokeMethod(this, &HttpSendListener::serveTurn, Qt::QueuedConnection);
+    }
+}
+
+void HttpSendListener::serveTurn()
+{
+    m_serveScheduled = false;
+    serveReady();
+}
+
+void HttpSendListener::serveReady()
+{
+    // Those that completed so far; a request that follows on one of their
+    // connections waits behind the others.
+    for (size_t n = m_ready.size(); n > 0 && !m_ready.empty(); --n)
+        serve(m_ready.front());
+}
+
+void HttpSendListener::serve(Connection &c)
 {
     const QDateTime when = QDateTime::currentDateTime();
-    const QString now = DateTimeText::display(when);
-    SendRequest request = SendRequestParser::parse(QString::fromUtf8(m_data));
+    const qsizetype headLength = SendRequestParser::headEnd(c.data);
+    SendRequest request = SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength));
     if (request.isValid()) {
         if (!m_queue) {
             request.error = QStringLiteral("The message store is not open.");
@@ -145,41 +261,124 @@ void HttpSendListener::answer()
         }
     }
 
-    QByteArray reply;
+    const QString now = DateTimeText::display(when);
+    QByteArray body;
     if (request.isValid()) {
         m_log.writeLine(QStringLiteral("HTTP MSG Sent - ") + now + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message);
-        reply = successReply(request.mobile);
+        body = successText(request.mobile);
     } else {
         m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + now + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message + QStringLiteral(" Error= ")
                         + request.error);
-        reply = failureReply(request.error);
+        body = failureText(request.error);
     }
-    // A fresh connection's send buffer takes a reply this short whole; a
-    // peer that has gone simply does not get it.
-    ssize_t sent;
-    do {
-        sent = ::send(int(m_peer), reply.constData(), size_t(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-    } while (sent == -1 && errno == EINTR);
-    finish(true);
+
+    const bool keepAlive = c.request.keepAlive;
+    c.data.remove(0, c.request.length);
+    c.request = {};
+    c.scanned = 0;
+    c.closeWhenSent = !keepAlive;
+    c.unsent = replyWith(body, keepAlive);
+    // Back among the waiting: whatever comes next has the arrival time-out.
+    m_waiting.splice(m_waiting.end(), m_ready, c.self);
+    c.ready = false;
+    c.deadline = Clock::now() + m_timeouts.requestArrival;
+    if (!m_expiry.isActive())
+        m_expiry.start(m_timeouts.requestArrival);
+    sendOn(c);
 }
 
-void HttpSendListener::finish(bool answered)
+void HttpSendListener::sendOn(Connection &c)
 {
-    m_deadline.stop();
-    m_readable.setEnabled(false);
-    if (m_peer >= 0) {
-        // The close ends the reply for the client: it carries no length.
-        closeDescriptor(m_peer);
-        m_peer = -1;
+    while (!c.unsent.isEmpty()) {
+        const ssize_t sent = ::send(int(c.descriptor), c.unsent.constData(), size_t(c.unsent.size()),
+                                    MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent > 0) {
+            c.unsent.remove(0, sent);
+        } else if (sent == -1 && errno == EINTR) {
+            continue;
+        } else if (sent == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A client that sends but does not read: the rest goes out when
+            // there is room, and nothing more is read from it till then.
+            if (!c.writable) {
+                c.writable = std::make_unique<QSocketNotifier>(c.descriptor, QSocketNotifier::Write);
+                Connection *const self = &c;
+                connect(c.writable.get(), &QSocketNotifier::activated, this, [this, self] { sendOn(*self); });
+            }
+            c.writable->setEnabled(true);
+            return;
+        } else {
+            return drop(c); // the peer has gone: it does not get the reply
+        }
     }
-    m_data.clear();
-    Q_EMIT connectionDone(answered);
-    if (!m_nextScheduled && !m_waiting.isEmpty()) {
-        m_nextScheduled = true;
-        QMetaObject::invokeMethod(this, &HttpSendListener::serveNext, Qt::QueuedConnection);
+    if (c.writable)
+        c.writable->setEnabled(false);
+    afterReply(c);
+}
+
+void HttpSendListener::afterReply(Connection &c)
+{
+    if (c.closeWhenSent)
+        return drop(c);
+    switch (findRequest(c)) {
+    case Found::Request:
+        return becomeReady(c);
+    case Found::TooLarge:
+        return drop(c);
+    case Found::Nothing:
+        break;
     }
+    if (c.peerDone)
+        return drop(c);
+    wait(c);
+}
+
+void HttpSendListener::drop(Connection &c)
+{
+    const auto count = m_perAddress.find(c.peer);
+    if (count != m_perAddress.end() && --*count <= 0)
+        m_perAddress.erase(count);
+    c.readable.reset();
+    c.writable.reset();
+    // Unread bytes would make the close a reset, and a reset can destroy
+    // the reply before the client has read it.
+    char discard[4096];
+    for (int i = 0; i < 16 && ::recv(int(c.descriptor), discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+    }
+    closeDescriptor(c.descriptor);
+    (c.ready ? m_ready : m_waiting).erase(c.self);
+}
+
+void HttpSendListener::expire()
+{
+    const Clock::time_point now = Clock::now();
+    while (!m_waiting.empty() && m_waiting.front().deadline <= now)
+        drop(m_waiting.front());
+    if (!m_waiting.empty()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_waiting.front().deadline - now);
+        m_expiry.start(left);
+    }
+}
+
+void HttpSendListener::note(const QString &event)
+{
+    if (m_noteWindow.isActive()) {
+        ++m_quietNotes;
+        return;
+    }
+    m_log.writeEvent(event);
+    m_noteWindow.start(m_timeouts.refusalReport);
+}
+
+void HttpSendListener::reportQuietNotes()
+{
+    if (m_quietNotes == 0)
+        return;
+    m_log.writeEvent(QStringLiteral(" HTTP listener - %1 more connections refused or closed to make room")
+                         .arg(m_quietNotes));
+    m_quietNotes = 0;
+    m_noteWindow.start(m_timeouts.refusalReport);
 }
 
 } // namespace tavsms

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "AllowedNetworks.h"
 #include "InternetTimeouts.h"
+#include "SendRequestParser.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
-#include <QQueue>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
+
+#include <chrono>
+#include <list>
+#include <memory>
 
 namespace tavsms {
 
@@ -17,27 +23,54 @@ class MessageQueue;
 
 // The send listener: other programs queue a message with
 //   GET /?com=COM1&mobile=9876543210&message=Hello%20World HTTP/1.1
-// Connections are served one at a time, in the order they arrived; the rest
-// wait their turn and none is dropped. Each connection carries one request,
-// is answered and closed. A request larger than kMaxRequestBytes, or not
-// complete within the arrival time-out, is closed unanswered and has no
-// effect. Nothing a client sends stops the listening.
 //
-// Accepted connections are plain descriptors read and written directly:
-// a request is one short read and the reply one short write, and this is
-// the program's busiest door, so it skips the per-connection socket object.
+// Many connections are read at once, each with the arrival time-out to send
+// a whole request of at most kMaxRequestBytes; one that does not is closed
+// unanswered and has no effect. Complete requests are served one at a time,
+// in the order they completed: queued, logged and answered, on this thread.
+// Every complete request on a connection is answered, in order, whether the
+// client sent them back to back or one after another: HTTP/1.1 keeps the
+// connection unless the client says "Connection: close", HTTP/1.0 closes it
+// unless the client says "Connection: keep-alive", and every reply carries
+// Content-Length so that a client keeping the connection finds its end. A
+// kept connection left idle is closed when the arrival time-out runs out.
+//
+// Clients outside the allowed networks are closed as soon as accepted,
+// before anything is read. At most kMaxConnectionsPerAddress connections
+// from one address and kMaxConnections in all are open. A newcomer beyond
+// either limit pushes out the connection (of that address, or of all) that
+// has waited longest without a complete request, instead of being turned
+// away: turning newcomers away would let a few hundred idle or slow
+// connections (or eight from a good client's own address) lock every good
+// client out for as long as they are kept up, whereas a flood that pushes
+// out the longest waiting must open connections faster than a good client
+// sends its request to keep that client out. Only when every open
+// connection has a request waiting to be served is the newcomer closed.
+// Each refusal and push-out is logged, but at most one line per
+// InternetTimeouts::refusalReport and then a count of the rest, so that a
+// flood does not fill the debug log. Nothing a client sends stops the
+// listening.
+//
+// Accepted connections are plain descriptors read and written directly: a
+// request is usually one short read and its reply one short write, and
+// this is the program's busiest door, so it skips the per-connection socket
+// object; a connection gets a notifier only when it has to wait.
 class HttpSendListener : public QObject
 {
     Q_OBJECT
 public:
     static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
-    static constexpr int kWaitingConnections = 256;
+    static constexpr int kMaxConnections = 256;
+    static constexpr int kMaxConnectionsPerAddress = 8;
 
     explicit HttpSendListener(DebugLog &log, InternetTimeouts timeouts = {}, QObject *parent = nullptr);
     ~HttpSendListener() override;
 
     // Where accepted messages go; without one, requests are refused.
     void setQueue(MessageQueue *queue) { m_queue = queue; }
+    // Who may connect (AllowedNetworks::kDefault until set); applies to
+    // connections accepted from then on.
+    void setAllowedNetworks(AllowedNetworks allowed) { m_allowed = std::move(allowed); }
 
     // Empty on success, else why not. Port 0 picks a free port (see port()).
     QString listen(quint16 port, const QHostAddress &address = QHostAddress::Any);
@@ -45,15 +78,31 @@ public:
     bool isListening() const { return m_server.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
 
-    // The replies, as sent.
-    static QByteArray successReply(const QString &mobile);
-    static QByteArray failureReply(const QString &error);
-
-Q_SIGNALS:
-    // One connection is done with: answered (queued or refused) or dropped.
-    void connectionDone(bool answered);
+    // The reply bodies, as sent after the status line and headers.
+    static QByteArray successText(const QString &mobile);
+    static QByteArray failureText(const QString &error);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Connection
+    {
+        qintptr descriptor = -1;
+        PeerAddress peer;
+        QByteArray data;       // received and not yet served
+        qsizetype scanned = 0; // the end of the head is not before this
+        RequestFrame request;  // length 0 until the head is complete
+        QByteArray unsent;     // the rest of a reply the socket would not take yet
+        std::unique_ptr<QSocketNotifier> readable;
+        std::unique_ptr<QSocketNotifier> writable;
+        Clock::time_point deadline;
+        bool peerDone = false;       // the peer will send nothing more
+        bool closeWhenSent = false;  // the reply being sent is the last
+        bool ready = false;          // in m_ready, else in m_waiting
+        std::list<Connection>::iterator self;
+    };
+    using Connections = std::list<Connection>;
+
     // Hands accepted descriptors to the listener instead of wrapping them.
     class Acceptor : public QTcpServer
     {
@@ -64,29 +113,44 @@ private:
         }
 
     protected:
-        void incomingConnection(qintptr descriptor) override { m_owner.enqueue(descriptor); }
+        void incomingConnection(qintptr descriptor) override { m_owner.accept(descriptor); }
 
     private:
         HttpSendListener &m_owner;
     };
 
-    void enqueue(qintptr descriptor);
-    void serveNext();
-    void readRequest();
-    void answer();
-    void finish(bool answered);
-    static bool isComplete(const QByteArray &data);
+    enum class Found { Nothing, Request, TooLarge };
+    enum class After { Waiting, Ready, Gone }; // what became of a connection read from
+
+    void accept(qintptr descriptor);
+    bool makeRoom(const PeerAddress &peer);
+    bool pushOutLongestWaiting(const PeerAddress *from);
+    [[nodiscard]] After readFrom(Connection &c);
+    Found findRequest(Connection &c);
+    void wait(Connection &c);
+    void becomeReady(Connection &c);
+    void serveTurn();
+    void serveReady();
+    void serve(Connection &c);
+    void sendOn(Connection &c);
+    void afterReply(Connection &c);
+    void drop(Connection &c);
+    void expire();
+    void note(const QString &event);
+    void reportQuietNotes();
 
     DebugLog &m_log;
     InternetTimeouts m_timeouts;
     MessageQueue *m_queue = nullptr;
+    AllowedNetworks m_allowed;
     Acceptor m_server{*this};
-    QQueue<qintptr> m_waiting;
-    qintptr m_peer = -1;
-    QSocketNotifier m_readable{QSocketNotifier::Read};
-    QByteArray m_data;
-    QTimer m_deadline;
-    bool m_nextScheduled = false;
+    Connections m_waiting; // without a complete request; longest waiting first
+    Connections m_ready;   // with one, in the order they completed
+    QHash<PeerAddress, int> m_perAddress;
+    QTimer m_expiry; // for the first of m_waiting
+    bool m_serveScheduled = false;
+    QTimer m_noteWindow;
+    int m_quietNotes = 0;
 };
 
 } // namespace tavsms

@@ -31,9 +31,9 @@ InternetServices::~InternetServices()
 QString InternetServices::start()
 {
     Store &store = m_controller.store();
-    quint16 port = 0;
+    NetworkSettings settings;
     try {
-        port = NetworkSettings::load(store.db()).listenerPort;
+        settings = NetworkSettings::load(store.db());
     } catch (const DbError &e) {
         return e.message();
     }
@@ -41,7 +41,12 @@ QString InternetServices::start()
                                                m_controller.gatewayTimer(), m_timeouts);
     m_account = std::make_unique<GatewayAccount>(store.db(), *m_client, m_controller.prompter());
     m_listener->setQueue(&store.queue());
-    return m_listener->listen(port);
+    QString why;
+    std::optional<NetworkSettings::Listener> place = settings.listener(&why);
+    if (!place)
+        return why;
+    m_listener->setAllowedNetworks(std::move(place->allowed));
+    return m_listener->listen(settings.listenerPort, place->address);
 }
 
 } // namespace tavsms

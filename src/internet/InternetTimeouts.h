@@ -11,6 +11,9 @@ struct InternetTimeouts
     std::chrono::milliseconds request{30000};
     // A listener client has this long to send its whole request.
     std::chrono::milliseconds requestArrival{10000};
+    // The listener logs one refused connection per this long, and then how
+    // many more it refused meanwhile.
+    std::chrono::milliseconds refusalReport{60000};
     // Gateway unreachable: the sender pauses this long, doubling on every
     // further failure up to the longest pause.
     std::chrono::milliseconds firstPause{1000};
