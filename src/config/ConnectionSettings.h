@@ -48,14 +48,24 @@ struct InternetTab
     QString cdmaId;
 };
 
+// Where the send listener listens and whom it serves; taken when the
+// listener starts, with the program.
+struct ListenerFields
+{
+    QString listenAddress; // empty: every interface
+    QString allowedNetworks;
+};
+
 struct SettingsScreenState
 {
     std::array<PortTab, kPortCount> ports;
     InternetTab internet;
+    ListenerFields listener;
 };
 
-// frmConfig's operations on the port settings and the gateway account's
-// on/off flag, stored through PortConfig and GatewayAccountRecord (the
+// frmConfig's operations on the port settings, the gateway account's
+// on/off flag and the listener's fields, stored through PortConfig,
+// GatewayAccountRecord and NetworkSettings (the
 // Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings
@@ -88,9 +98,11 @@ public:
     // "Apply" on port tab `index` (0 … 4 = COM1 … COM5): saves that port as active.
     ApplyOutcome applyPort(int index, PortSettings settings);
 
-    // "Update Settings": the five on/off flags and the Internet flag, then
-    // port initialisation. True when the flags were saved.
-    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive);
+    // "Update Settings": the five on/off flags, the Internet flag and the
+    // listener's fields when given, then port initialisation. Nothing is
+    // saved when the listener's fields do not parse. True when saved.
+    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive,
+                                     std::optional<ListenerFields> listener = std::nullopt);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();
