@@ -3,6 +3,7 @@
 #include "DateTimeText.h"
 #include "DebugLog.h"
 #include "MessageQueue.h"
+#include "Store.h"
 
 #include <cerrno>
 #include <sys/socket.h>
@@ -116,9 +117,16 @@ void HttpSendListener::accept(qintptr descriptor)
 
 bool HttpSendListener::makeRoom(const PeerAddress &peer)
 {
+    // An address at its cap gives up the connection that has waited longest
+    // past the grace without a whole request. When all of its connections
+    // are younger the client is a prompt one with many requests on their
+    // way (ab -c 16 on one machine): it is let in, and the cap holds again
+    // once they have waited that long.
+    if (m_perAddress.value(peer) >= kMaxConnectionsPerAddress)
+        (void)pushOutLongestWaiting(&peer, Clock::now() - m_timeouts.promptRequest + m_timeouts.requestArrival);
+    // The cap in all holds at once: it is what keeps descriptors for others.
     for (;;) {
-        const bool addressFull = m_perAddress.value(peer) >= kMaxConnectionsPerAddress;
-        if (!addressFull && m_waiting.size() + m_ready.size() < size_t(kMaxConnections))
+        if (m_waiting.size() + m_ready.size() < size_t(kMaxConnections))
             return true;
         // Complete requests are served now rather than on the next turn:
         // the connections that close make room.
@@ -126,21 +134,23 @@ bool HttpSendListener::makeRoom(const PeerAddress &peer)
             serveReady();
             continue;
         }
-        if (!pushOutLongestWaiting(addressFull ? &peer : nullptr))
+        if (!pushOutLongestWaiting(nullptr, Clock::time_point::max()) && m_ready.empty())
             return false;
     }
 }
 
-bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from)
+bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from, Clock::time_point deadlineBy)
 {
-    for (auto next = m_waiting.begin(); next != m_waiting.end();) {
+    for (auto next = m_waiting.begin(); next != m_waiting.end() && next->deadline <= deadlineBy;) {
         Connection &c = *next++; // on before `c` moves or goes
         if (from && c.peer != *from)
             continue;
-        // What it has sent meanwhile may be a whole request: that is served, not pushed out.
+        // What it has sent meanwhile may be a whole request: that is served,
+        // and the next in line goes instead.
         if (c.unsent.isEmpty()) {
             switch (readFrom(c)) {
             case After::Ready:
+                continue;
             case After::Gone:
                 return true;
             case After::Waiting:
@@ -240,35 +250,64 @@ void HttpSendListener::serveReady()
 {
     // Those that completed so far; a request that follows on one of their
     // connections waits behind the others.
-    for (size_t n = m_ready.size(); n > 0 && !m_ready.empty(); --n)
-        serve(m_ready.front());
+    std::vector<Connection *> turn;
+    std::vector<SendRequest> requests;
+    turn.reserve(m_ready.size());
+    requests.reserve(m_ready.size());
+    for (Connection &c : m_ready) {
+        turn.push_back(&c);
+        const qsizetype headLength = SendRequestParser::headEnd(c.data);
+        requests.push_back(SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength)));
+    }
+    const QDateTime when = QDateTime::currentDateTime();
+    queueAll(requests, when);
+    const QString shown = DateTimeText::display(when);
+    for (size_t i = 0; i < turn.size(); ++i)
+        answer(*turn[i], requests[i], shown);
 }
 
-void HttpSendListener::serve(Connection &c)
+void HttpSendListener::queueAll(std::vector<SendRequest> &requests, const QDateTime &when)
 {
-    const QDateTime when = QDateTime::currentDateTime();
-    const qsizetype headLength = SendRequestParser::headEnd(c.data);
-    SendRequest request = SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength));
-    if (request.isValid()) {
-        if (!m_queue) {
-            request.error = QStringLiteral("The message store is not open.");
-        } else {
-            const EnqueueResult queued = m_queue->addToQueue(trimSpaces(request.mobile),
-                                                             trimSpaces(request.message),
-                                                             kRouteAuto, when);
-            if (!queued)
-                request.error = queued.error;
-        }
+    std::vector<SendRequest *> valid;
+    for (SendRequest &r : requests)
+        if (r.isValid())
+            valid.push_back(&r);
+    if (valid.empty())
+        return;
+    if (!m_store) {
+        for (SendRequest *r : valid)
+            r->error = QStringLiteral("The message store is not open.");
+        return;
     }
+    const auto add = [this, &when](const SendRequest &r) {
+        return m_store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto, when);
+    };
+    if (valid.size() > 1) {
+        try {
+            Transaction tx(m_store->db());
+            if (std::all_of(valid.begin(), valid.end(), [&](const SendRequest *r) { return bool(add(*r)); })) {
+                tx.commit();
+                return;
+            }
+        } catch (const DbError &) {
+        }
+        // The turn's rows went with the failure: each is queued alone, so
+        // that only one that fails itself is refused, saying why.
+    }
+    for (SendRequest *r : valid)
+        if (const EnqueueResult queued = add(*r); !queued)
+            r->error = queued.error;
+}
 
-    const QString now = DateTimeText::display(when);
+void HttpSendListener::answer(Connection &c, const SendRequest &request, const QString &when)
+{
     QByteArray body;
     if (request.isValid()) {
-        m_log.writeLine(QStringLiteral("HTTP MSG Sent - ") + now + QStringLiteral(" Mobile= ") + request.mobile
+        m_log.writeLine(QStringLiteral("HTTP MSG Sent - ") + when + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message);
         body = successText(request.mobile);
     } else {
-        m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + now + QStringLiteral(" Mobile= ") + request.mobile
+        m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + when + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message + QStringLiteral(" Error= ")
                         + request.error);
         body = failureText(request.error);

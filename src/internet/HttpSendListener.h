@@ -15,11 +15,13 @@
 #include <chrono>
 #include <list>
 #include <memory>
+#include <vector>
 
 namespace tavsms {
 
 class DebugLog;
-class MessageQueue;
+class Store;
+struct SendRequest;
 
 // The send listener: other programs queue a message with
 //   GET /?com=COM1&mobile=9876543210&message=Hello%20World HTTP/1.1
@@ -28,6 +30,9 @@ class MessageQueue;
 // a whole request of at most kMaxRequestBytes; one that does not is closed
 // unanswered and has no effect. Complete requests are served one at a time,
 // in the order they completed: queued, logged and answered, on this thread.
+// Those that complete in the same turn of the event loop are queued in one
+// transaction (a commit costs far more than a row), and each is answered
+// only once that has committed.
 // Every complete request on a connection is answered, in order, whether the
 // client sent them back to back or one after another: HTTP/1.1 keeps the
 // connection unless the client says "Connection: close", HTTP/1.0 closes it
@@ -36,16 +41,22 @@ class MessageQueue;
 // kept connection left idle is closed when the arrival time-out runs out.
 //
 // Clients outside the allowed networks are closed as soon as accepted,
-// before anything is read. At most kMaxConnectionsPerAddress connections
-// from one address and kMaxConnections in all are open. A newcomer beyond
-// either limit pushes out the connection (of that address, or of all) that
-// has waited longest without a complete request, instead of being turned
-// away: turning newcomers away would let a few hundred idle or slow
-// connections (or eight from a good client's own address) lock every good
-// client out for as long as they are kept up, whereas a flood that pushes
-// out the longest waiting must open connections faster than a good client
-// sends its request to keep that client out. Only when every open
-// connection has a request waiting to be served is the newcomer closed.
+// before anything is read. Connections are capped at kMaxConnections in
+// all and kMaxConnectionsPerAddress from one address. A newcomer beyond a
+// cap pushes out the connection (of all, or of its address) that has waited
+// longest without a complete request, rather than being turned away:
+// turning newcomers away would let a few hundred idle or slow connections,
+// or eight from a good client's own address, lock every good client out
+// for as long as they are kept up, whereas a flood that pushes out the
+// longest waiting must open connections faster than a good client sends
+// its request to keep that client out. What a connection has sent is read
+// before it is pushed out, and a complete request in it is served instead.
+// The cap in all is hard: only when every connection has a request being
+// served is the newcomer closed. The cap per address pushes out only a
+// connection that has waited longer than InternetTimeouts::promptRequest;
+// when all of an address's connections are younger, the newcomer is let in,
+// so that one machine may run more requests at once than the cap (its
+// connections count against the cap once they have waited that long).
 // Each refusal and push-out is logged, but at most one line per
 // InternetTimeouts::refusalReport and then a count of the rest, so that a
 // flood does not fill the debug log. Nothing a client sends stops the
@@ -66,8 +77,8 @@ public:
     explicit HttpSendListener(DebugLog &log, InternetTimeouts timeouts = {}, QObject *parent = nullptr);
     ~HttpSendListener() override;
 
-    // Where accepted messages go; without one, requests are refused.
-    void setQueue(MessageQueue *queue) { m_queue = queue; }
+    // Where accepted messages are queued; without a store, requests are refused.
+    void setStore(Store *store) { m_store = store; }
     // Who may connect (AllowedNetworks::kDefault until set); applies to
     // connections accepted from then on.
     void setAllowedNetworks(AllowedNetworks allowed) { m_allowed = std::move(allowed); }
@@ -124,14 +135,17 @@ private:
 
     void accept(qintptr descriptor);
     bool makeRoom(const PeerAddress &peer);
-    bool pushOutLongestWaiting(const PeerAddress *from);
+    // Of those that started waiting for a request early enough to be due
+    // by `deadlineBy`, and come `from` that address when given.
+    bool pushOutLongestWaiting(const PeerAddress *from, Clock::time_point deadlineBy);
     [[nodiscard]] After readFrom(Connection &c);
     Found findRequest(Connection &c);
     void wait(Connection &c);
     void becomeReady(Connection &c);
     void serveTurn();
     void serveReady();
-    void serve(Connection &c);
+    void queueAll(std::vector<SendRequest> &requests, const QDateTime &when);
+    void answer(Connection &c, const SendRequest &request, const QString &when);
     void sendOn(Connection &c);
     void afterReply(Connection &c);
     void drop(Connection &c);
@@ -141,7 +155,7 @@ private:
 
     DebugLog &m_log;
     InternetTimeouts m_timeouts;
-    MessageQueue *m_queue = nullptr;
+    Store *m_store = nullptr;
     AllowedNetworks m_allowed;
     Acceptor m_server{*this};
     Connections m_waiting; // without a complete request; longest waiting first

@@ -40,7 +40,7 @@ QString InternetServices::start()
     m_sender = std::make_unique<GatewaySender>(store, *m_client, m_controller.state(), m_controller.debugLog(),
                                                m_controller.gatewayTimer(), m_timeouts);
     m_account = std::make_unique<GatewayAccount>(store.db(), *m_client, m_controller.prompter());
-    m_listener->setQueue(&store.queue());
+    m_listener->setStore(&store);
     QString why;
     std::optional<NetworkSettings::Listener> place = settings.listener(&why);
     if (!place)

@@ -141,17 +141,18 @@ class TestHttpSendListener : public QObject
                  const QHostAddress &address = QHostAddress::LocalHost)
     {
         m_listener = std::make_unique<HttpSendListener>(*m_log, timeouts);
-        m_listener->setQueue(&m_store->queue());
+        m_listener->setStore(m_store.get());
         m_listener->setAllowedNetworks(*AllowedNetworks::parse(allowed));
         const QString why = m_listener->listen(0, address);
         QVERIFY2(why.isEmpty(), qPrintable(why));
     }
     // A listener with a longer arrival time-out, for tests that open many
     // connections before the one that matters.
-    void restartWithArrival(std::chrono::milliseconds arrival)
+    void restartWithArrival(std::chrono::milliseconds arrival, std::chrono::milliseconds prompt = 100ms)
     {
         InternetTimeouts timeouts;
         timeouts.requestArrival = arrival;
+        timeouts.promptRequest = prompt;
         restart(timeouts);
     }
     // Opens the clients one after another, each connected before the next,
@@ -185,7 +186,7 @@ private Q_SLOTS:
         InternetTimeouts timeouts;
         timeouts.requestArrival = 400ms;
         m_listener = std::make_unique<HttpSendListener>(*m_log, timeouts);
-        m_listener->setQueue(&m_store->queue());
+        m_listener->setStore(m_store.get());
         const QString why = m_listener->listen(0, QHostAddress::LocalHost);
         QVERIFY2(why.isEmpty(), qPrintable(why));
     }
@@ -399,35 +400,44 @@ private Q_SLOTS:
         QCOMPARE(queuedMessages(), QStringList{QStringLiteral("good")});
     }
 
-    // Eight connections from one address are waiting for their requests: a
-    // ninth from there pushes out the one that has waited longest and is
-    // served; another address is not counted against it.
+    // Eight connections from one address have waited past the grace for
+    // their requests: a ninth from there pushes out the one that has waited
+    // longest and is served; another address is not counted against it. One
+    // that has sent its request by then, unread, is served instead.
     void connectionsPerAddressAreCapped()
     {
-        restartWithArrival(3s);
+        restartWithArrival(3s, 100ms);
         auto idle = openIdle(8, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
+        QTest::qWait(200);
+        // The longest waiting sends its request just before the ninth comes,
+        // with the listener not looking.
+        idle[0]->send(requestFor("/?com=c&mobile=9876543210&message=first"));
+        idle[0]->socket.flush();
         Client ninth(port());
         ninth.send(requestFor("/?com=c&mobile=9876543210&message=ninth"));
-        QVERIFY(QTest::qWaitFor([&] { return !repliesOf(ninth).isEmpty(); }, 2000));
-        QVERIFY(QTest::qWaitFor([&] { return idle.front()->closed; }, 2000));
-        QVERIFY(idle.front()->received.isEmpty());
-        for (size_t i = 1; i < idle.size(); ++i)
+        QVERIFY(QTest::qWaitFor([&] { return !repliesOf(ninth).isEmpty() && !repliesOf(*idle[0]).isEmpty(); }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return idle[1]->closed; }, 2000));
+        QVERIFY(idle[1]->received.isEmpty());
+        QVERIFY(!idle[0]->closed);
+        for (size_t i = 2; i < idle.size(); ++i)
             QVERIFY2(!idle[i]->closed, qPrintable(QString::number(i)));
 
         Client other(port(), QHostAddress(QStringLiteral("127.0.0.2")));
         other.send(requestFor("/?com=c&mobile=9876543210&message=other"));
         QVERIFY(QTest::qWaitFor([&] { return !repliesOf(other).isEmpty(); }, 2000));
         QTest::qWait(50);
-        for (size_t i = 1; i < idle.size(); ++i)
+        for (size_t i = 2; i < idle.size(); ++i)
             QVERIFY(!idle[i]->closed);
-        QCOMPARE(queuedMessages(), (QStringList{QStringLiteral("ninth"), QStringLiteral("other")}));
+        QCOMPARE(queuedMessages(), (QStringList{"first", "ninth", "other"}));
+        QVERIFY(logText().contains(
+            QStringLiteral(" HTTP listener - closed the longest waiting connection of 127.0.0.1 to make room\r\n")));
     }
 
-    // 256 connections from 32 addresses are waiting: one more pushes out the
-    // one that has waited longest, and is served.
+    // 256 connections from 32 addresses are waiting, none for long: one more
+    // pushes out the one that has waited longest, and is served.
     void connectionsInAllAreCapped()
     {
-        restartWithArrival(5s);
+        restartWithArrival(5s, 5s);
         auto idle = openIdle(256, [](int i) { return QHostAddress(quint32(0x7f000100 + 1 + i / 8)); });
         QTest::qWait(50);
         QVERIFY(std::none_of(idle.begin(), idle.end(), [](const auto &c) { return c->closed; }));
@@ -438,6 +448,83 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(std::count_if(idle.begin(), idle.end(), [](const auto &c) { return c->closed; }), 1);
         QCOMPARE(queuedMessages(), QStringList{QStringLiteral("good")});
+    }
+
+    // A client with more connections at once than the cap per address,
+    // none of them old, loses none: with ab -c 16 the sixteen connections
+    // come before their requests do.
+    void promptClientMayExceedTheCapPerAddress()
+    {
+        restartWithArrival(5s, 2s);
+        auto clients = openIdle(12, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
+        QTest::qWait(50);
+        for (int i = 0; i < 12; ++i)
+            clients[size_t(i)]->send(requestFor("/?com=c&mobile=9876543210&message=m" + QByteArray::number(i)));
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::all_of(clients.begin(), clients.end(), [](const auto &c) { return !repliesOf(*c).isEmpty(); });
+        }, 5000));
+        QCOMPARE(rows(), 12);
+    }
+
+    // A request that arrives in pieces is answered wherever it was cut, the
+    // empty line that ends it included.
+    void requestInPiecesIsAnswered_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("cut"); // bytes from the end
+        const QByteArray crlf = requestFor("/?com=c&mobile=9876543210&message=pieces");
+        const QByteArray lf = "GET /?com=c&mobile=9876543210&message=pieces HTTP/1.1\nHost: x\n\n";
+        for (int cut : {1, 2, 3, 4, 5, 40})
+            QTest::addRow("CR LF, %d from the end", cut) << crlf << cut;
+        for (int cut : {1, 2})
+            QTest::addRow("LF, %d from the end", cut) << lf << cut;
+    }
+    void requestInPiecesIsAnswered()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, cut);
+        Client c(port());
+        c.send(request.chopped(cut));
+        QTest::qWait(60); // read by the listener before the rest comes
+        QVERIFY(repliesOf(c).isEmpty());
+        c.send(request.right(cut));
+        QVERIFY(QTest::qWaitFor([&] { return !repliesOf(c).isEmpty(); }, 3000));
+        QCOMPARE(queuedMessages(), QStringList{QStringLiteral("pieces")});
+    }
+
+    // Requests that complete in the same turn are queued in one transaction.
+    // When its commit fails, none of them is answered as queued before each
+    // has been queued alone: only the one that fails itself is refused.
+    void requestsOfOneTurnAreAnsweredOnlyAsCommitted()
+    {
+        // A row for 9000000000 breaks a deferred rule: its insert passes
+        // inside a transaction and the commit fails.
+        m_store->db().execScript(QStringLiteral(
+            "PRAGMA foreign_keys = ON;"
+            "CREATE TABLE known (id INTEGER PRIMARY KEY);"
+            "CREATE TABLE checked (ref INTEGER REFERENCES known (id) DEFERRABLE INITIALLY DEFERRED);"
+            "CREATE TRIGGER refused AFTER INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
+            "BEGIN INSERT INTO checked VALUES (1); END;"));
+        const QList<QByteArray> mobiles{"9876543210", "9000000000", "9876543212", "9876543213"};
+        auto clients = openIdle(4, [](int i) { return QHostAddress(quint32(0x7f000002 + i)); });
+        QTest::qWait(100); // accepted, and waiting for their requests
+        // Written all at once, before the listener looks again: one turn.
+        for (int i = 0; i < 4; ++i) {
+            clients[size_t(i)]->send(requestFor("/?com=c&mobile=" + mobiles[i] + "&message=m" + QByteArray::number(i)));
+            clients[size_t(i)]->socket.flush();
+        }
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::all_of(clients.begin(), clients.end(), [](const auto &c) { return !repliesOf(*c).isEmpty(); });
+        }, 5000));
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray body = repliesOf(*clients[size_t(i)]).first().body;
+            if (i == 1)
+                QVERIFY2(body.startsWith("<b>Error Occured:</b> The message to 9000000000 could not be queued: "),
+                         body.constData());
+            else
+                QCOMPARE(body, "Status:OK <br>Message Sent to " + mobiles[i]);
+        }
+        QCOMPARE(queuedMessages(), (QStringList{"m0", "m2", "m3"}));
     }
 
     // Requests sent back to back on one connection, and one more later, are
