@@ -6,6 +6,9 @@
 #include "Store.h"
 
 #include <cerrno>
+#include <cstring>
+#include <utility>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,27 +44,82 @@ HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QOb
     connect(&m_noteWindow, &QTimer::timeout, this, &HttpSendListener::reportQuietNotes);
     // Connections arriving faster than they are accepted wait in the kernel.
     m_server.setListenBacklogSize(kMaxConnections);
-    // Out of descriptors, say: the server stops accepting; start again soon.
-    connect(&m_server, &QTcpServer::acceptError, this, [this] {
-        QTimer::singleShot(100, this, [this] { m_server.resumeAccepting(); });
-    });
+    m_acceptAgain.setSingleShot(true);
+    m_acceptAgain.setInterval(100);
+    connect(&m_acceptAgain, &QTimer::timeout, this, [this] { watchListening(true); });
+    m_events = ::epoll_create1(EPOLL_CLOEXEC);
+    if (m_events >= 0) {
+        m_eventsReady = std::make_unique<QSocketNotifier>(m_events, QSocketNotifier::Read);
+        connect(m_eventsReady.get(), &QSocketNotifier::activated, this, &HttpSendListener::onEvents);
+    }
 }
 
 HttpSendListener::~HttpSendListener()
 {
     close();
+    m_eventsReady.reset();
+    if (m_events >= 0)
+        closeDescriptor(m_events);
 }
 
 QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
 {
     close();
+    if (m_events < 0)
+        return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(QString::fromLocal8Bit(std::strerror(errno)));
     if (!m_server.listen(address, port))
         return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(m_server.errorString());
+    // The server only opens the socket; connections are taken from it here,
+    // a few per turn of the event loop between the others' requests.
+    m_server.pauseAccepting();
+    if (!watchListening(true)) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        m_server.close();
+        return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(why);
+    }
     return {};
+}
+
+bool HttpSendListener::watchListening(bool on)
+{
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.ptr = nullptr; // no connection: the listening socket
+    return ::epoll_ctl(m_events, on ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, int(m_server.socketDescriptor()), &event) == 0;
+}
+
+void HttpSendListener::acceptSome()
+{
+    // A bounded number per turn: a flood of connections must not keep the
+    // requests already in from being served.
+    for (int i = 0; i < kAcceptsPerTurn; ++i) {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        const int descriptor =
+            ::accept4(int(m_server.socketDescriptor()), reinterpret_cast<sockaddr *>(&address), &length, SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            accept(descriptor, PeerAddress::from(reinterpret_cast<const sockaddr *>(&address)));
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return;
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            // Out of descriptors or memory: stop taking connections for a
+            // moment rather than spin on the one that cannot be taken.
+            watchListening(false);
+            m_acceptAgain.start();
+            return;
+        }
+        // A client that went away before it was taken, an interrupted call:
+        // on with the next.
+    }
 }
 
 void HttpSendListener::close()
 {
+    m_acceptAgain.stop();
+    if (m_server.isListening())
+        watchListening(false);
     m_server.close();
     while (!m_waiting.empty())
         drop(m_waiting.front());
@@ -80,15 +138,10 @@ QByteArray HttpSendListener::failureText(const QString &error)
     return "<b>Error Occured:</b> " + error.toUtf8();
 }
 
-void HttpSendListener::accept(qintptr descriptor)
+void HttpSendListener::accept(qintptr descriptor, const std::optional<PeerAddress> &peer)
 {
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    std::optional<PeerAddress> peer;
-    if (::getpeername(int(descriptor), reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        peer = PeerAddress::from(reinterpret_cast<const sockaddr *>(&address));
     if (!peer) {
-        closeDescriptor(descriptor); // gone already
+        closeDescriptor(descriptor); // not an IP peer
         return;
     }
     if (!m_allowed.allows(*peer)) {
@@ -148,7 +201,7 @@ bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from, Clock::tim
         // What it has sent meanwhile may be a whole request: that is served,
         // and the next in line goes instead.
         if (c.unsent.isEmpty()) {
-            switch (readFrom(c)) {
+            switch (readFrom(c, false)) {
             case After::Ready:
                 continue;
             case After::Gone:
@@ -165,7 +218,7 @@ bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from, Clock::tim
     return false;
 }
 
-HttpSendListener::After HttpSendListener::readFrom(Connection &c)
+HttpSendListener::After HttpSendListener::readFrom(Connection &c, bool watchOn)
 {
     char buffer[4096];
     for (;;) {
@@ -187,8 +240,7 @@ HttpSendListener::After HttpSendListener::readFrom(Connection &c)
         if (got == -1 && errno == EINTR)
             continue;
         if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            wait(c);
-            return After::Waiting;
+            return !watchOn || watch(c, Awaits::Reading) ? After::Waiting : After::Gone;
         }
         // The peer has finished sending (or the connection failed): a
         // request that is complete is still served.
@@ -216,20 +268,49 @@ HttpSendListener::Found HttpSendListener::findRequest(Connection &c)
     return c.request.length > 0 && c.data.size() >= c.request.length ? Found::Request : Found::Nothing;
 }
 
-void HttpSendListener::wait(Connection &c)
+bool HttpSendListener::watch(Connection &c, Awaits what)
 {
-    if (!c.readable) {
-        c.readable = std::make_unique<QSocketNotifier>(c.descriptor, QSocketNotifier::Read);
-        Connection *const self = &c;
-        connect(c.readable.get(), &QSocketNotifier::activated, this, [this, self] { (void)readFrom(*self); });
+    // One event, then quiet until watched again: a connection is looked at
+    // only while it waits for something.
+    epoll_event event{};
+    event.events = (what == Awaits::Reading ? EPOLLIN : EPOLLOUT) | EPOLLONESHOT;
+    event.data.ptr = &c;
+    if (::epoll_ctl(m_events, c.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, int(c.descriptor), &event) != 0) {
+        drop(c); // no room in the set: the client sees its connection end
+        return false;
     }
-    c.readable->setEnabled(true);
+    c.watched = true;
+    c.awaits = what;
+    return true;
+}
+
+void HttpSendListener::onEvents()
+{
+    // One batch per turn; the notifier comes again while more are pending.
+    // New connections are taken last: taking them may push out a
+    // connection whose event is in the batch.
+    epoll_event events[64];
+    const int count = ::epoll_wait(m_events, events, 64, 0);
+    bool listening = false;
+    for (int i = 0; i < count; ++i) {
+        if (!events[i].data.ptr) {
+            listening = true;
+            continue;
+        }
+        Connection &c = *static_cast<Connection *>(events[i].data.ptr);
+        const Awaits what = std::exchange(c.awaits, Awaits::Nothing);
+        if (what == Awaits::Reading)
+            (void)readFrom(c);
+        else if (what == Awaits::Writing)
+            sendOn(c);
+    }
+    if (listening)
+        acceptSome();
 }
 
 void HttpSendListener::becomeReady(Connection &c)
 {
-    if (c.readable)
-        c.readable->setEnabled(false); // the rest stays in the kernel until this one is answered
+    c.awaits = Awaits::Nothing; // the rest stays in the kernel until this one is answered
     m_ready.splice(m_ready.end(), m_waiting, c.self);
     c.ready = true;
     // Served on the next turn of the event loop, together with whatever
@@ -340,26 +421,25 @@ void HttpSendListener::sendOn(Connection &c)
         } else if (sent == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // A client that sends but does not read: the rest goes out when
             // there is room, and nothing more is read from it till then.
-            if (!c.writable) {
-                c.writable = std::make_unique<QSocketNotifier>(c.descriptor, QSocketNotifier::Write);
-                Connection *const self = &c;
-                connect(c.writable.get(), &QSocketNotifier::activated, this, [this, self] { sendOn(*self); });
-            }
-            c.writable->setEnabled(true);
+            (void)watch(c, Awaits::Writing);
             return;
         } else {
             return drop(c); // the peer has gone: it does not get the reply
         }
     }
-    if (c.writable)
-        c.writable->setEnabled(false);
     afterReply(c);
 }
 
 void HttpSendListener::afterReply(Connection &c)
 {
-    if (c.closeWhenSent)
+    if (c.closeWhenSent) {
+        // Unread bytes would make the close a reset, and a reset can destroy
+        // the reply before the client has read it.
+        char discard[4096];
+        for (int i = 0; i < 16 && ::recv(int(c.descriptor), discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+        }
         return drop(c);
+    }
     switch (findRequest(c)) {
     case Found::Request:
         return becomeReady(c);
@@ -370,7 +450,7 @@ void HttpSendListener::afterReply(Connection &c)
     }
     if (c.peerDone)
         return drop(c);
-    wait(c);
+    (void)watch(c, Awaits::Reading);
 }
 
 void HttpSendListener::drop(Connection &c)
@@ -378,13 +458,6 @@ void HttpSendListener::drop(Connection &c)
     const auto count = m_perAddress.find(c.peer);
     if (count != m_perAddress.end() && --*count <= 0)
         m_perAddress.erase(count);
-    c.readable.reset();
-    c.writable.reset();
-    // Unread bytes would make the close a reset, and a reset can destroy
-    // the reply before the client has read it.
-    char discard[4096];
-    for (int i = 0; i < 16 && ::recv(int(c.descriptor), discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
-    }
     closeDescriptor(c.descriptor);
     (c.ready ? m_ready : m_waiting).erase(c.self);
 }

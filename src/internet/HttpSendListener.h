@@ -5,6 +5,7 @@
 #include "SendRequestParser.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -15,13 +16,13 @@
 #include <chrono>
 #include <list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tavsms {
 
 class DebugLog;
 class Store;
-struct SendRequest;
 
 // The send listener: other programs queue a message with
 //   GET /?com=COM1&mobile=9876543210&message=Hello%20World HTTP/1.1
@@ -65,7 +66,12 @@ struct SendRequest;
 // Accepted connections are plain descriptors read and written directly: a
 // request is usually one short read and its reply one short write, and
 // this is the program's busiest door, so it skips the per-connection socket
-// object; a connection gets a notifier only when it has to wait.
+// object. The listening socket and the connections that wait are in one
+// epoll set, watched by a single notifier: the event loop looks at one
+// descriptor however many clients are connected, and learns only of those
+// with something to say. At most kAcceptsPerTurn new connections are taken
+// per turn of the event loop, so that a flood of them cannot hold up the
+// requests already in.
 class HttpSendListener : public QObject
 {
     Q_OBJECT
@@ -95,6 +101,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    enum class Awaits : quint8 { Nothing, Reading, Writing };
 
     struct Connection
     {
@@ -104,8 +111,8 @@ private:
         qsizetype scanned = 0; // the end of the head is not before this
         RequestFrame request;  // length 0 until the head is complete
         QByteArray unsent;     // the rest of a reply the socket would not take yet
-        std::unique_ptr<QSocketNotifier> readable;
-        std::unique_ptr<QSocketNotifier> writable;
+        Awaits awaits = Awaits::Nothing;
+        bool watched = false; // in the set of m_events
         Clock::time_point deadline;
         bool peerDone = false;       // the peer will send nothing more
         bool closeWhenSent = false;  // the reply being sent is the last
@@ -114,33 +121,25 @@ private:
     };
     using Connections = std::list<Connection>;
 
-    // Hands accepted descriptors to the listener instead of wrapping them.
-    class Acceptor : public QTcpServer
-    {
-    public:
-        explicit Acceptor(HttpSendListener &owner)
-            : m_owner(owner)
-        {
-        }
-
-    protected:
-        void incomingConnection(qintptr descriptor) override { m_owner.accept(descriptor); }
-
-    private:
-        HttpSendListener &m_owner;
-    };
-
     enum class Found { Nothing, Request, TooLarge };
     enum class After { Waiting, Ready, Gone }; // what became of a connection read from
 
-    void accept(qintptr descriptor);
+    static constexpr int kAcceptsPerTurn = 32;
+
+    bool watchListening(bool on);
+    void acceptSome();
+    void accept(qintptr descriptor, const std::optional<PeerAddress> &peer);
     bool makeRoom(const PeerAddress &peer);
     // Of those that started waiting for a request early enough to be due
     // by `deadlineBy`, and come `from` that address when given.
     bool pushOutLongestWaiting(const PeerAddress *from, Clock::time_point deadlineBy);
-    [[nodiscard]] After readFrom(Connection &c);
+    // Reads what has arrived; when that is not yet a whole request, the
+    // connection waits for more if `watchOn`.
+    [[nodiscard]] After readFrom(Connection &c, bool watchOn = true);
     Found findRequest(Connection &c);
-    void wait(Connection &c);
+    // False when the connection had to go instead.
+    bool watch(Connection &c, Awaits what);
+    void onEvents();
     void becomeReady(Connection &c);
     void serveTurn();
     void serveReady();
@@ -157,10 +156,13 @@ private:
     InternetTimeouts m_timeouts;
     Store *m_store = nullptr;
     AllowedNetworks m_allowed;
-    Acceptor m_server{*this};
+    QTcpServer m_server; // opens the socket; acceptSome() takes the connections
+    QTimer m_acceptAgain;
     Connections m_waiting; // without a complete request; longest waiting first
     Connections m_ready;   // with one, in the order they completed
     QHash<PeerAddress, int> m_perAddress;
+    int m_events = -1; // the epoll set the connections wait in
+    std::unique_ptr<QSocketNotifier> m_eventsReady;
     QTimer m_expiry; // for the first of m_waiting
     bool m_serveScheduled = false;
     QTimer m_noteWindow;
