@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +17,17 @@
 namespace tavsms {
 
 namespace {
+
+// Closes with a reset instead of the closing handshake: for a connection
+// turned away or given up unanswered, which has nothing to finish, so that
+// a flood of them leaves no closing sockets behind.
+void abandon(qintptr descriptor)
+{
+    const linger now{1, 0};
+    ::setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    while (::close(int(descriptor)) == -1 && errno == EINTR) {
+    }
+}
 
 void closeDescriptor(qintptr descriptor)
 {
@@ -72,6 +85,11 @@ QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
     // The server only opens the socket; connections are taken from it here,
     // a few per turn of the event loop between the others' requests.
     m_server.pauseAccepting();
+    // A connection that has sent nothing is not handed over until it does,
+    // or until the arrival time-out has passed: idle connections wait in the
+    // kernel and take no place here.
+    const int seconds = int(std::max<qint64>(1, std::chrono::ceil<std::chrono::seconds>(m_timeouts.requestArrival).count()));
+    ::setsockopt(int(m_server.socketDescriptor()), IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
     if (!watchListening(true)) {
         const QString why = QString::fromLocal8Bit(std::strerror(errno));
         m_server.close();
@@ -141,18 +159,21 @@ QByteArray HttpSendListener::failureText(const QString &error)
 void HttpSendListener::accept(qintptr descriptor, const std::optional<PeerAddress> &peer)
 {
     if (!peer) {
-        closeDescriptor(descriptor); // not an IP peer
+        abandon(descriptor); // not an IP peer
         return;
     }
     if (!m_allowed.allows(*peer)) {
-        closeDescriptor(descriptor);
-        note(QStringLiteral(" HTTP listener - refused %1: not in the allowed networks").arg(peer->toString()));
+        abandon(descriptor);
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - refused %1: not in the allowed networks")
+                                 .arg(peer->toString()));
         return;
     }
     if (!makeRoom(*peer)) {
-        closeDescriptor(descriptor);
-        note(QStringLiteral(" HTTP listener - refused %1: every connection has a request being served")
-                 .arg(peer->toString()));
+        abandon(descriptor);
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - refused %1: every connection has a request being served")
+                                 .arg(peer->toString()));
         return;
     }
 
@@ -210,8 +231,9 @@ bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from, Clock::tim
                 break;
             }
         }
-        note(QStringLiteral(" HTTP listener - closed the longest waiting connection of %1 to make room")
-                 .arg(c.peer.toString()));
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - closed the longest waiting connection of %1 to make room")
+                                 .arg(c.peer.toString()));
         drop(c);
         return true;
     }
@@ -395,6 +417,7 @@ void HttpSendListener::answer(Connection &c, const SendRequest &request, const Q
     }
 
     const bool keepAlive = c.request.keepAlive;
+    c.answered = true;
     c.data.remove(0, c.request.length);
     c.request = {};
     c.scanned = 0;
@@ -458,7 +481,10 @@ void HttpSendListener::drop(Connection &c)
     const auto count = m_perAddress.find(c.peer);
     if (count != m_perAddress.end() && --*count <= 0)
         m_perAddress.erase(count);
-    closeDescriptor(c.descriptor);
+    if (c.answered)
+        closeDescriptor(c.descriptor);
+    else
+        abandon(c.descriptor);
     (c.ready ? m_ready : m_waiting).erase(c.self);
 }
 
@@ -473,14 +499,14 @@ void HttpSendListener::expire()
     }
 }
 
-void HttpSendListener::note(const QString &event)
+bool HttpSendListener::mayNote()
 {
     if (m_noteWindow.isActive()) {
         ++m_quietNotes;
-        return;
+        return false;
     }
-    m_log.writeEvent(event);
     m_noteWindow.start(m_timeouts.refusalReport);
+    return true;
 }
 
 void HttpSendListener::reportQuietNotes()

@@ -41,6 +41,11 @@ class Store;
 // Content-Length so that a client keeping the connection finds its end. A
 // kept connection left idle is closed when the arrival time-out runs out.
 //
+// A connection reaches the listener when its first bytes arrive: one that
+// sends nothing waits in the kernel until the arrival time-out has passed
+// (TCP_DEFER_ACCEPT), and only then gets the time-out here, so that a
+// flood of idle connections costs the listener nothing meanwhile.
+//
 // Clients outside the allowed networks are closed as soon as accepted,
 // before anything is read. Connections are capped at kMaxConnections in
 // all and kMaxConnectionsPerAddress from one address. A newcomer beyond a
@@ -117,6 +122,7 @@ private:
         bool peerDone = false;       // the peer will send nothing more
         bool closeWhenSent = false;  // the reply being sent is the last
         bool ready = false;          // in m_ready, else in m_waiting
+        bool answered = false;       // a reply has gone out: closed gently
         std::list<Connection>::iterator self;
     };
     using Connections = std::list<Connection>;
@@ -149,7 +155,9 @@ private:
     void afterReply(Connection &c);
     void drop(Connection &c);
     void expire();
-    void note(const QString &event);
+    // Whether a refusal or push-out may have its line now; else it is
+    // counted for the next summary. The line is composed only when written.
+    bool mayNote();
     void reportQuietNotes();
 
     DebugLog &m_log;

@@ -155,15 +155,19 @@ class TestHttpSendListener : public QObject
         timeouts.promptRequest = prompt;
         restart(timeouts);
     }
-    // Opens the clients one after another, each connected before the next,
-    // so that the listener sees them in this order.
-    std::vector<std::unique_ptr<Client>> openIdle(int count, const std::function<QHostAddress(int)> &from)
+    // Opens clients that send the first byte of a request and no more, one
+    // after another, each taken by the listener before the next comes, so
+    // that it sees them in this order. (One that sends nothing at all stays
+    // in the kernel: see silentConnectionsTakeNoPlace.)
+    std::vector<std::unique_ptr<Client>> openDawdling(int count, const std::function<QHostAddress(int)> &from)
     {
         std::vector<std::unique_ptr<Client>> out;
         for (int i = 0; i < count; ++i) {
             out.push_back(std::make_unique<Client>(port(), from(i)));
-            if (!QTest::qWaitFor([&] { return out.back()->connected(); }, 5000))
+            out.back()->send("G");
+            if (!QTest::qWaitFor([&] { return out.back()->connected() && out.back()->socket.bytesToWrite() == 0; }, 5000))
                 qWarning("client %d did not connect", i);
+            QTest::qWait(2);
         }
         return out;
     }
@@ -290,11 +294,12 @@ private Q_SLOTS:
     }
 
     // Each request is served when it is complete, not when its connection
-    // came: a connection that says nothing, or only half, holds up nobody.
+    // came: a connection that says next to nothing, or half, holds up nobody.
     void requestsAreServedInTheOrderTheyCompleted()
     {
         restartWithArrival(3s);
         Client silent(port());
+        silent.send("G");
         Client half(port());
         half.send("GET /?com=c&mobile=9876543210&message=first");
         QVERIFY(QTest::qWaitFor([&] { return half.connected(); }, 5000));
@@ -365,16 +370,16 @@ private Q_SLOTS:
         QCOMPARE(rows(), 1);
     }
 
-    // Twenty saying nothing and three sending a byte at a time hold up
-    // nobody: a good request behind them is answered while they are all
-    // still open, and they are closed unanswered when their time is up.
+    // Twenty that said a byte and nothing more and three sending a byte at a
+    // time hold up nobody: a good request behind them is answered while they
+    // are all still open, and they are closed unanswered when their time is up.
     void dawdlingClientsHoldUpNobody()
     {
         restartWithArrival(2s); // a request at a byte per 40 ms takes longer
         // From addresses of their own: a cap per address is another test's matter.
-        auto others = openIdle(23, [](int i) { return QHostAddress(quint32(0x7f000010 + i / 4)); });
+        auto others = openDawdling(23, [](int i) { return QHostAddress(quint32(0x7f000010 + i / 4)); });
         const QByteArray slow = requestFor("/?com=c&mobile=9876543210&message=slow");
-        qsizetype dripped = 0;
+        qsizetype dripped = 1; // the "G" is out already
         QTimer drip;
         connect(&drip, &QTimer::timeout, this, [&] {
             for (size_t i = 20; i < others.size(); ++i)
@@ -407,11 +412,11 @@ private Q_SLOTS:
     void connectionsPerAddressAreCapped()
     {
         restartWithArrival(3s, 100ms);
-        auto idle = openIdle(8, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
+        auto idle = openDawdling(8, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
         QTest::qWait(200);
         // The longest waiting sends its request just before the ninth comes,
         // with the listener not looking.
-        idle[0]->send(requestFor("/?com=c&mobile=9876543210&message=first"));
+        idle[0]->send(requestFor("/?com=c&mobile=9876543210&message=first").mid(1));
         idle[0]->socket.flush();
         Client ninth(port());
         ninth.send(requestFor("/?com=c&mobile=9876543210&message=ninth"));
@@ -438,7 +443,7 @@ private Q_SLOTS:
     void connectionsInAllAreCapped()
     {
         restartWithArrival(5s, 5s);
-        auto idle = openIdle(256, [](int i) { return QHostAddress(quint32(0x7f000100 + 1 + i / 8)); });
+        auto idle = openDawdling(256, [](int i) { return QHostAddress(quint32(0x7f000100 + 1 + i / 8)); });
         QTest::qWait(50);
         QVERIFY(std::none_of(idle.begin(), idle.end(), [](const auto &c) { return c->closed; }));
         Client good(port());
@@ -450,16 +455,35 @@ private Q_SLOTS:
         QCOMPARE(queuedMessages(), QStringList{QStringLiteral("good")});
     }
 
+    // Connections that send nothing are not handed to the listener before
+    // the arrival time-out: more of them than the cap in all push out
+    // nobody, and a good client is served beside them.
+    void silentConnectionsTakeNoPlace()
+    {
+        restartWithArrival(5s);
+        std::vector<std::unique_ptr<Client>> silent;
+        for (int i = 0; i < 300; ++i)
+            silent.push_back(std::make_unique<Client>(port(), QHostAddress(quint32(0x7f000100 + 1 + i / 8))));
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::all_of(silent.begin(), silent.end(), [](const auto &c) { return c->connected(); });
+        }, 5000));
+        QTest::qWait(100);
+        QCOMPARE(exchange(requestFor("/?com=c&mobile=9876543210&message=good")),
+                 HttpSendListener::successText(QStringLiteral("9876543210")));
+        QVERIFY(std::none_of(silent.begin(), silent.end(), [](const auto &c) { return c->closed; }));
+        QVERIFY2(!logText().contains(QStringLiteral("to make room")), qPrintable(logText()));
+    }
+
     // A client with more connections at once than the cap per address,
     // none of them old, loses none: with ab -c 16 the sixteen connections
     // come before their requests do.
     void promptClientMayExceedTheCapPerAddress()
     {
         restartWithArrival(5s, 2s);
-        auto clients = openIdle(12, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
+        auto clients = openDawdling(12, [](int) { return QHostAddress(QStringLiteral("127.0.0.1")); });
         QTest::qWait(50);
         for (int i = 0; i < 12; ++i)
-            clients[size_t(i)]->send(requestFor("/?com=c&mobile=9876543210&message=m" + QByteArray::number(i)));
+            clients[size_t(i)]->send(requestFor("/?com=c&mobile=9876543210&message=m" + QByteArray::number(i)).mid(1));
         QVERIFY(QTest::qWaitFor([&] {
             return std::all_of(clients.begin(), clients.end(), [](const auto &c) { return !repliesOf(*c).isEmpty(); });
         }, 5000));
@@ -506,11 +530,12 @@ private Q_SLOTS:
             "CREATE TRIGGER refused AFTER INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
             "BEGIN INSERT INTO checked VALUES (1); END;"));
         const QList<QByteArray> mobiles{"9876543210", "9000000000", "9876543212", "9876543213"};
-        auto clients = openIdle(4, [](int i) { return QHostAddress(quint32(0x7f000002 + i)); });
-        QTest::qWait(100); // accepted, and waiting for their requests
+        auto clients = openDawdling(4, [](int i) { return QHostAddress(quint32(0x7f000002 + i)); });
+        QTest::qWait(100); // taken, and waiting for the rest of their requests
         // Written all at once, before the listener looks again: one turn.
         for (int i = 0; i < 4; ++i) {
-            clients[size_t(i)]->send(requestFor("/?com=c&mobile=" + mobiles[i] + "&message=m" + QByteArray::number(i)));
+            clients[size_t(i)]->send(
+                requestFor("/?com=c&mobile=" + mobiles[i] + "&message=m" + QByteArray::number(i)).mid(1));
             clients[size_t(i)]->socket.flush();
         }
         QVERIFY(QTest::qWaitFor([&] {
@@ -619,8 +644,10 @@ private Q_SLOTS:
         timeouts.refusalReport = 300ms;
         restart(timeouts, QStringLiteral("127.0.0.2"));
         std::vector<std::unique_ptr<Client>> refused;
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < 30; ++i) {
             refused.push_back(std::make_unique<Client>(port()));
+            refused.back()->send("G");
+        }
         QVERIFY(QTest::qWaitFor([&] {
             return std::all_of(refused.begin(), refused.end(), [](const auto &c) { return c->closed; });
         }, 5000));
@@ -631,6 +658,7 @@ private Q_SLOTS:
         // A quiet period ends the count: the next refusal has its line again.
         QTest::qWait(700);
         Client later(port());
+        later.send("G");
         QVERIFY(QTest::qWaitFor([&] { return later.closed; }, 5000));
         QVERIFY(QTest::qWaitFor([&] { return logText().count(one) == 2; }, 3000));
         QCOMPARE(logText().count(QStringLiteral("\r\n")), 3);
