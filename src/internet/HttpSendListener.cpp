@@ -313,6 +313,7 @@ void HttpSendListener::onEvents()
     // connection whose event is in the batch.
     epoll_event events[64];
     const int count = ::epoll_wait(m_events, events, 64, 0);
+    m_inEvents = true;
     bool listening = false;
     for (int i = 0; i < count; ++i) {
         if (!events[i].data.ptr) {
@@ -328,6 +329,9 @@ void HttpSendListener::onEvents()
     }
     if (listening)
         acceptSome();
+    m_inEvents = false;
+    // What completed in this batch is served together.
+    serveReady();
 }
 
 void HttpSendListener::becomeReady(Connection &c)
@@ -335,9 +339,10 @@ void HttpSendListener::becomeReady(Connection &c)
     c.awaits = Awaits::Nothing; // the rest stays in the kernel until this one is answered
     m_ready.splice(m_ready.end(), m_waiting, c.self);
     c.ready = true;
-    // Served on the next turn of the event loop, together with whatever
-    // else completes in this one.
-    if (!m_serveScheduled) {
+    // Served at the end of the batch of events it came in, together with
+    // whatever else completes in it; else (a request that followed another
+    // on its connection) on the next turn.
+    if (!m_inEvents && !m_serveScheduled) {
         m_serveScheduled = true;
         QMetaObject::invokeMethod(this, &HttpSendListener::serveTurn, Qt::QueuedConnection);
     }
@@ -362,14 +367,22 @@ void HttpSendListener::serveReady()
         const qsizetype headLength = SendRequestParser::headEnd(c.data);
         requests.push_back(SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength)));
     }
-    const QDateTime when = QDateTime::currentDateTime();
-    queueAll(requests, when);
-    const QString shown = DateTimeText::display(when);
+    if (turn.empty())
+        return;
+    queueAll(requests);
+    // Local time is costly to find and format next to a request, and many
+    // come within a second.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_shownSecond) {
+        m_shownSecond = second;
+        m_shown = DateTimeText::display(QDateTime::fromSecsSinceEpoch(second));
+    }
+    const QString &shown = m_shown;
     for (size_t i = 0; i < turn.size(); ++i)
         answer(*turn[i], requests[i], shown);
 }
 
-void HttpSendListener::queueAll(std::vector<SendRequest> &requests, const QDateTime &when)
+void HttpSendListener::queueAll(std::vector<SendRequest> &requests)
 {
     std::vector<SendRequest *> valid;
     for (SendRequest &r : requests)
@@ -382,8 +395,9 @@ void HttpSendListener::queueAll(std::vector<SendRequest> &requests, const QDateT
             r->error = QStringLiteral("The message store is not open.");
         return;
     }
-    const auto add = [this, &when](const SendRequest &r) {
-        return m_store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto, when);
+    // Due now: the queue stamps the row itself.
+    const auto add = [this](const SendRequest &r) {
+        return m_store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto);
     };
     if (valid.size() > 1) {
         try {

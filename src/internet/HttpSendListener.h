@@ -149,7 +149,7 @@ private:
     void becomeReady(Connection &c);
     void serveTurn();
     void serveReady();
-    void queueAll(std::vector<SendRequest> &requests, const QDateTime &when);
+    void queueAll(std::vector<SendRequest> &requests);
     void answer(Connection &c, const SendRequest &request, const QString &when);
     void sendOn(Connection &c);
     void afterReply(Connection &c);
@@ -173,6 +173,9 @@ private:
     std::unique_ptr<QSocketNotifier> m_eventsReady;
     QTimer m_expiry; // for the first of m_waiting
     bool m_serveScheduled = false;
+    bool m_inEvents = false;
+    qint64 m_shownSecond = -1;
+    QString m_shown; // the display time of m_shownSecond
     QTimer m_noteWindow;
     int m_quietNotes = 0;
 };
