@@ -31,9 +31,11 @@ class Store;
 // a whole request of at most kMaxRequestBytes; one that does not is closed
 // unanswered and has no effect. Complete requests are served one at a time,
 // in the order they completed: queued, logged and answered, on this thread.
-// Those that complete in the same turn of the event loop are queued in one
+// Those that complete in the same batch of socket events are queued in one
 // transaction (a commit costs far more than a row), and each is answered
-// only once that has committed.
+// only once that has committed; when the commit fails, each is queued
+// alone, so that only a request that fails itself is refused.
+//
 // Every complete request on a connection is answered, in order, whether the
 // client sent them back to back or one after another: HTTP/1.1 keeps the
 // connection unless the client says "Connection: close", HTTP/1.0 closes it
@@ -63,10 +65,12 @@ class Store;
 // when all of an address's connections are younger, the newcomer is let in,
 // so that one machine may run more requests at once than the cap (its
 // connections count against the cap once they have waited that long).
-// Each refusal and push-out is logged, but at most one line per
-// InternetTimeouts::refusalReport and then a count of the rest, so that a
-// flood does not fill the debug log. Nothing a client sends stops the
-// listening.
+// Connections turned away or given up unanswered are reset, not closed
+// with the closing handshake: they have nothing to finish, and a flood of
+// them leaves no closing sockets behind. Each refusal and push-out is
+// logged, but at most one line per InternetTimeouts::refusalReport and then
+// a count of the rest, so that a flood does not fill the debug log. Nothing
+// a client sends stops the listening.
 //
 // Accepted connections are plain descriptors read and written directly: a
 // request is usually one short read and its reply one short write, and
