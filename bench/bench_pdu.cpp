@@ -6,12 +6,19 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <ctime>
 
 using namespace tavsms;
 
 namespace {
 
 constexpr int kMessages = 100000;
+
+// Process CPU seconds: on a shared machine the wall time also counts other work.
+double cpuSeconds()
+{
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
 
 } // namespace
 
@@ -25,7 +32,10 @@ int main()
         QStringLiteral("प्रिय ग्राहक, आपका खाता विवरण तैयार है। कृपया समय पर भुगतान करें।"),
         QStringLiteral("Offer ✓ 20% off today only — visit the store 😀 नमस्ते"),
     };
-    const QDateTime stamp = QDateTime::currentDateTime();
+    // A service-centre stamp carries its own offset; a local time would add
+    // the C library's time-zone lookups to every message.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime stamp = now.toOffsetFromUtc(now.offsetFromUtc());
 
     QList<QList<SmsPdu::SubmitPdu>> submits;
     QList<QList<QByteArray>> delivers;
@@ -35,6 +45,7 @@ int main()
 
     QElapsedTimer timer;
     timer.start();
+    double cpu = cpuSeconds();
     for (int i = 0; i < kMessages; ++i) {
         const QString &text = texts[i % texts.size()];
         submits.append(SmsPdu::encodeSubmit(QStringLiteral("9876543210"), text, quint8(i)));
@@ -42,8 +53,10 @@ int main()
         parts += int(submits.last().size());
     }
     const double encodeSecs = timer.nsecsElapsed() / 1e9;
+    const double encodeCpu = cpuSeconds() - cpu;
 
     timer.restart();
+    cpu = cpuSeconds();
     qsizetype characters = 0;
     for (int i = 0; i < kMessages; ++i) {
         for (const auto &s : submits[i])
@@ -54,10 +67,12 @@ int main()
                 characters += m->text.size();
     }
     const double decodeSecs = timer.nsecsElapsed() / 1e9;
+    const double decodeCpu = cpuSeconds() - cpu;
 
-    std::printf("PDU codec, %d mixed messages (%d parts each way): encode SUBMIT+DELIVER %.3f s, decode both %.3f s, "
-                "total %.3f s (goal <= 1 s; %lld characters read back)\n",
-                kMessages, parts, encodeSecs, decodeSecs, encodeSecs + decodeSecs,
+    std::printf("PDU codec, %d mixed messages (%d parts each way, %lld characters read back):\n", kMessages, parts,
                 static_cast<long long>(characters));
+    std::printf("  encode SUBMIT and DELIVER %.3f s (CPU %.3f s), decode both %.3f s (CPU %.3f s)\n", encodeSecs,
+                encodeCpu, decodeSecs, decodeCpu);
+    std::printf("  total %.3f s (CPU %.3f s; goal <= 1 s)\n", encodeSecs + decodeSecs, encodeCpu + decodeCpu);
     return 0;
 }

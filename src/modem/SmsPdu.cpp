@@ -22,7 +22,7 @@ constexpr quint8 kValidityFourDays = 0xAA;
 
 // The service centre a listed DELIVER names; any plausible international
 // number does, nobody routes by it.
-constexpr char kListedServiceCentre[] = "0791198954800710";
+constexpr quint8 kListedServiceCentre[] = {0x07, 0x91, 0x19, 0x89, 0x54, 0x80, 0x07, 0x10}; // +919845087001
 
 // The default alphabet, septet by septet.
 constexpr std::array<char16_t, 128> kDefault = {
@@ -160,24 +160,45 @@ std::vector<Span> cut(const Prepared &p, const QString &text)
 
 // --- writing -----------------------------------------------------------
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void putOctet(QByteArray &out, quint8 v)
+// One PDU's octets; the longest (a DELIVER with a full part) is 172.
+class Octets
 {
-    out.append(kHexDigits[v >> 4]);
-    out.append(kHexDigits[v & 0xF]);
-}
-
-void putSemiOctets(QByteArray &out, const QByteArray &digits)
-{
-    for (qsizetype i = 0; i < digits.size(); i += 2) {
-        out.append(i + 1 < digits.size() ? digits[i + 1] : 'F');
-        out.append(digits[i]);
+public:
+    void put(quint8 v) { m_bytes[m_size++] = v; }
+    void put(const quint8 *v, int n)
+    {
+        std::copy(v, v + n, m_bytes.begin() + m_size);
+        m_size += n;
     }
-}
+    // Room for n octets to be or-ed in, zeroed.
+    quint8 *grow(int n)
+    {
+        quint8 *at = m_bytes.data() + m_size;
+        std::fill(at, at + n, 0);
+        m_size += n;
+        return at;
+    }
+    int size() const { return m_size; }
 
-// Packs septets into a zeroed buffer, the first at septet position startSeptet.
-void packSeptets(std::vector<quint8> &buf, int startSeptet, const quint8 *septets, int count)
+    QByteArray hex() const
+    {
+        static constexpr char kHexDigits[] = "0123456789ABCDEF";
+        QByteArray out(m_size * 2, Qt::Uninitialized);
+        char *o = out.data();
+        for (int i = 0; i < m_size; ++i) {
+            *o++ = kHexDigits[m_bytes[i] >> 4];
+            *o++ = kHexDigits[m_bytes[i] & 0xF];
+        }
+        return out;
+    }
+
+private:
+    std::array<quint8, 192> m_bytes;
+    int m_size = 0;
+};
+
+// Packs septets into zeroed octets, the first at septet position startSeptet.
+void packSeptets(quint8 *buf, int startSeptet, const quint8 *septets, int count)
 {
     for (int i = 0; i < count; ++i) {
         const int bit = (startSeptet + i) * 7;
@@ -189,26 +210,40 @@ void packSeptets(std::vector<quint8> &buf, int startSeptet, const quint8 *septet
     }
 }
 
+// An address field ready to write: length, type and value octets.
 struct Address
 {
+    quint8 length = 0; // semi-octets
     quint8 type = 0x81;
-    int length = 0; // semi-octets
-    QByteArray digits;  // for a numeric address
-    std::vector<quint8> name; // packed septets for an alphanumeric one
+    int octets = 0;
+    std::array<quint8, 10> value{};
 };
 
 std::optional<Address> numericAddress(const QString &number)
 {
     Address a;
-    const QString trimmed = number.trimmed();
-    if (trimmed.startsWith(QLatin1Char('+')))
-        a.type = 0x91;
-    for (const QChar c : trimmed)
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            a.digits.append(char(c.unicode()));
-    if (a.digits.isEmpty() || a.digits.size() > kMaxAddressDigits)
+    bool first = true;
+    int digits = 0;
+    for (const QChar c : number) {
+        if (first && c == QLatin1Char('+'))
+            a.type = 0x91;
+        if (!c.isSpace())
+            first = false;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            continue;
+        if (++digits > kMaxAddressDigits)
+            return std::nullopt;
+        // Semi-octets: the first digit of each pair in the low nibble.
+        const int d = c.unicode() - '0';
+        if (digits % 2)
+            a.value[digits / 2] = quint8(0xF0 | d);
+        else
+            a.value[digits / 2 - 1] = quint8((a.value[digits / 2 - 1] & 0x0F) | d << 4);
+    }
+    if (digits == 0)
         return std::nullopt;
-    a.length = int(a.digits.size());
+    a.length = quint8(digits);
+    a.octets = (digits + 1) / 2;
     return a;
 }
 
@@ -232,50 +267,41 @@ std::optional<Address> alphanumericAddress(const QString &name)
     Address a;
     a.type = 0xD0;
     const int septets = int(p.septets.size());
-    a.name.assign((septets * 7 + 7) / 8, 0);
-    packSeptets(a.name, 0, p.septets.data(), septets);
-    a.length = (septets * 7 + 3) / 4;
+    a.octets = (septets * 7 + 7) / 8;
+    packSeptets(a.value.data(), 0, p.septets.data(), septets);
+    a.length = quint8((septets * 7 + 3) / 4);
     return a;
 }
 
-void putAddress(QByteArray &out, const Address &a)
+void putAddress(Octets &out, const Address &a)
 {
-    putOctet(out, quint8(a.length));
-    putOctet(out, a.type);
-    if (a.type == 0xD0) {
-        for (const quint8 o : a.name)
-            putOctet(out, o);
-    } else {
-        putSemiOctets(out, a.digits);
-    }
+    out.put(a.length);
+    out.put(a.type);
+    out.put(a.value.data(), a.octets);
 }
 
 // Writes UDL and the user data of one part, with the concatenation header when there are several.
-void putUserData(QByteArray &out, const Prepared &p, const QString &text, Span span, bool concatenated,
+void putUserData(Octets &out, const Prepared &p, const QString &text, Span span, bool concatenated,
                  quint8 reference, int total, int sequence)
 {
-    std::vector<quint8> header;
-    if (concatenated)
-        header = {0x05, 0x00, 0x03, reference, quint8(total), quint8(sequence)};
+    const quint8 header[] = {0x05, 0x00, 0x03, reference, quint8(total), quint8(sequence)};
+    const int headerOctets = concatenated ? int(sizeof header) : 0;
     const int count = span.end - span.begin;
     if (p.coding == Coding::Gsm7) {
         // The text starts on the septet boundary after the header.
-        const int start = (int(header.size()) * 8 + 6) / 7;
+        const int start = (headerOctets * 8 + 6) / 7;
         const int udl = start + count;
-        std::vector<quint8> ud((udl * 7 + 7) / 8, 0);
-        std::copy(header.begin(), header.end(), ud.begin());
+        out.put(quint8(udl));
+        quint8 *ud = out.grow((udl * 7 + 7) / 8);
+        std::copy(header, header + headerOctets, ud);
         packSeptets(ud, start, p.septets.data() + span.begin, count);
-        putOctet(out, quint8(udl));
-        for (const quint8 o : ud)
-            putOctet(out, o);
     } else {
-        putOctet(out, quint8(header.size() + count * 2));
-        for (const quint8 o : header)
-            putOctet(out, o);
+        out.put(quint8(headerOctets + count * 2));
+        out.put(header, headerOctets);
         const char16_t *u = reinterpret_cast<const char16_t *>(text.utf16());
         for (int i = span.begin; i < span.end; ++i) {
-            putOctet(out, quint8(u[i] >> 8));
-            putOctet(out, quint8(u[i] & 0xFF));
+            out.put(quint8(u[i] >> 8));
+            out.put(quint8(u[i] & 0xFF));
         }
     }
 }
@@ -285,35 +311,37 @@ int bcd(int v)
     return (v / 10) | ((v % 10) << 4);
 }
 
-void putTimestamp(QByteArray &out, const QDateTime &t)
+std::array<quint8, 7> timestampOctets(const QDateTime &t)
 {
-    if (!t.isValid()) {
-        out.append(14, '0');
-        return;
-    }
-    const QDate d = t.date();
-    const QTime tm = t.time();
-    for (const int v : {d.year() % 100, d.month(), d.day(), tm.hour(), tm.minute(), tm.second()})
-        putOctet(out, quint8(bcd(v)));
-    const int quarters = t.offsetFromUtc() / 900;
+    if (!t.isValid())
+        return {};
+    // Asking a local time for its offset is slow; ask once.
+    const int offset = t.offsetFromUtc();
+    const QDateTime fixed = t.toOffsetFromUtc(offset);
+    const QDate d = fixed.date();
+    const QTime tm = fixed.time();
+    const int quarters = offset / 900;
     int zone = bcd(std::min(std::abs(quarters), 79));
     if (quarters < 0)
         zone |= 0x08; // the sign sits in the tens digit, which is the low nibble
-    putOctet(out, quint8(zone));
+    return {quint8(bcd(d.year() % 100)), quint8(bcd(d.month())), quint8(bcd(d.day())), quint8(bcd(tm.hour())),
+            quint8(bcd(tm.minute())), quint8(bcd(tm.second())), quint8(zone)};
 }
 
 // --- reading -----------------------------------------------------------
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+// Hex digit values; -1 for anything else.
+constexpr std::array<qint8, 256> kHexValue = [] {
+    std::array<qint8, 256> v{};
+    v.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        v['0' + i] = qint8(i);
+    for (int i = 0; i < 6; ++i) {
+        v['A' + i] = qint8(10 + i);
+        v['a' + i] = qint8(10 + i);
+    }
+    return v;
+}();
 
 class Reader
 {
@@ -340,8 +368,8 @@ std::optional<std::vector<quint8>> fromHex(const QByteArray &hex, QString *error
     }
     std::vector<quint8> bytes(t.size() / 2);
     for (qsizetype i = 0; i < t.size(); i += 2) {
-        const int hi = hexValue(t[i]);
-        const int lo = hexValue(t[i + 1]);
+        const int hi = kHexValue[quint8(t[i])];
+        const int lo = kHexValue[quint8(t[i + 1])];
         if (hi < 0 || lo < 0) {
             if (error)
                 *error = QStringLiteral("not a hex digit at %1").arg(i + (hi < 0 ? 0 : 1));
@@ -367,16 +395,17 @@ quint8 septetAt(const quint8 *data, int index)
 // character, and ESC with nothing after it as a space.
 QString septetsToText(const quint8 *data, int first, int count)
 {
-    QString out;
-    out.reserve(count);
+    QString out(count, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    char16_t *const begin = o;
     for (int i = 0; i < count; ++i) {
         const quint8 s = septetAt(data, first + i);
         if (s != kEscape) {
-            out.append(QChar(kDefault[s]));
+            *o++ = kDefault[s];
             continue;
         }
         if (++i == count) {
-            out.append(QLatin1Char(' '));
+            *o++ = u' ';
             break;
         }
         const quint8 e = septetAt(data, first + i);
@@ -384,8 +413,9 @@ QString septetsToText(const quint8 *data, int first, int count)
         for (const auto &x : kExtension)
             if (x.septet == e)
                 c = x.ch;
-        out.append(QChar(c));
+        *o++ = c;
     }
+    out.truncate(o - begin);
     return out;
 }
 
@@ -603,17 +633,16 @@ QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8
     QList<SubmitPdu> out;
     out.reserve(int(spans.size()));
     for (int i = 0; i < int(spans.size()); ++i) {
-        QByteArray hex;
-        hex.reserve(2 * (1 + 1 + 1 + 12 + 4 + 1 + 140));
-        hex.append("00"); // the phone's own service centre
-        putOctet(hex, concatenated ? 0x51 : 0x11); // SUBMIT, relative validity, UDHI when concatenated
-        putOctet(hex, 0x00); // the phone sets the message reference
-        putAddress(hex, *address);
-        putOctet(hex, 0x00); // protocol identifier
-        putOctet(hex, p.coding == Coding::Gsm7 ? 0x00 : 0x08);
-        putOctet(hex, kValidityFourDays);
-        putUserData(hex, p, text, spans[i], concatenated, reference, int(spans.size()), i + 1);
-        out.append({hex, int(hex.size() / 2 - 1)});
+        Octets pdu;
+        pdu.put(0x00); // the phone's own service centre
+        pdu.put(concatenated ? 0x51 : 0x11); // SUBMIT, relative validity, UDHI when concatenated
+        pdu.put(0x00); // the phone sets the message reference
+        putAddress(pdu, *address);
+        pdu.put(0x00); // protocol identifier
+        pdu.put(p.coding == Coding::Gsm7 ? 0x00 : 0x08);
+        pdu.put(kValidityFourDays);
+        putUserData(pdu, p, text, spans[i], concatenated, reference, int(spans.size()), i + 1);
+        out.append({pdu.hex(), pdu.size() - 1});
     }
     return out;
 }
@@ -629,17 +658,19 @@ QList<QByteArray> encodeDeliver(const QString &sender, const QString &text, cons
     if (int(spans.size()) > kMaxParts)
         return {};
     const bool concatenated = spans.size() > 1;
+    const std::array<quint8, 7> stamp = timestampOctets(timestamp);
     QList<QByteArray> out;
     out.reserve(int(spans.size()));
     for (int i = 0; i < int(spans.size()); ++i) {
-        QByteArray hex(kListedServiceCentre);
-        putOctet(hex, concatenated ? 0x44 : 0x04); // DELIVER, no more messages waiting
-        putAddress(hex, *address);
-        putOctet(hex, 0x00);
-        putOctet(hex, p.coding == Coding::Gsm7 ? 0x00 : 0x08);
-        putTimestamp(hex, timestamp);
-        putUserData(hex, p, text, spans[i], concatenated, reference, int(spans.size()), i + 1);
-        out.append(hex);
+        Octets pdu;
+        pdu.put(kListedServiceCentre, int(sizeof kListedServiceCentre));
+        pdu.put(concatenated ? 0x44 : 0x04); // DELIVER, no more messages waiting
+        putAddress(pdu, *address);
+        pdu.put(0x00); // protocol identifier
+        pdu.put(p.coding == Coding::Gsm7 ? 0x00 : 0x08);
+        pdu.put(stamp.data(), int(stamp.size()));
+        putUserData(pdu, p, text, spans[i], concatenated, reference, int(spans.size()), i + 1);
+        out.append(pdu.hex());
     }
     return out;
 }
