@@ -11,9 +11,9 @@ namespace {
 
 constexpr quint8 kEscape = 0x1B;
 constexpr int kSingleSeptets = 160;
-constexpr int kPartSeptets = 153; // 160 less the 7 septets of the concatenation header
+constexpr int kSeptetsPerPart = 153; // 160 less the 7 septets of the concatenation header
 constexpr int kSingleUnits = 70;
-constexpr int kPartUnits = 67; // 140 octets less the 6 of the header, in UTF-16 units
+constexpr int kUnitsPerPart = 67; // 140 octets less the 6 of the header, in UTF-16 units
 constexpr int kMaxAddressDigits = 20;
 
 // Relative validity period 0xAA: (170 - 166) days = 4 days; long enough to
@@ -139,7 +139,7 @@ std::vector<Span> cut(const Prepared &p, const QString &text)
     const int n = gsm ? int(p.septets.size()) : int(text.size());
     if (n <= (gsm ? kSingleSeptets : kSingleUnits))
         return {{0, n}};
-    const int size = gsm ? kPartSeptets : kPartUnits;
+    const int size = gsm ? kSeptetsPerPart : kUnitsPerPart;
     const char16_t *u = reinterpret_cast<const char16_t *>(text.utf16());
     std::vector<Span> spans;
     int begin = 0;

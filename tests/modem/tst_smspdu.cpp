@@ -109,7 +109,7 @@ private Q_SLOTS:
         QCOMPARE(ucs->timestamp.offsetFromUtc(), -(5 * 3600 + 30 * 60));
         QCOMPARE(ucs->timestamp.time(), QTime(12, 34, 56));
 
-        // Part 1 of 2, reference CC: header 05 00 03 CC 02 01 is 48 bits, so one
+        // The first of two parts, reference CC: header 05 00 03 CC 02 01 is 48 bits, so one
         // fill bit; "h" shifted by it is D0, then "i" is 69. UDL 7 + 2 septets.
         const QByteArray head = "07917283010010F5440BC87238880900F1000099309251619580";
         const auto part = SmsPdu::decodeDeliver(head + "09050003CC0201D069");
@@ -376,7 +376,7 @@ private Q_SLOTS:
         QVERIFY(joined >= 50);
     }
 
-    void emptyTextIsOneEmptyPart()
+    void emptyTextGoesAsOneEmptyMessage()
     {
         const auto s = SmsPdu::encodeSubmit(QStringLiteral("9876543210"), QString(), 0);
         QCOMPARE(s.size(), 1);
