@@ -8,7 +8,7 @@ QString DebugLog::open(const QString &path)
 {
     close();
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return QStringLiteral("Cannot open %1: %2").arg(path, m_file.errorString());
     return {};
 }

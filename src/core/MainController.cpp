@@ -57,6 +57,10 @@ MainController::StartResult MainController::start()
         return StartResult::AlreadyRunning;
     }
 
+    // Files an earlier version left readable by others, and the lock file,
+    // which QLockFile makes after the umask.
+    DataDirectory::makeFilesPrivate();
+
     if (const QString why = m_log.open(DataDirectory::debugLogPath()); !why.isEmpty()) {
         fail(QStringLiteral("Debug Log"), why);
         return StartResult::Failed;
