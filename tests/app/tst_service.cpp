@@ -238,7 +238,8 @@ private Q_SLOTS:
         auto service = startService();
         QCOMPARE(service->state(), QProcess::Running);
         for (const char *text : {"one", "two", "three"})
-            QVERIFY(queueThroughListener(QByteArray("/?com=COM1&mobile=9876543210&message=") + text).contains("Status:OK"));
+            QVERIFY(queueThroughListener(QByteArray("/?com=COM1&mobile=9876543210&message=") + text)
+                        .contains("Status:OK"));
         QCOMPARE(statusOf(QStringLiteral("three")), QStringLiteral("Pending"));
         service->terminate();
         QVERIFY(ended(*service));

@@ -159,7 +159,8 @@ private Q_SLOTS:
         addMember(addGroup(QStringLiteral("Staff")), QStringLiteral("Asha"), QStringLiteral("1"), QString());
         QVERIFY(QCoro::waitFor(backup().run()));
         QCOMPARE(modeOf(path()), 0600);
-        QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(QCoro::waitFor(backup().run()));
         QCOMPARE(modeOf(path()), 0600);
         QCOMPARE(content(), QByteArray("Staff,Asha,1,,0,,\r\n"));

@@ -47,7 +47,8 @@ class TestDataDirectory : public QObject
     void expectAllPrivate()
     {
         QVERIFY2(modeOf(DataDirectory::path()) == 0700, qPrintable(octal(modeOf(DataDirectory::path()))));
-        const QFileInfoList files = QDir(DataDirectory::path()).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+        const QFileInfoList files =
+            QDir(DataDirectory::path()).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
         QVERIFY(!files.isEmpty());
         for (const QFileInfo &file : files)
             QVERIFY2(modeOf(file.filePath()) == 0600, qPrintable(listing()));
