@@ -23,6 +23,7 @@ QueueRow readRow(const Statement &st)
     row.comments = st.text(QStringLiteral("comments"));
     row.sentAt = DateTimeText::parse(st.text(QStringLiteral("sent_at")));
     row.sentFrom = st.text(QStringLiteral("sent_from"));
+    row.nextAttempt = DateTimeText::parse(st.text(QStringLiteral("next_attempt")));
     return row;
 }
 
@@ -113,11 +114,26 @@ std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const 
     return earlier(nextDue(port, now), nextDue(kRouteAuto, now));
 }
 
+std::optional<QueueRow> MessageQueue::nextDueAtGateway(const QString &route, const QDateTime &now)
+{
+    // As nextDue; the rows put aside are few, so walking past them is cheap.
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT * FROM q_logs INDEXED BY q_logs_pending "
+        "WHERE com_port = ? AND status = 'Pending' AND delivery_time <= ? "
+        "AND (next_attempt IS NULL OR next_attempt <= ?) "
+        "ORDER BY retry_no, id LIMIT 1"));
+    const QString stamp = DateTimeText::stored(now);
+    st.bind(1, route).bind(2, stamp).bind(3, stamp);
+    if (!st.next())
+        return std::nullopt;
+    return readRow(st);
+}
+
 std::optional<QueueRow> MessageQueue::nextDueForGateway(const QDateTime &now)
 {
-    // The gateway takes its rows in queue order; it never retries.
-    auto a = nextDue(kRouteGateway, now);
-    auto b = nextDue(kRouteAuto, now);
+    // The gateway takes its rows in queue order.
+    auto a = nextDueAtGateway(kRouteGateway, now);
+    auto b = nextDueAtGateway(kRouteAuto, now);
     if (!a)
         return b;
     if (!b)
@@ -148,6 +164,13 @@ void MessageQueue::markRetry(qint64 id)
 void MessageQueue::release(qint64 id)
 {
     m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE id = ? AND status = 'Sending'"), {id});
+}
+
+void MessageQueue::deferForGateway(qint64 id, const QDateTime &notBefore, bool counted)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending', retry_no = retry_no + ?, next_attempt = ? "
+                             "WHERE id = ? AND status = 'Sending'"),
+              {counted ? 1 : 0, DateTimeText::stored(notBefore), id});
 }
 
 void MessageQueue::markFailed(qint64 id, const QString &comments)
