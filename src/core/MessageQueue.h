@@ -90,6 +90,9 @@ public:
     // The same for the gateway (routed "WEBGATEWAY" or "Auto"), passing over
     // the rows it has put aside until their next_attempt.
     std::optional<QueueRow> nextDueForGateway(const QDateTime &now);
+    // The next `count` of them, in the order nextDueForGateway would give
+    // them one by one as each is claimed.
+    QList<QueueRow> dueForGateway(const QDateTime &now, int count);
 
     // Takes a "Pending" row for sending. False when someone else took it first.
     bool claim(qint64 id);
@@ -134,7 +137,7 @@ public:
 
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
-    std::optional<QueueRow> nextDueAtGateway(const QString &route, const QDateTime &now);
+    QList<QueueRow> dueAtGateway(const QString &route, const QDateTime &now, int count);
     void addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts);
     QString storedNow();
 

@@ -7,6 +7,7 @@
 #include "HttpClient.h"
 #include "MessageQueue.h"
 #include "NetworkSettings.h"
+#include "Database.h"
 #include "Store.h"
 
 #include <QTimer>
@@ -94,26 +95,27 @@ int GatewaySender::allowedInFlight(const Drain &drain) const
     return drain.network.parallelRequests;
 }
 
-std::optional<QueueRow> GatewaySender::takeNext(Drain &drain)
+QList<QueueRow> GatewaySender::takeNext(Drain &drain, int count)
 {
     MessageQueue &queue = m_store.queue();
+    QList<QueueRow> claimed;
     try {
-        for (;;) {
-            std::optional<QueueRow> row = queue.nextDueForGateway(m_state.now());
-            if (!row)
-                return std::nullopt;
-            if (!drain.account) {
-                drain.account = GatewayAccountRecord::load(m_store.db());
-                drain.network = NetworkSettings::load(m_store.db());
-            }
-            if (queue.claim(row->id))
-                return row;
-            // A modem sender took it first.
+        // One commit for the lot: a row's claim is written before its request.
+        Transaction tx(m_store.db());
+        const QList<QueueRow> due = queue.dueForGateway(m_state.now(), count);
+        if (!due.isEmpty() && !drain.account) {
+            drain.account = GatewayAccountRecord::load(m_store.db());
+            drain.network = NetworkSettings::load(m_store.db());
         }
+        for (const QueueRow &row : due)
+            if (queue.claim(row.id)) // else a modem sender took it first
+                claimed << row;
+        tx.commit();
     } catch (const DbError &) {
         m_storeFailed = true; // the next tick tries again
-        return std::nullopt;
+        return {};
     }
+    return claimed;
 }
 
 QCoro::Task<void> GatewaySender::sendDue()
@@ -121,16 +123,34 @@ QCoro::Task<void> GatewaySender::sendDue()
     Drain drain;
     m_storeFailed = false;
     for (;;) {
-        while (m_inFlight < allowedInFlight(drain) && mayStart()) {
-            std::optional<QueueRow> row = takeNext(drain);
-            if (!row)
+        while (mayStart()) {
+            const int room = allowedInFlight(drain) - m_inFlight;
+            if (room <= 0)
                 break;
-            // Runs until its request is out, then on by itself.
-            send(drain, drain.freeSlot(), std::move(*row));
+            const QList<QueueRow> rows = takeNext(drain, room);
+            if (rows.isEmpty())
+                break;
+            for (const QueueRow &row : rows) {
+                // Each send runs until its request is out, then on by itself.
+                // One that fails at once may stop the rest: theirs never leave.
+                if (mayStart())
+                    send(drain, drain.freeSlot(), row);
+                else
+                    giveBack(row.id);
+            }
         }
         if (m_inFlight == 0)
             break;
         co_await RequestFinished{this};
+    }
+}
+
+void GatewaySender::giveBack(qint64 id)
+{
+    try {
+        m_store.queue().release(id);
+    } catch (const DbError &) {
+        // Left "Sending": the next port initialisation returns it.
     }
 }
 
@@ -189,11 +209,7 @@ void GatewaySender::settle(const Drain &drain, const QueueRow &row, const HttpRe
             queue.markFailed(row.id, QStringLiteral("Reason: ") + reply.body + stamp, kRouteGateway, now);
     } catch (const DbError &) {
         m_storeFailed = true;
-        try {
-            queue.release(row.id);
-        } catch (const DbError &) {
-            // Left "Sending": the next port initialisation returns it.
-        }
+        giveBack(row.id);
     }
 }
 

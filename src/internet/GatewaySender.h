@@ -4,6 +4,7 @@
 
 #include <QCoroTask>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -91,7 +92,9 @@ private:
     QCoro::Task<void> sendDue();
     bool mayStart() const;
     int allowedInFlight(const Drain &drain) const;
-    std::optional<QueueRow> takeNext(Drain &drain);
+    // Claims up to `count` due rows.
+    QList<QueueRow> takeNext(Drain &drain, int count);
+    void giveBack(qint64 id);
     QCoro::Task<void> send(Drain &drain, int slot, QueueRow row);
     void settle(const Drain &drain, const QueueRow &row, const HttpReply &reply);
     void serverError(const Drain &drain, const QueueRow &row, const QString &status);

@@ -213,6 +213,12 @@ private Q_SLOTS:
         QCOMPARE(DateTimeText::display(QDateTime(QDate(2026, 1, 2), QTime(12, 5, 0))), QStringLiteral("1/2/2026 12:05:00 PM"));
         QVERIFY(!DateTimeText::parse(QStringLiteral("13/45/2026 1:00:00 PM")).isValid());
         QVERIFY(!DateTimeText::parse(QStringLiteral("soon")).isValid());
+        // The stored form is read without the format parser: it refuses the same.
+        QCOMPARE(DateTimeText::parse(QStringLiteral(" 2026-12-05 10:18:46 ")), t);
+        for (const char *bad : {"2026-02-30 10:18:46", "2026-12-05 24:00:00", "2026-12-05 10:61:00",
+                                "2026-1a-05 10:18:46", "2026-12-05T10:18:46", "", "   "})
+            QVERIFY2(!DateTimeText::parse(QString::fromLatin1(bad)).isValid(), bad);
+        QCOMPARE(DateTimeText::parse(QStringLiteral("2026-12-05")), QDateTime(QDate(2026, 12, 5), QTime(0, 0)));
     }
 
     void bulkCallerCommitsInOneTransaction()
