@@ -167,10 +167,12 @@ QCoro::Task<void> GatewaySender::send(Drain &drain, int slot, QueueRow row)
                                       {QStringLiteral("sendto"), row.mobileNo},
                                       {QStringLiteral("flash"), QStringLiteral("no")}});
     ++m_inFlight;
+    m_rowsInFlight.insert(row.id);
     drain.slotBusy[size_t(slot)] = true;
     const HttpReply reply = co_await m_client.getInSlot(url, slot);
     drain.slotBusy[size_t(slot)] = false;
     --m_inFlight;
+    m_rowsInFlight.remove(row.id);
     settle(drain, row, reply);
     // The drain goes on at once (the next request, or the end of the tick),
     // as if it had waited for this reply itself; `drain` may be gone after.

@@ -73,6 +73,8 @@ public:
     // A tick is under way (requests may be out).
     bool isSending() const { return m_running; }
     int inFlight() const { return m_inFlight; }
+    // The rows whose requests are out: "Sending", and not stranded.
+    QList<qint64> rowsInFlight() const { return m_rowsInFlight.values(); }
     std::chrono::milliseconds currentPause() const { return m_pause; }
 
 Q_SIGNALS:
@@ -113,6 +115,7 @@ private:
     std::coroutine_handle<> m_drainWaiting;
     std::chrono::milliseconds m_pause{0};
     QDateTime m_resumeAt; // on the state's clock
+    QSet<qint64> m_rowsInFlight;
     QSet<qint64> m_failingRows; // answered with server errors since the last good answer
 };
 

@@ -9,6 +9,7 @@
 #include "NetworkSettings.h"
 #include "PortSender.h"
 
+#include <QCoroTask>
 #include <QSignalSpy>
 
 using namespace tavsms;
@@ -133,6 +134,39 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
         for (qint64 id = 1; id <= 3; ++id)
             QCOMPARE(status(rig, id), QStringLiteral("Delivered"));
+        QCOMPARE(gateway.requestCount(), 3);
+    }
+
+    // Re-initialisation while gateway requests are out leaves their rows
+    // claimed: putting them back would send them a second time.
+    void reinitialisationLeavesTheGatewaysRowsClaimed()
+    {
+        ModemRig rig;
+        FakeGateway gateway;
+        QVERIFY(gateway.start());
+        gateway.setHandler([](const FakeGateway::Request &) {
+            FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
+            reply.hold = true;
+            return reply;
+        });
+        rig.withStore([&gateway](Store &s) {
+            NetworkSettings n = NetworkSettings::load(s.db());
+            n.gatewayHost = gateway.host();
+            n.save(s.db());
+            s.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(s.queue().addToQueue(QStringLiteral("987654321%1").arg(i), QStringLiteral("m"), kRouteAuto));
+        });
+        rig.start();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway.held().size(), 3, 5000);
+        QCoro::waitFor(rig.controller->reinitialize(false));
+        for (qint64 id = 1; id <= 3; ++id)
+            QCOMPARE(status(rig, id), QStringLiteral("Sending"));
+        for (int request : gateway.held())
+            gateway.answerHeld(request);
+        for (qint64 id = 1; id <= 3; ++id)
+            QTRY_COMPARE_WITH_TIMEOUT(status(rig, id), QStringLiteral("Delivered"), 5000);
+        QTest::qWait(200);
         QCOMPARE(gateway.requestCount(), 3);
     }
 };
