@@ -93,6 +93,43 @@ private Q_SLOTS:
         QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now.addSecs(1))->id, any);
     }
 
+    // The gateway's batch: what claiming one row at a time would give, in that
+    // order, the rows it put aside left out until their time.
+    void gatewayBatchIsTheOneByOneOrder()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        QList<qint64> ids;
+        for (const char *route : {"Auto", "WEBGATEWAY", "COM1", "WEBGATEWAY", "Auto", "Auto", "WEBGATEWAY", "Auto"})
+            ids << add(QString::fromLatin1(route));
+        QVERIFY(queue().claim(ids[4]));
+        queue().deferForGateway(ids[4], now.addSecs(60), true); // put aside, one retry
+        QVERIFY(queue().claim(ids[5]));
+        queue().deferForGateway(ids[5], now.addSecs(-1), true); // its time has come
+        QVERIFY(queue().claim(ids[6]));
+        queue().deferForGateway(ids[6], now.addSecs(60), false); // put aside, no retry
+        QCOMPARE(queue().row(ids[6])->retryNo, 0);
+        QCOMPARE(queue().row(ids[6])->status, QStringLiteral("Pending"));
+        QCOMPARE(DateTimeText::stored(queue().row(ids[6])->nextAttempt), DateTimeText::stored(now.addSecs(60)));
+
+        const auto idsOf = [](const QList<QueueRow> &rows) {
+            QList<qint64> out;
+            for (const QueueRow &r : rows)
+                out << r.id;
+            return out;
+        };
+        const QList<qint64> batch = idsOf(queue().dueForGateway(now, 10));
+        QCOMPARE(batch, (QList<qint64>{ids[0], ids[1], ids[3], ids[7], ids[5]}));
+        QCOMPARE(idsOf(queue().dueForGateway(now, 2)), batch.mid(0, 2));
+        QList<qint64> oneByOne;
+        while (const auto row = queue().nextDueForGateway(now)) {
+            oneByOne << row->id;
+            QVERIFY(queue().claim(row->id));
+        }
+        QCOMPARE(oneByOne, batch);
+        // Between the two routes the one queued first goes first, retried or not.
+        QCOMPARE(idsOf(queue().dueForGateway(now.addSecs(60), 10)), (QList<qint64>{ids[4], ids[6]}));
+    }
+
     void fewestRetriesFirstThenOldest()
     {
         const QDateTime now = QDateTime::currentDateTime().addSecs(1);
