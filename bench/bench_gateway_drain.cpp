@@ -5,7 +5,9 @@
 //    trip (50 ms), one at a time (N = 1) and with 8 and 32 in flight. One
 //    at a time takes the round trip per row: it sends fewer rows (200) and
 //    its time is scaled to 1,000, as the line says.
-// Each line also gives the TCP connections the fake gateway accepted.
+// Each line also gives the TCP connections the fake gateway accepted. The
+// fake gateway answers from a thread of its own, as a real one would from
+// another machine: on the sender's thread its timers would wait on the sender.
 //
 //   bench_gateway_drain [rows] [serial-rows] [round-trip-ms]   (1000 200 50)
 #include "AppState.h"
@@ -19,10 +21,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <memory>
 
 using namespace tavsms;
 
@@ -50,14 +55,33 @@ Drained drain(QCoreApplication &app, int rows, int parallel, int roundTripMs)
     Store store(dir.filePath(QStringLiteral("tavsms.mdb")));
     DebugLog log;
     log.open(dir.filePath(QStringLiteral("debug.txt")));
-    test::FakeGateway gateway;
-    if (!gateway.start())
-        return {};
-    gateway.setHandler([roundTripMs](const test::FakeGateway::Request &) {
-        return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", roundTripMs};
+    QThread thread;
+    QObject anchor; // runs work on the gateway's thread
+    anchor.moveToThread(&thread);
+    thread.start();
+    const auto onGatewayThread = [&anchor](const std::function<void()> &work) {
+        QMetaObject::invokeMethod(&anchor, work, Qt::BlockingQueuedConnection);
+    };
+    std::unique_ptr<test::FakeGateway> gateway;
+    bool started = false;
+    onGatewayThread([&] {
+        gateway = std::make_unique<test::FakeGateway>();
+        gateway->setHandler([roundTripMs](const test::FakeGateway::Request &) {
+            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", roundTripMs};
+        });
+        started = gateway->start();
     });
+    const auto finish = [&] {
+        onGatewayThread([&] { gateway.reset(); });
+        thread.quit();
+        thread.wait();
+    };
+    if (!started) {
+        finish();
+        return {};
+    }
     NetworkSettings net = NetworkSettings::load(store.db());
-    net.gatewayHost = gateway.host();
+    net.gatewayHost = gateway->host();
     net.parallelRequests = parallel;
     net.save(store.db());
     store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'bench', TAVpassword = 'pw', "
@@ -86,8 +110,11 @@ Drained drain(QCoreApplication &app, int rows, int parallel, int roundTripMs)
     d.busy = threadCpuSeconds() - cpu;
     d.delivered =
         store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toLongLong();
-    d.connections = gateway.connectionsOpened();
-    d.mostOpen = gateway.mostOpenAtOnce();
+    onGatewayThread([&] {
+        d.connections = gateway->connectionsOpened();
+        d.mostOpen = gateway->mostOpenAtOnce();
+    });
+    finish();
     return d;
 }
 

