@@ -39,10 +39,11 @@ QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
             co_return;
         }
         reply = co_await AtDialogue::waitFor(port, m_state, m_timeouts.listing,
-                                             [](const QString &buffer) -> std::optional<Outcome> {
-                                                 if (ReplyLines::hasErrorLine(buffer))
+                                             [oks = 0](const QString &line, const QString &) mutable
+                                             -> std::optional<Outcome> {
+                                                 if (ReplyLines::isErrorLine(line))
                                                      return Outcome::Error;
-                                                 if (ReplyLines::okCount(buffer) >= 2)
+                                                 if (ReplyLines::isOkLine(line) && ++oks >= 2)
                                                      return Outcome::Ok;
                                                  return std::nullopt;
                                              });
@@ -52,8 +53,9 @@ QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
             co_return;
         }
         reply = co_await AtDialogue::waitFor(port, m_state, m_timeouts.listing,
-                                             [](const QString &buffer) -> std::optional<Outcome> {
-                                                 if (IncomingListing::gsmListingComplete(buffer))
+                                             [](const QString &line, const QString &previous)
+                                             -> std::optional<Outcome> {
+                                                 if (IncomingListing::endsGsmListing(line, previous))
                                                      return Outcome::Done;
                                                  return std::nullopt;
                                              });

@@ -20,6 +20,7 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
         raw[size_t(i)] = m_ports[size_t(i)].get();
         // The abort-waits flag ends every wait on every port at once.
         connect(&state, &AppState::abortWaitsRaised, m_ports[size_t(i)].get(), &ModemPort::wake);
+        m_ports[size_t(i)]->setDebugLog(&controller.debugLog());
     }
     // The store opens at start(); its users reach it through the controller then.
     const StoreAccess store = [&controller]() -> Store & { return controller.store(); };
