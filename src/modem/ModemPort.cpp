@@ -158,6 +158,7 @@ void ModemPort::onError(QSerialPort::SerialPortError error)
                 }
             }, Qt::QueuedConnection);
             Q_EMIT activity();
+            Q_EMIT lost();
         }
         return;
     default:

@@ -75,6 +75,8 @@ public:
 Q_SIGNALS:
     void activity();
     void released();
+    // The device went away under an open port (not a close() of ours).
+    void lost();
 
 private:
     void onReadyRead();

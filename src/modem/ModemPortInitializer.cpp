@@ -54,6 +54,8 @@ QCoro::Task<void> ModemPortInitializer::initialize()
     AppState &state = m_controller.state();
     state.setAbortWaits(false);
     int connected = 0;
+    for (int i = 0; i < kPortCount; ++i)
+        state.port(i).connected = false;
 
     Database &db = m_controller.store().db();
     const bool gatewayActive = GatewayAccountRecord::load(db).active;
@@ -118,6 +120,7 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
     const bool isConnected = probe.ok();
     if (isConnected)
         ++connected;
+    ps.connected = isConnected;
     if (index == 0 && isConnected && !probe.text.contains(QLatin1String("Nokia"), Qt::CaseInsensitive)
         && !probe.text.contains(QLatin1String("WAVECOM"), Qt::CaseInsensitive)) {
         m_controller.prompter().information(
@@ -140,6 +143,29 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
         log.writeEvent(gsmStatusLabel(index) + trueFalse(textMode.ok()));
     }
     co_return true;
+}
+
+QCoro::Task<ModemPortInitializer::Reopened> ModemPortInitializer::reopen(int index)
+{
+    std::optional<PortConfig> row;
+    try {
+        for (const PortConfig &active : PortConfig::loadActive(m_controller.store().db()))
+            if (AppState::portIndex(active.softwarePortNo) == index)
+                row = active;
+    } catch (const DbError &) {
+        co_return Reopened::NotYet;
+    }
+    if (!row)
+        co_return Reopened::NotActive;
+    int connected = 0;
+    try {
+        if (!co_await bringUp(index, *row, connected))
+            co_return Reopened::NotYet; // shut-down came during a wait
+    } catch (const StartupError &) {
+        co_return Reopened::NotYet; // there, but not yet to be opened (its permissions may still be set)
+    }
+    m_controller.state().setPortConnected(index, connected > 0);
+    co_return Reopened::Back;
 }
 
 void ModemPortInitializer::repairQueue()

@@ -36,6 +36,12 @@ public:
 
     QCoro::Task<void> initialize() override;
 
+    // Brings one port whose device came back into service again, as
+    // initialisation does: opened, probed, put in text mode. Nothing is
+    // shown to the operator when it cannot be opened yet.
+    enum class Reopened { Back, NotYet, NotActive };
+    QCoro::Task<Reopened> reopen(int index);
+
     static QString missingPortText(const QString &systemPortNo, const QString &mobileOperator);
 
 Q_SIGNALS:
