@@ -109,8 +109,45 @@ static std::optional<QueueRow> earlier(std::optional<QueueRow> a, std::optional<
     return a->id < b->id ? a : b;
 }
 
+std::optional<QueueRow> MessageQueue::nextRetried(const QString &route, const QDateTime &now, qint64 after)
+{
+    // min(id) walks the port's retried part of the pending index, with no
+    // sort; it holds the rows that failed before, few next to the fresh ones.
+    const QVariant id = m_db.scalar(QStringLiteral("SELECT min(id) FROM q_logs INDEXED BY q_logs_pending "
+                                                   "WHERE com_port = ? AND status = 'Pending' AND retry_no > 0 "
+                                                   "AND id > ? AND delivery_time <= ?"),
+                                    {route, after, DateTimeText::stored(now)});
+    if (id.isNull())
+        return std::nullopt;
+    return row(id.toLongLong());
+}
+
+static std::optional<QueueRow> older(std::optional<QueueRow> a, std::optional<QueueRow> b)
+{
+    if (!a || !b)
+        return a ? a : b;
+    return a->id < b->id ? a : b;
+}
+
 std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now)
 {
+    // Fewest retries first alone would keep a row that failed once behind
+    // every newer row for as long as new ones come. So every tenth pick of a
+    // port goes to its retried rows, one at a time: the oldest after the
+    // one the last such turn took, round again from the first. Each of n
+    // retried rows goes within 10 n picks, and fresh rows keep nine in ten.
+    RetryTurn &turn = m_retryTurns[port];
+    if (++turn.picks >= kRetryTurn) {
+        turn.picks = 0;
+        std::optional<QueueRow> retried = older(nextRetried(port, now, turn.lastTaken),
+                                                nextRetried(kRouteAuto, now, turn.lastTaken));
+        if (!retried && turn.lastTaken > 0)
+            retried = older(nextRetried(port, now, 0), nextRetried(kRouteAuto, now, 0));
+        if (retried) {
+            turn.lastTaken = retried->id;
+            return retried;
+        }
+    }
     return earlier(nextDue(port, now), nextDue(kRouteAuto, now));
 }
 

@@ -3,6 +3,7 @@
 #include "TableQuery.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -85,8 +86,11 @@ public:
 
     // The next row a port sender may take: routed to the port or "Auto",
     // "Pending", due at `now`; fewest retries first, then oldest, so a number
-    // that always fails cannot hold up the rows behind it.
+    // that always fails cannot hold up the rows behind it. Every
+    // kRetryTurn-th pick of a port goes to a row that has failed before
+    // (see the definition), so fresh traffic cannot hold that back for ever.
     std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now);
+    static constexpr int kRetryTurn = 10;
     // The same for the gateway (routed "WEBGATEWAY" or "Auto"), passing over
     // the rows it has put aside until their next_attempt.
     std::optional<QueueRow> nextDueForGateway(const QDateTime &now);
@@ -138,10 +142,18 @@ public:
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
     QList<QueueRow> dueAtGateway(const QString &route, const QDateTime &now, int count);
+    std::optional<QueueRow> nextRetried(const QString &route, const QDateTime &now, qint64 after);
     void addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts);
     QString storedNow();
 
     Database &m_db;
+    // Per port: picks since its last retry turn, and the row that turn took.
+    struct RetryTurn
+    {
+        int picks = 0;
+        qint64 lastTaken = 0;
+    };
+    QHash<QString, RetryTurn> m_retryTurns;
     qint64 m_nowSecond = -1;
     QString m_nowText;
 };

@@ -150,6 +150,53 @@ private Q_SLOTS:
         QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, first);
     }
 
+    void retriedRowsHaveEveryTenthPickOfTheirPortInTurn()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 a = add(QStringLiteral("COM1"));
+        const qint64 b = add(QStringLiteral("Auto"));
+        for (qint64 id : {a, b}) {
+            QVERIFY(queue().claim(id));
+            queue().markRetry(id);
+        }
+        for (int i = 0; i < 40; ++i)
+            add(i % 2 ? QStringLiteral("COM1") : QStringLiteral("Auto"));
+
+        QList<qint64> taken;
+        for (int pick = 1; pick <= 3 * MessageQueue::kRetryTurn; ++pick) {
+            // Another port's picks are its own: they do not bring COM1's turn nearer.
+            if (pick < MessageQueue::kRetryTurn)
+                QVERIFY(queue().nextDueForPort(QStringLiteral("COM2"), now));
+            const std::optional<QueueRow> row = queue().nextDueForPort(QStringLiteral("COM1"), now);
+            QVERIFY(row);
+            QVERIFY(queue().claim(row->id));
+            taken << row->id;
+            if (row->id == a)
+                queue().markRetry(a); // fails every time
+            else
+                queue().markDelivered(row->id, QStringLiteral("COM1"), QStringLiteral("sent"), now);
+        }
+        // The tenth pick goes to the oldest retried row; the next turn to the
+        // next one although the first failed again; then round again.
+        QCOMPARE(taken.at(MessageQueue::kRetryTurn - 1), a);
+        QCOMPARE(taken.at(2 * MessageQueue::kRetryTurn - 1), b);
+        QCOMPARE(taken.at(3 * MessageQueue::kRetryTurn - 1), a);
+        // Every other pick took the fresh rows, oldest first.
+        QList<qint64> fresh = taken;
+        fresh.removeAll(a);
+        fresh.removeAll(b);
+        QCOMPARE(fresh.size(), 3 * MessageQueue::kRetryTurn - 3);
+        QVERIFY(std::is_sorted(fresh.cbegin(), fresh.cend()));
+        QVERIFY(fresh.first() > b);
+
+        // A turn with no retried row due is a fresh pick like the others.
+        const qint64 later = add(QStringLiteral("COM3"), QDateTime::currentDateTime().addDays(1));
+        QVERIFY(queue().claim(later));
+        queue().markRetry(later);
+        for (int pick = 1; pick <= MessageQueue::kRetryTurn; ++pick)
+            QVERIFY(queue().nextDueForPort(QStringLiteral("COM3"), now)->id != later);
+    }
+
     void aRowIsClaimedOnce()
     {
         const qint64 id = add(QStringLiteral("Auto"));

@@ -351,6 +351,8 @@ private Q_SLOTS:
         QCOMPARE(queue.queuedCount(), 2);
         QVERIFY(queue.claim(id));
         queue.markRetry(id);
+        for (int pick = 0; pick < MessageQueue::kRetryTurn; ++pick) // a turn for the retried rows too
+            QVERIFY(queue.nextDueForPort(QStringLiteral("COM1"), now));
         QVERIFY(queue.claim(id));
         queue.release(id);
         QVERIFY(queue.claim(id));
@@ -368,7 +370,7 @@ private Q_SLOTS:
                      qPrintable(sql + QStringLiteral("\n") + plan));
             ++checked;
         }
-        QVERIFY2(checked >= 9, qPrintable(store.db().cachedStatements().join(QLatin1Char('\n'))));
+        QVERIFY2(checked >= 10, qPrintable(store.db().cachedStatements().join(QLatin1Char('\n'))));
     }
 };
 

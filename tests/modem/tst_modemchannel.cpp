@@ -448,6 +448,41 @@ private Q_SLOTS:
         QVERIFY(late.received().isEmpty());
         QVERIFY(!rig.channel->port(0).isOpen());
     }
+
+    void retriedRowGoesOutUnderSteadyFreshTraffic()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        gsm.setFault(QStringLiteral("AT+CMGS=\"1111111111\""), Fault::Error);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("1111111111"), QStringLiteral("failed once"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        gsm.clearFaults();
+
+        // A new row for the port before every tick, so there is always a
+        // fresh row that has never failed.
+        int ticks = 0;
+        int sentAt = -1;
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
+        connect(&rig.channel->sender(0), &PortSender::tickFinished, this, [&] {
+            ++ticks;
+            if (sentAt < 0 && status(rig, 1) == QLatin1String("Delivered"))
+                sentAt = ticks;
+            enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
+        });
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3 * MessageQueue::kRetryTurn, 20000);
+        rig.controller->stopSending();
+        QVERIFY2(sentAt > 0 && sentAt <= MessageQueue::kRetryTurn, qPrintable(QString::number(sentAt)));
+        // The fresh rows kept going out around it.
+        const auto sent = gsm.sent();
+        QVERIFY(sent.size() >= 2 * MessageQueue::kRetryTurn);
+        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(), [](const auto &m) { return m.text == QLatin1String("failed once"); }),
+                 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestModemChannel)
