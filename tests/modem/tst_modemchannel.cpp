@@ -480,7 +480,8 @@ private Q_SLOTS:
         // The fresh rows kept going out around it.
         const auto sent = gsm.sent();
         QVERIFY(sent.size() >= 2 * MessageQueue::kRetryTurn);
-        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(), [](const auto &m) { return m.text == QLatin1String("failed once"); }),
+        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
+                               [](const auto &m) { return m.text == QLatin1String("failed once"); }),
                  1);
     }
 };

@@ -48,7 +48,8 @@ class TestModemPort : public QObject
     }
     int dropLines() const
     {
-        return int(logText().count(QStringLiteral(" COM1 - more than 65536 bytes in one answer; the oldest were dropped\r\n")));
+        return int(logText().count(
+            QStringLiteral(" COM1 - more than 65536 bytes in one answer; the oldest were dropped\r\n")));
     }
 
 private Q_SLOTS:
