@@ -42,6 +42,7 @@ public:
         QCheckBox *allowRouting;
         QCheckBox *allowTwoWay;
         QCheckBox *blockIncoming;
+        QCheckBox *pduMode;
         QPushButton *apply;
         QLabel *status;
     };
@@ -59,6 +60,7 @@ private:
     QWidget *buildInternetTab(const QString &productSite);
     void load();
     void setPortEnabled(int index, bool enabled);
+    void showPduChoice(int index);
     void setInternetEnabled(bool enabled);
     void onBlockToggled(bool checked);
 
