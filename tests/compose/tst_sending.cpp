@@ -66,7 +66,7 @@ private Q_SLOTS:
         }
         SingleSend send(f->store, f->state, f->prompter);
         QCOMPARE(send.load().modems, names);
-        QCOMPARE(send.lengthLimit(entry, current), limit);
+        QCOMPARE(send.lengthLimit(entry, LengthLimit::ofCharacters(current)), LengthLimit::ofCharacters(limit));
     }
 
     void onlyPortsFoundOnTheMachineAreOffered()
@@ -148,9 +148,9 @@ private Q_SLOTS:
         f->presentPort(0, QStringLiteral("Reliance"), kCdma);
         SingleSend send(f->store, f->state, f->prompter);
         const SingleSend::GroupChoice choice =
-            send.chooseGroup(QStringLiteral("Ram's \"friends\""), QStringLiteral("Auto"), 160);
+            send.chooseGroup(QStringLiteral("Ram's \"friends\""), QStringLiteral("Auto"), LengthLimit::ofCharacters(160));
         QCOMPARE(choice.numbers, (QStringList{"9876543210 -- Ram", "9876543211 -- N/A"}));
-        QCOMPARE(choice.limit, 130);
+        QCOMPARE(choice.limit, LengthLimit::ofCharacters(130));
         QCOMPARE(send.send(choice.numbers.at(1), QStringLiteral("hi"), QStringLiteral("Auto")), Field::None);
         QCOMPARE(f->rows(), QStringList{"9876543211|Auto|hi"});
     }
