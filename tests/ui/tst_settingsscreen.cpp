@@ -196,7 +196,10 @@ private Q_SLOTS:
         QCOMPARE(com1.pduMode->text(), QStringLiteral("Unicode and long messages (PDU mode)"));
         QVERIFY(!com1.pduMode->isChecked() && !com1.pduMode->isEnabled());
         com1.active->setChecked(true);
-        QVERIFY(com1.pduMode->isEnabled());
+        QCOMPARE(com1.modemType->currentText(), kCdmaDeviceType); // the first type in the list
+        QVERIFY(!com1.pduMode->isEnabled());
+        com1.modemType->setCurrentText(QStringLiteral("GSM Mobile - Nokia"));
+        QVERIFY(com1.pduMode->isEnabled() && !com1.pduMode->isChecked());
 
         // Loaded ticked; a CDMA type unticks and disables it, and Apply stores it off.
         const auto &com3 = screen.portTab(2);
