@@ -198,12 +198,12 @@ private Q_SLOTS:
         const QDateTime stamp(QDate(2024, 5, 1), QTime(10, 20, 30));
         const QString text = devanagari(3);
         const QList<QByteArray> parts = SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), text, stamp, 7);
-        // Another sender's message with the same reference, and a short one.
-        const QString other = QStringLiteral("Reference seven from someone else: ") + QStringLiteral("0123456789 ").repeated(15);
+        // Another sender's message with the same reference and count of parts, and a short one.
+        const QString other = QStringLiteral("Reference seven from someone else: ") + QStringLiteral("0123456789 ").repeated(30);
         const QList<QByteArray> otherParts =
             SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), other, stamp.addSecs(5), 7);
         QCOMPARE(parts.size(), 3);
-        QCOMPARE(otherParts.size(), 2);
+        QCOMPARE(otherParts.size(), 3);
         const int third = modem.addInboxPdu(parts.at(2));
         modem.addInboxPdu(otherParts.at(1));
         modem.addInboxPdu(parts.at(0));
@@ -211,6 +211,7 @@ private Q_SLOTS:
         modem.addInboxParts(QStringLiteral("+919000000003"), stamp.addSecs(60), QStringLiteral("नमस्ते"), 7);
         modem.addInboxPdu(otherParts.at(0));
         modem.addInboxPdu(parts.at(1));
+        modem.addInboxPdu(otherParts.at(2));
 
         // Nothing leaves the phone before its message is stored.
         QList<qint64> storedAtDelete;
@@ -238,8 +239,8 @@ private Q_SLOTS:
         QCOMPARE(rows.at(1).message, other);
         QCOMPARE(rows.at(2).message, QStringLiteral("नमस्ते"));
         // Deleted group by group, each after it was stored; the repeat with its group.
-        QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")).size(), 7);
-        QCOMPARE(storedAtDelete, (QList<qint64>{1, 1, 1, 1, 2, 2, 3}));
+        QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")).size(), 8);
+        QCOMPARE(storedAtDelete, (QList<qint64>{1, 1, 1, 1, 2, 2, 2, 3}));
         QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")).first(), QStringLiteral("AT+CMGD=%1").arg(third));
         // The auto-reply rules see whole messages, once each.
         QTRY_COMPARE(handed.size(), 3);
@@ -329,6 +330,14 @@ private Q_SLOTS:
             QCOMPARE(log.count(line), 1);
         }
         QVERIFY(log.contains(QLatin1String("); it stays in the phone\r\n")));
+
+        // A PDU whose listed length is not its own is not trusted either.
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 9,0,,5\r\n" + good + "\r\n\r\nOK\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.debugLog().contains(QLatin1String(
+                                     " Incoming SMS COM1 - message 9 cannot be decoded (its length is listed as 5 but it has")),
+                                 5000);
+        QVERIFY(!modem.commands().contains(QStringLiteral("AT+CMGD=9")));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
     }
 };
 
