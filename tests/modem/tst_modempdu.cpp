@@ -152,7 +152,7 @@ private Q_SLOTS:
         QVERIFY2(rig.debugLog().contains(QLatin1String(" Outgoing SMS COM1 - part 2 of 3 to 9876543210 failed: the "
                                                        "device refused it; the whole message goes again")),
                  qPrintable(rig.debugLog()));
-        // Part 3 was not tried after part 2 failed; the second attempt sent all three.
+        // The third part was not tried once the second failed; the next attempt sent all three.
         QStringList attempts;
         for (const auto &part : modem.sentParts())
             attempts << QStringLiteral("%1%2").arg(part.sequence).arg(part.accepted ? "" : "!");
