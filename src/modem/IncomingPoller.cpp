@@ -152,10 +152,14 @@ QCoro::Task<void> IncomingPoller::pollPdu(int portIndex, ModemPort &port)
                                  .arg(entry.index)
                                  .arg(why));
     }
-    m_undecodable[size_t(portIndex)] = undecodable;
+    if (reply.outcome == Outcome::TimedOut)
+        m_undecodable[size_t(portIndex)].unite(undecodable); // the rest were not listed this time
+    else
+        m_undecodable[size_t(portIndex)] = undecodable;
 
     const QList<ReceivedMessage> messages =
-        m_assemblers[size_t(portIndex)].collect(parts, m_state.now(), m_timeouts.missingParts);
+        m_assemblers[size_t(portIndex)].collect(parts, m_state.now(), m_timeouts.missingParts,
+                                                reply.outcome != Outcome::TimedOut);
     IncomingLog log(m_store().db());
     for (const ReceivedMessage &message : messages) {
         m_state.setTipText(QStringLiteral("New SMS Arrived from: ") + message.sender);

@@ -30,9 +30,11 @@ bool isHexLine(const QString &line)
 Result parse(const QString &reply)
 {
     Result result;
-    QStringList lines = reply.split(QLatin1Char('\n'));
-    for (QString &line : lines)
-        line = line.remove(QLatin1Char('\r')).trimmed();
+    // Whole lines only: the unfinished tail of a listing cut short could be half a PDU.
+    QStringList lines;
+    for (const QString &line : ReplyLines::completeLines(reply))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
     for (const QString &line : lines) {
         if (ReplyLines::isErrorLine(line)) {
             result.error = true;
@@ -48,7 +50,9 @@ Result parse(const QString &reply)
         const int index = IncomingListing::leadingNumber(fields.value(0));
         const int stat = IncomingListing::leadingNumber(fields.value(1));
         const int length = fields.size() >= 3 ? IncomingListing::leadingNumber(fields.constLast()) : -1;
-        const QString next = i + 1 < lines.size() ? lines.at(i + 1) : QString();
+        if (i + 1 == lines.size())
+            break; // the listing was cut short before this message's PDU
+        const QString &next = lines.at(i + 1);
         if (index < 0 || stat < 0) {
             ++result.skipped;
             continue;
@@ -56,7 +60,7 @@ Result parse(const QString &reply)
         ListedPdu entry{index, stat, length, {}};
         // A header without its PDU line keeps an empty one: it cannot be
         // decoded, and the next header is not taken for its PDU.
-        if (!next.startsWith(kHeader) && i + 1 < lines.size()) {
+        if (!next.startsWith(kHeader)) {
             ++i;
             if (isHexLine(next))
                 entry.hex = next.toLatin1();
@@ -100,7 +104,7 @@ QString PduAssembler::incompleteText(const QString &text, const QList<int> &miss
 }
 
 QList<ReceivedMessage> PduAssembler::collect(const QList<ReceivedPart> &parts, const QDateTime &now,
-                                             std::chrono::milliseconds wait)
+                                             std::chrono::milliseconds wait, bool wholeListing)
 {
     struct Group
     {
@@ -157,6 +161,11 @@ QList<ReceivedMessage> PduAssembler::collect(const QList<ReceivedPart> &parts, c
         ready << message;
     }
     // Groups no longer listed (stored, or deleted by someone else) are forgotten.
+    if (!wholeListing) {
+        for (auto it = m_firstSeen.cbegin(); it != m_firstSeen.cend(); ++it)
+            if (!seen.contains(it.key()))
+                seen.insert(it.key(), it.value());
+    }
     m_firstSeen = seen;
     std::sort(ready.begin(), ready.end(), [](const ReceivedMessage &a, const ReceivedMessage &b) {
         return *std::min_element(a.indexes.begin(), a.indexes.end())

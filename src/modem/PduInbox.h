@@ -71,9 +71,10 @@ public:
     // The messages the listed parts make up now: every single-part message,
     // every long one whose parts have all come, and every long one first
     // seen `wait` or more before `now`, with the parts it has. A part
-    // listed twice counts once.
+    // listed twice counts once. Groups missing from a `whole` listing are
+    // forgotten; a listing cut short forgets none.
     QList<ReceivedMessage> collect(const QList<ReceivedPart> &parts, const QDateTime &now,
-                                   std::chrono::milliseconds wait);
+                                   std::chrono::milliseconds wait, bool whole = true);
 
     // "text [incomplete: part 2 of 3 missing]".
     static QString incompleteText(const QString &text, const QList<int> &missing, int total);

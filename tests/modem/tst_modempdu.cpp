@@ -338,6 +338,20 @@ private Q_SLOTS:
                                  5000);
         QVERIFY(!modem.commands().contains(QStringLiteral("AT+CMGD=9")));
         QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
+
+        // A listing cut short by its time-out: what had not come whole is not read at all.
+        const QByteArray other = SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), QStringLiteral("cut"),
+                                                       QDateTime(QDate(2024, 5, 1), QTime(10, 5)), 1).first();
+        const auto listings = [&modem] { return modem.commands().filter(QStringLiteral("AT+CMGL")).size(); };
+        const qsizetype before = listings();
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 11,0,,5\r\n" + other + "\r\n+CMGL: 12,0,,24\r\n" + other.left(20));
+        QTRY_VERIFY_WITH_TIMEOUT(listings() >= before + 2, 5000);
+        QVERIFY(!rig.debugLog().contains(QLatin1String(" message 12 ")));
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Incoming SMS COM1 - message 11 cannot be decoded")));
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 13,0,,24\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(listings() >= before + 4, 5000);
+        QVERIFY(!rig.debugLog().contains(QLatin1String(" message 13 ")));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
     }
 };
 
