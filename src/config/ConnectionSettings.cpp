@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "Database.h"
 #include "GatewayAccountRecord.h"
+#include "NetworkSettings.h"
 #include "Prompter.h"
 
 namespace tavsms {
@@ -42,6 +43,7 @@ SettingsScreenState ConnectionSettings::read()
     state.internet.username = account.username;
     state.internet.gsmId = account.gsmId;
     state.internet.cdmaId = account.cdmaId;
+    state.internet.parallelRequests = NetworkSettings::load(m_db).parallelRequests;
 
     // Inactive rows are not shown, whatever they still hold.
     for (const PortConfig &row : PortConfig::loadActive(m_db)) {
@@ -115,12 +117,15 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
 }
 
 QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount> portActive,
-                                                     bool internetActive)
+                                                     bool internetActive, int parallelRequests)
 {
     try {
         for (int i = 0; i < kPortCount; ++i)
             PortConfig::setActive(m_db, kSoftwarePorts.at(i), portActive[size_t(i)]);
         GatewayAccountRecord::setActive(m_db, internetActive);
+        NetworkSettings network = NetworkSettings::load(m_db);
+        network.parallelRequests = parallelRequests;
+        network.save(m_db);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         co_return false;

@@ -47,6 +47,7 @@ struct InternetTab
     QString username;
     QString gsmId;
     QString cdmaId;
+    int parallelRequests = 8; // "Parallel requests"
 };
 
 struct SettingsScreenState
@@ -89,9 +90,11 @@ public:
     // "Apply" on port tab `index` (0 … 4 = COM1 … COM5): saves that port as active.
     ApplyOutcome applyPort(int index, PortSettings settings);
 
-    // "Update Settings": the five on/off flags and the Internet flag, then
-    // port initialisation. True when the flags were saved.
-    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive);
+    // "Update Settings": the five on/off flags, the Internet flag and how many
+    // gateway requests may be out at once, then port initialisation. True
+    // when they were saved.
+    QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive,
+                                     int parallelRequests);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();

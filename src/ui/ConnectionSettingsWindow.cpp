@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "GatewayAccount.h"
+#include "NetworkSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -112,10 +114,15 @@ QWidget *ConnectionSettingsWindow::buildInternetTab(const QString &productSite)
     m_cdmaId->setReadOnly(true);
     m_internetApply = new QPushButton(QStringLiteral("Apply"), page);
     m_internetApply->setObjectName(QStringLiteral("cmdInternetApply"));
+    m_parallelRequests = new QSpinBox(page);
+    m_parallelRequests->setObjectName(QStringLiteral("spnParallelRequests"));
+    m_parallelRequests->setRange(NetworkSettings::kFewestParallel, NetworkSettings::kMostParallel);
+    m_parallelRequests->setValue(NetworkSettings{}.parallelRequests);
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("User Name:"), m_username);
     form->addRow(QStringLiteral("Password:"), m_password);
+    form->addRow(QStringLiteral("Parallel requests:"), m_parallelRequests);
     auto *ids = new QGroupBox(QStringLiteral("Sender IDs"), page);
     auto *idForm = new QFormLayout(ids);
     idForm->addRow(QStringLiteral("GSM ID"), m_gsmId);
@@ -185,6 +192,7 @@ void ConnectionSettingsWindow::load()
     m_password->setText(ConnectionSettings::passwordPlaceholder());
     m_gsmId->setText(state.internet.gsmId);
     m_cdmaId->setText(state.internet.cdmaId);
+    m_parallelRequests->setValue(state.internet.parallelRequests);
 
     for (int i = 0; i < kPortCount; ++i) {
         const PortTab &tab = state.ports[size_t(i)];
@@ -256,7 +264,7 @@ QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
     std::array<bool, kPortCount> active{};
     for (int i = 0; i < kPortCount; ++i)
         active[size_t(i)] = m_ports[size_t(i)].active->isChecked();
-    co_await m_settings.updateSettings(active, m_internetActive->isChecked());
+    co_await m_settings.updateSettings(active, m_internetActive->isChecked(), m_parallelRequests->value());
 }
 
 QCoro::Task<void> ConnectionSettingsWindow::closeScreen()

@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace tavsms {
@@ -75,6 +76,7 @@ private:
     QLineEdit *m_gsmId = nullptr;
     QLineEdit *m_cdmaId = nullptr;
     QPushButton *m_internetApply = nullptr;
+    QSpinBox *m_parallelRequests = nullptr;
     bool m_passwordEdited = false;
 };
 

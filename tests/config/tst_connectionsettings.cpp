@@ -229,7 +229,7 @@ private Q_SLOTS:
     {
         setPort(QStringLiteral("COM1"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
                 QStringLiteral("A"));
-        const bool saved = QCoro::waitFor(m_settings->updateSettings({false, true, false, true, false}, true));
+        const bool saved = QCoro::waitFor(m_settings->updateSettings({false, true, false, true, false}, true, 13));
         QVERIFY(saved);
         QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("portActive")), QStringLiteral("0"));
         QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("mobileOperator")), QStringLiteral("A")); // kept
@@ -237,6 +237,7 @@ private Q_SLOTS:
         QCOMPARE(column(QStringLiteral("COM4"), QStringLiteral("portActive")), QStringLiteral("1"));
         QCOMPARE(column(QStringLiteral("COM5"), QStringLiteral("portActive")), QStringLiteral("0"));
         QCOMPARE(db().scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toInt(), 1);
+        QCOMPARE(m_settings->load()->internet.parallelRequests, 13);
         QCOMPARE(m_prompter.count(), 1);
         QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("COM Ports Updated")));
         QCOMPARE(m_events, QStringList{QStringLiteral("reinit after 1 box(es)")});
@@ -250,7 +251,7 @@ private Q_SLOTS:
             for (int i = 0; i < kPortCount; ++i)
                 setPort(kSoftwarePorts.at(i), !flags[size_t(i)], QStringLiteral("ttyS0"),
                         QStringLiteral("GSM Modem - Other"), QStringLiteral("Op%1").arg(i));
-            QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, false)));
+            QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, false, 8)));
             for (int i = 0; i < kPortCount; ++i)
                 QCOMPARE(column(kSoftwarePorts.at(i), QStringLiteral("portActive")),
                          flags[size_t(i)] ? QStringLiteral("1") : QStringLiteral("0"));

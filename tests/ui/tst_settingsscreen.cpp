@@ -7,6 +7,7 @@
 #include "InternetServices.h"
 #include "ListenerPort.h"
 #include "MessageBoxes.h"
+#include "NetworkSettings.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -21,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTest>
@@ -148,6 +150,13 @@ private Q_SLOTS:
         QCOMPARE(m_gateway->requests().first().query.value(QStringLiteral("pwd")), QStringLiteral("stored"));
         QCOMPARE(screen.findChild<QLineEdit *>(QStringLiteral("txtCdmaId"))->text(), QStringLiteral("C1"));
 
+        // "Parallel requests": the stored count, 1 to 32, saved with the rest.
+        auto *parallel = screen.findChild<QSpinBox *>(QStringLiteral("spnParallelRequests"));
+        QCOMPARE(parallel->value(), 8);
+        QCOMPARE(parallel->minimum(), 1);
+        QCOMPARE(parallel->maximum(), 32);
+        parallel->setValue(5);
+
         // Update Settings saves the ticks and re-initialises.
         screen.findChild<QPushButton *>(QStringLiteral("cmdUpdate"))->click();
         QTRY_COMPARE(reinits, 1);
@@ -156,6 +165,7 @@ private Q_SLOTS:
         QCOMPARE(store.db().scalar(QStringLiteral("SELECT portActive FROM config_ports WHERE softwarePortNo = 'COM1'"))
                      .toInt(),
                  1);
+        QCOMPARE(NetworkSettings::load(store.db()).parallelRequests, 5);
 
         // Close: Cancel keeps the screen, OK closes it.
         const QString question = QStringLiteral("If, you have made any changes then please press ''Update Settings'' "
