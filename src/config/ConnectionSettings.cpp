@@ -59,6 +59,7 @@ SettingsScreenState ConnectionSettings::read()
         s.allowRouting = row.allowRouting;
         s.allowTwoWay = row.allowTwoWay;
         s.blockIncoming = row.blockIncoming;
+        s.pduMode = row.usesPdu();
 
         tab.selectedPort = int(tab.portChoices.indexOf(s.systemPort));
         if (tab.selectedPort < 0 && !s.systemPort.isEmpty()) {
@@ -102,8 +103,10 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
             outcome.focusOperator = true;
             return outcome;
         }
+        // A CDMA phone keeps its own form: a tick left from a GSM type is not kept.
         PortConfig::saveActive(m_db, PortConfig{softwarePort, s.systemPort.trimmed(), s.deviceType, name,
-                                                s.allowTwoWay, s.allowRouting, s.blockIncoming});
+                                                s.allowTwoWay, s.allowRouting, s.blockIncoming,
+                                                s.pduMode && s.deviceType != kCdmaDeviceType});
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return outcome;

@@ -29,6 +29,7 @@ struct PortSettings
     bool allowRouting = false; // "Allow Outgoing SMS"
     bool allowTwoWay = false;  // "Allow Auto-Reply SMS"
     bool blockIncoming = false;
+    bool pduMode = false;      // "Unicode and long messages (PDU mode)", GSM types only
 };
 
 // What a port tab shows when the screen opens.

@@ -24,6 +24,7 @@ struct PortState
     QString deviceClass;     // "GSM" or "CDMA"
     bool twoWay = false;     // poll it for incoming messages
     bool routing = false;    // deliver queued messages through it
+    bool pdu = false;        // a GSM device in PDU mode (Unicode and long messages)
     QDateTime lastPoll;      // when the incoming poller last ran for it
 };
 

@@ -30,7 +30,7 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
     m_poller = std::make_unique<IncomingPoller>(state, store, controller.debugLog(), m_timeouts);
     for (int i = 0; i < kPortCount; ++i) {
         m_senders[size_t(i)] = std::make_unique<PortSender>(i, *raw[size_t(i)], controller.portTimer(i), state,
-                                                            store, *m_poller, m_timeouts);
+                                                            store, *m_poller, m_timeouts, controller.debugLog());
         connect(&controller.portTimer(i), &QTimer::timeout, m_senders[size_t(i)].get(), &PortSender::onTimer);
     }
     m_initializer = std::make_unique<ModemPortInitializer>(controller, raw, m_timeouts);

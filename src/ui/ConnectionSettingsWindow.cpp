@@ -67,6 +67,8 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     w.allowRouting = new QCheckBox(QStringLiteral("Allow Outgoing SMS"), page);
     w.allowTwoWay = new QCheckBox(QStringLiteral("Allow Auto-Reply SMS"), page);
     w.blockIncoming = new QCheckBox(QStringLiteral("Block Incoming Calls"), page);
+    w.pduMode = new QCheckBox(QStringLiteral("Unicode and long messages (PDU mode)"), page);
+    w.pduMode->setObjectName(QStringLiteral("chkPdu%1").arg(index + 1));
     w.apply = new QPushButton(QStringLiteral("Apply"), page);
     w.status = new QLabel(page);
     w.status->setObjectName(QStringLiteral("lblStatus%1").arg(index + 1));
@@ -82,6 +84,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     layout->addWidget(w.allowRouting);
     layout->addWidget(w.allowTwoWay);
     layout->addWidget(w.blockIncoming);
+    layout->addWidget(w.pduMode);
     layout->addWidget(w.apply, 0, Qt::AlignRight);
     layout->addStretch();
     layout->addWidget(w.status);
@@ -89,6 +92,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     connect(w.active, &QCheckBox::toggled, this, [this, index](bool on) { setPortEnabled(index, on); });
     connect(w.blockIncoming, &QCheckBox::clicked, this, &ConnectionSettingsWindow::onBlockToggled);
     connect(w.apply, &QPushButton::clicked, this, [this, index] { applyPort(index); });
+    connect(w.modemType, &QComboBox::currentIndexChanged, this, [this, index] { showPduChoice(index); });
     setPortEnabled(index, false);
     return page;
 }
@@ -148,6 +152,17 @@ void ConnectionSettingsWindow::setPortEnabled(int index, bool enabled)
     for (QWidget *control : std::initializer_list<QWidget *>{w.systemPort, w.modemType, w.mobileOperator,
                                                              w.allowRouting, w.allowTwoWay, w.blockIncoming, w.apply})
         control->setEnabled(enabled);
+    showPduChoice(index);
+}
+
+void ConnectionSettingsWindow::showPduChoice(int index)
+{
+    // CDMA phones have their own form; the tick means nothing for them.
+    const PortWidgets &w = m_ports[size_t(index)];
+    const bool cdma = w.modemType->currentText() == kCdmaDeviceType;
+    if (cdma)
+        w.pduMode->setChecked(false);
+    w.pduMode->setEnabled(w.active->isChecked() && !cdma);
 }
 
 void ConnectionSettingsWindow::setInternetEnabled(bool enabled)
@@ -195,6 +210,7 @@ void ConnectionSettingsWindow::load()
         const int type = int(kDeviceTypes.indexOf(tab.settings.deviceType));
         if (type >= 0)
             w.modemType->setCurrentIndex(type);
+        w.pduMode->setChecked(tab.settings.pduMode);
         if (!tab.caution.isEmpty()) {
             QPalette palette = w.status->palette();
             palette.setColor(QPalette::Window, QColor(255, 192, 192));
@@ -215,6 +231,7 @@ void ConnectionSettingsWindow::applyPort(int index)
     s.allowRouting = w.allowRouting->isChecked();
     s.allowTwoWay = w.allowTwoWay->isChecked();
     s.blockIncoming = w.blockIncoming->isChecked();
+    s.pduMode = w.pduMode->isChecked() && w.pduMode->isEnabled();
     const ConnectionSettings::ApplyOutcome outcome = m_settings.applyPort(index, s);
     if (outcome.blockUnticked)
         w.blockIncoming->setChecked(false);

@@ -43,6 +43,7 @@ public:
         QCheckBox *allowRouting;
         QCheckBox *allowTwoWay;
         QCheckBox *blockIncoming;
+        QCheckBox *pduMode;
         QPushButton *apply;
         QLabel *status;
     };
@@ -60,6 +61,7 @@ private:
     QWidget *buildInternetTab(const QString &productSite);
     void load();
     void setPortEnabled(int index, bool enabled);
+    void showPduChoice(int index);
     void setInternetEnabled(bool enabled);
     void onBlockToggled(bool checked);
 

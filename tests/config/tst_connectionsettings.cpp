@@ -205,6 +205,26 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.entries().first().icon, Prompter::Icon::Information);
     }
 
+    void pduModeIsKeptForGsmTypesOnly()
+    {
+        for (const QString &type : kDeviceTypes) {
+            PortSettings s = port(QStringLiteral("Op"), type);
+            s.pduMode = true;
+            QVERIFY(m_settings->applyPort(2, s).saved);
+            const bool cdma = type == kCdmaDeviceType;
+            QCOMPARE(column(QStringLiteral("COM3"), QStringLiteral("pduMode")), cdma ? QStringLiteral("0") : QStringLiteral("1"));
+            QCOMPARE(m_settings->load()->ports[2].settings.pduMode, !cdma);
+            // Unticked, it is stored unticked.
+            s.pduMode = false;
+            QVERIFY(m_settings->applyPort(2, s).saved);
+            QCOMPARE(column(QStringLiteral("COM3"), QStringLiteral("pduMode")), QStringLiteral("0"));
+        }
+        // A tick stored before the type became CDMA means nothing to the CDMA phone.
+        setPort(QStringLiteral("COM3"), true, QStringLiteral("ttyS0"), kCdmaDeviceType, QStringLiteral("Op"));
+        db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = 'COM3'"));
+        QVERIFY(!m_settings->load()->ports[2].settings.pduMode);
+    }
+
     void updateSettingsWritesTheFlagsThenReinitialises()
     {
         setPort(QStringLiteral("COM1"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
@@ -257,7 +277,7 @@ private Q_SLOTS:
         AppState state;
         setPort(QStringLiteral("COM2"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
                 QStringLiteral("A"));
-        db().exec(QStringLiteral("UPDATE config_ports SET remarks = 'note'"));
+        db().exec(QStringLiteral("UPDATE config_ports SET remarks = 'note', pduMode = 1"));
         db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'me', TAVpassword = 'pw', "
                                  "TAVisActive = 1"));
         auto reinit = [this] { return reinitialize(); };
@@ -279,7 +299,7 @@ private Q_SLOTS:
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM config_ports WHERE portActive = 0 AND "
                                             "systemPortNo = '' AND deviceType = '' AND allowTwoWay = 0 AND "
                                             "allowRouting = 0 AND mobileOperator = '' AND blockIncoming = 0 AND "
-                                            "remarks = ''"))
+                                            "remarks = '' AND pduMode = 0"))
                      .toInt(),
                  5);
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM config_InternetSMS WHERE TAVusername = 'zeta' AND "

@@ -186,6 +186,50 @@ private Q_SLOTS:
         QTRY_VERIFY(!screen.isVisible());
     }
 
+    void pduChoiceIsForGsmTypesOnly()
+    {
+        Store store(m_dir->root() + QStringLiteral("/s.mdb"));
+        store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = 'ttyS0', "
+                                       "deviceType = 'GSM Modem - Other', mobileOperator = 'Jio', pduMode = 1 "
+                                       "WHERE softwarePortNo = 'COM3'"));
+        ConnectionSettings::Hooks hooks{[]() -> QCoro::Task<void> { co_return; },
+                                        [] { return QStringList{QStringLiteral("ttyS0")}; },
+                                        [](const QString &) { return true; }};
+        ConnectionSettingsWindow screen(store.db(), std::move(hooks), nullptr, QStringLiteral("www.example.com"));
+        screen.show();
+        const auto pduColumn = [&store] {
+            return store.db().scalar(QStringLiteral("SELECT pduMode FROM config_ports WHERE softwarePortNo = 'COM3'")).toInt();
+        };
+
+        // Off by default, and off with the rest of an inactive tab.
+        const auto &com1 = screen.portTab(0);
+        QCOMPARE(com1.pduMode->text(), QStringLiteral("Unicode and long messages (PDU mode)"));
+        QVERIFY(!com1.pduMode->isChecked() && !com1.pduMode->isEnabled());
+        com1.active->setChecked(true);
+        QCOMPARE(com1.modemType->currentText(), kCdmaDeviceType); // the first type in the list
+        QVERIFY(!com1.pduMode->isEnabled());
+        com1.modemType->setCurrentText(QStringLiteral("GSM Mobile - Nokia"));
+        QVERIFY(com1.pduMode->isEnabled() && !com1.pduMode->isChecked());
+
+        // Loaded ticked; a CDMA type unticks and disables it, and Apply stores it off.
+        const auto &com3 = screen.portTab(2);
+        QVERIFY(com3.pduMode->isChecked() && com3.pduMode->isEnabled());
+        com3.modemType->setCurrentText(kCdmaDeviceType);
+        QVERIFY(!com3.pduMode->isChecked() && !com3.pduMode->isEnabled());
+        com3.apply->click();
+        QVERIFY(test::Boxes::find(QStringLiteral("Port added/updated successfully."), QStringLiteral("Success")));
+        test::Boxes::dismissAll();
+        QCOMPARE(pduColumn(), 0);
+
+        // Back to a GSM type: it can be ticked again, and Apply stores it.
+        com3.modemType->setCurrentText(QStringLiteral("GSM Modem - TAV"));
+        QVERIFY(com3.pduMode->isEnabled());
+        com3.pduMode->click();
+        com3.apply->click();
+        test::Boxes::dismissAll();
+        QCOMPARE(pduColumn(), 1);
+    }
+
     void mainWindowMenusReachTheGatewayAndTheSettings()
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
