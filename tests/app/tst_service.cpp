@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -112,10 +113,17 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        // A port free now, for the service to listen on.
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        m_port = probe.serverPort();
+        // A port free now, for the service to listen on. It is taken below
+        // the kernel's ephemeral range (32768 and up), so no client socket of a
+        // test running beside this one can be given it before the service binds.
+        m_port = 0;
+        for (int attempt = 0; attempt < 100 && m_port == 0; ++attempt) {
+            QTcpServer probe;
+            const auto candidate = quint16(QRandomGenerator::global()->bounded(20000, 32000));
+            if (probe.listen(QHostAddress::Any, candidate))
+                m_port = candidate;
+        }
+        QVERIFY(m_port != 0);
     }
     void cleanup() { m_dir.reset(); }
 
