@@ -42,7 +42,8 @@ struct ModemBenchRig
         }
     }
 
-    bool startDevices(int count, bool twoWay)
+    // `pdu`: modems that speak PDU mode, on ports that chose it.
+    bool startDevices(int count, bool twoWay, bool pdu = false)
     {
         if (!DataDirectory::ensureExists().isEmpty())
             return false;
@@ -52,7 +53,10 @@ struct ModemBenchRig
             const QString link = dir.root() + QStringLiteral("/ttySIM%1").arg(i + 1);
             auto process = std::make_unique<QProcess>();
             process->setProgram(QStringLiteral(TAVSMS_MODEMSIM));
-            process->setArguments({QStringLiteral("--link"), link, QStringLiteral("--quiet")});
+            QStringList arguments{QStringLiteral("--link"), link, QStringLiteral("--quiet")};
+            if (pdu)
+                arguments << QStringLiteral("--pdu");
+            process->setArguments(arguments);
             process->start();
             if (!process->waitForStarted(5000))
                 return false;
@@ -65,8 +69,9 @@ struct ModemBenchRig
             sims.push_back(std::move(process));
             store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, "
                                            "deviceType = 'GSM Modem - TAV', mobileOperator = ?, allowTwoWay = ?, "
-                                           "allowRouting = 1 WHERE softwarePortNo = ?"),
-                            {link, QStringLiteral("Sim %1").arg(i + 1), twoWay ? 1 : 0, kSoftwarePorts.at(i)});
+                                           "allowRouting = 1, pduMode = ? WHERE softwarePortNo = ?"),
+                            {link, QStringLiteral("Sim %1").arg(i + 1), twoWay ? 1 : 0, pdu ? 1 : 0,
+                             kSoftwarePorts.at(i)});
         }
         return true;
     }

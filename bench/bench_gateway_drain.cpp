@@ -1,7 +1,15 @@
 // The gateway sender draining due rows into a local fake gateway: one tick,
 // timed from its start until every row is written back.
+//  - 1,000 rows answered at once, with the default requests in flight;
+//  - 1,000 rows through a gateway that answers each request after a round
+//    trip (50 ms), one at a time (N = 1) and with 8 and 32 in flight. One
+//    at a time takes the round trip per row: it sends fewer rows (200) and
+//    its time is scaled to 1,000, as the line says.
+// Each line also gives the TCP connections the fake gateway accepted. The
+// fake gateway answers from a thread of its own, as a real one would from
+// another machine: on the sender's thread its timers would wait on the sender.
 //
-//   bench_gateway_drain [rows]       (default 1000)
+//   bench_gateway_drain [rows] [serial-rows] [round-trip-ms]   (1000 200 50)
 #include "AppState.h"
 #include "DebugLog.h"
 #include "FakeGateway.h"
@@ -13,26 +21,68 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
 
 using namespace tavsms;
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication app(argc, argv);
-    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
+namespace {
 
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct Drained
+{
+    qint64 delivered = 0;
+    double seconds = 0;
+    double busy = 0; // CPU time of the sender's thread
+    int connections = 0;
+    int mostOpen = 0;
+};
+
+Drained drain(QCoreApplication &app, int rows, int parallel, int roundTripMs)
+{
     QTemporaryDir dir;
     Store store(dir.filePath(QStringLiteral("tavsms.mdb")));
     DebugLog log;
     log.open(dir.filePath(QStringLiteral("debug.txt")));
-    test::FakeGateway gateway;
-    if (!gateway.start())
-        return 1;
+    QThread thread;
+    QObject anchor; // runs work on the gateway's thread
+    anchor.moveToThread(&thread);
+    thread.start();
+    const auto onGatewayThread = [&anchor](const std::function<void()> &work) {
+        QMetaObject::invokeMethod(&anchor, work, Qt::BlockingQueuedConnection);
+    };
+    std::unique_ptr<test::FakeGateway> gateway;
+    bool started = false;
+    onGatewayThread([&] {
+        gateway = std::make_unique<test::FakeGateway>();
+        gateway->setHandler([roundTripMs](const test::FakeGateway::Request &) {
+            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", roundTripMs};
+        });
+        started = gateway->start();
+    });
+    const auto finish = [&] {
+        onGatewayThread([&] { gateway.reset(); });
+        thread.quit();
+        thread.wait();
+    };
+    if (!started) {
+        finish();
+        return {};
+    }
     NetworkSettings net = NetworkSettings::load(store.db());
-    net.gatewayHost = gateway.host();
+    net.gatewayHost = gateway->host();
+    net.parallelRequests = parallel;
     net.save(store.db());
     store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'bench', TAVpassword = 'pw', "
                                    "TAVisActive = 1"));
@@ -51,14 +101,56 @@ int main(int argc, char *argv[])
     GatewaySender sender(store, client, state, log, timer);
     QElapsedTimer clock;
     QObject::connect(&sender, &GatewaySender::tickFinished, &app, [&app] { app.quit(); });
+    const double cpu = threadCpuSeconds();
     clock.start();
     QTimer::singleShot(0, &sender, [&sender] { sender.tick(); });
     app.exec();
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
-
-    const qint64 delivered =
+    Drained d;
+    d.seconds = double(clock.nsecsElapsed()) / 1e9;
+    d.busy = threadCpuSeconds() - cpu;
+    d.delivered =
         store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toLongLong();
-    std::printf("gateway sender: %lld of %d rows delivered in %.2f s (%.0f rows/s; goal: 1000 rows in at most 5 s)\n",
-                delivered, rows, seconds, double(delivered) / seconds);
-    return delivered == rows ? 0 : 1;
+    onGatewayThread([&] {
+        d.connections = gateway->connectionsOpened();
+        d.mostOpen = gateway->mostOpenAtOnce();
+    });
+    finish();
+    return d;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
+    const int serialRows = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 200;
+    const int roundTrip = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 50;
+    bool complete = true;
+
+    const Drained quick = drain(app, rows, NetworkSettings{}.parallelRequests, 0);
+    complete = complete && quick.delivered == rows;
+    std::printf("gateway sender, answers at once, N = %d: %lld of %d rows delivered in %.2f s (%.0f rows/s; "
+                "goal: 1000 rows in at most 5 s), %d TCP connection(s)\n",
+                NetworkSettings{}.parallelRequests, quick.delivered, rows, quick.seconds,
+                double(quick.delivered) / quick.seconds, quick.connections);
+
+    const Drained serial = drain(app, serialRows, 1, roundTrip);
+    complete = complete && serial.delivered == serialRows;
+    std::printf("gateway sender, %d ms round trip, N = 1: %lld of %d rows in %.2f s; %d rows scaled: %.1f s; "
+                "%d TCP connection(s), at most %d request(s) open\n",
+                roundTrip, serial.delivered, serialRows, serial.seconds, rows,
+                serial.seconds * double(rows) / double(serialRows), serial.connections, serial.mostOpen);
+
+    for (const auto &[parallel, goal] : {std::pair{8, 8.0}, std::pair{32, 2.0}}) {
+        const Drained d = drain(app, rows, parallel, roundTrip);
+        complete = complete && d.delivered == rows;
+        std::printf("gateway sender, %d ms round trip, N = %d: %lld of %d rows in %.2f s (goal: at most %.0f s), "
+                    "%.1f times one at a time; %d TCP connection(s) (goal: at most %d), at most %d request(s) open; "
+                    "sender thread busy %.2f s\n",
+                    roundTrip, parallel, d.delivered, rows, d.seconds, goal,
+                    serial.seconds * double(rows) / double(serialRows) / d.seconds, d.connections, parallel,
+                    d.mostOpen, d.busy);
+    }
+    return complete ? 0 : 1;
 }

@@ -3,7 +3,10 @@
 #  - the send listener side by side with Kannel's sendsms interface, both
 #    measured by the same client (ApacheBench, `ab -n 5000 -c 1`, a new
 #    connection per request), with their ratio;
-#  - the gateway sender draining 1,000 due rows into a local fake gateway.
+#  - the gateway sender draining 1,000 due rows into a local fake gateway:
+#    answered at once, and after a 50 ms round trip one at a time (N = 1,
+#    measured on 200 rows and scaled) and with 8 and 32 requests in flight,
+#    with the TCP connections each opened.
 # Kannel is started and stopped by the peer script beside the repository:
 #   ../shared/peers/kannel-sendsms start DIR | stop DIR
 # (it installs Kannel itself). ab comes from the Debian package apache2-utils,
@@ -62,4 +65,4 @@ else
   echo "Kannel peer script not found at $peer; listener measured alone"
 fi
 
-"$build/bench/bench_gateway_drain" 1000
+"$build/bench/bench_gateway_drain" 1000 200 50

@@ -6,6 +6,7 @@
 #include "HttpPushClient.h"
 #include "InternetServices.h"
 #include "ModemChannel.h"
+#include "ModemPortInitializer.h"
 #include "PortSender.h"
 #include "Store.h"
 
@@ -57,8 +58,18 @@ Application::StartResult Application::start()
     // Pushes take their turn on the program's one HTTP client.
     m_push = std::make_unique<HttpPushClient>(m_internet->client());
     m_autoReply = std::make_unique<AutoReply>(store.db(), store.queue(), m_controller->debugLog(), *m_push);
-    if (GatewaySender *gateway = m_internet->sender())
+    if (GatewaySender *gateway = m_internet->sender()) {
         connect(gateway, &GatewaySender::tickFinished, this, &Application::finishQuitWhenIdle);
+        // Port initialisation puts stranded "Sending" rows back; the rows the
+        // gateway still waits to hear about are not stranded.
+        m_modem->initializer().setInFlight([this, gateway] {
+            QList<qint64> ids = gateway->rowsInFlight();
+            for (int i = 0; i < kPortCount; ++i)
+                if (const auto id = m_modem->sender(i).rowInFlight())
+                    ids << *id;
+            return ids;
+        });
+    }
     return result;
 }
 

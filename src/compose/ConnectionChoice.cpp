@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "MessageQueue.h"
 #include "PortConfig.h"
+#include "SmsPdu.h"
 #include "TextRules.h"
 
 namespace tavsms {
@@ -24,19 +25,68 @@ QStringList ConnectionChoice::entries()
     return out;
 }
 
-std::optional<int> ConnectionChoice::lengthLimit(const QString &entry)
+std::optional<LengthLimit> ConnectionChoice::lengthLimit(const QString &entry)
 {
     if (entry == kRouteAuto) {
         bool cdma = false;
-        for (int k = 0; k < kPortCount; ++k)
-            if (m_state.port(k).present)
-                cdma = m_state.port(k).deviceClass != QLatin1String("GSM");
-        return cdma ? kCdmaLimit : kGsmLimit;
+        bool any = false;
+        bool allPdu = true;
+        for (int k = 0; k < kPortCount; ++k) {
+            const PortState &port = m_state.port(k);
+            if (!port.present)
+                continue;
+            cdma = port.deviceClass != QLatin1String("GSM");
+            any = true;
+            allPdu = allPdu && !cdma && port.pdu;
+        }
+        if (any && allPdu)
+            return LengthLimit::ofParts();
+        return LengthLimit::ofCharacters(cdma ? kCdmaLimit : kGsmLimit);
     }
-    const std::optional<QString> type = PortConfig::deviceTypeOf(m_db, entry);
-    if (!type)
+    const std::optional<PortConfig> port = PortConfig::ofOperator(m_db, entry);
+    if (!port)
         return std::nullopt;
-    return *type == kCdmaDeviceType ? kCdmaLimit : kGsmLimit;
+    if (port->usesPdu())
+        return LengthLimit::ofParts();
+    return LengthLimit::ofCharacters(port->deviceType == kCdmaDeviceType ? kCdmaLimit : kGsmLimit);
+}
+
+bool LengthLimit::fits(const QString &text) const
+{
+    return inParts ? SmsPdu::plan(text).parts > 0 : text.size() <= characters;
+}
+
+QString LengthLimit::cut(const QString &text) const
+{
+    if (!inParts)
+        return text.left(characters);
+    if (fits(text))
+        return text;
+    // A longer beginning never takes fewer parts: the longest that fits is
+    // found by halving.
+    qsizetype good = 0;
+    qsizetype bad = text.size();
+    while (bad - good > 1) {
+        const qsizetype middle = (good + bad) / 2;
+        (fits(text.left(middle)) ? good : bad) = middle;
+    }
+    if (good > 0 && text.at(good - 1).isHighSurrogate())
+        --good;
+    return text.left(good);
+}
+
+QString LengthLimit::counter(const QString &text) const
+{
+    return QString::number(inParts ? SmsPdu::plan(text).characters : text.size());
+}
+
+QString LengthLimit::label(const QString &text) const
+{
+    if (!inParts)
+        return ConnectionChoice::limitLabel(characters);
+    const int parts = SmsPdu::plan(text).parts;
+    return parts > 0 ? QStringLiteral(" / %1 SMS").arg(parts)
+                     : QStringLiteral(" / more than %1 SMS").arg(SmsPdu::kMaxParts);
 }
 
 std::optional<QString> ConnectionChoice::resolve(const QString &entry)

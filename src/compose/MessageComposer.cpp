@@ -40,16 +40,18 @@ ComposeState MessageComposer::load()
     } catch (const DbError &e) {
         failures << e.message();
     }
-    s.limit = lengthLimit(kRouteAuto, ConnectionChoice::kGsmLimit);
+    s.limit = lengthLimit(kRouteAuto, LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit));
     if (!failures.isEmpty())
         showDatabaseError(QStringLiteral("Some lists could not be read"), failures.join(QLatin1Char('\n')));
     return s;
 }
 
-int MessageComposer::lengthLimit(const QString &modemEntry, int current)
+LengthLimit MessageComposer::lengthLimit(const QString &modemEntry, const LengthLimit &current)
 {
+    // Parts belong to a port in PDU mode; the gateway takes what a GSM phone takes.
+    const LengthLimit unchanged = current.inParts ? LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit) : current;
     try {
-        return m_connections.lengthLimit(modemEntry).value_or(current);
+        return m_connections.lengthLimit(modemEntry).value_or(unchanged);
     } catch (const DbError &) {
         return current; // the limit only guides typing; the next choice tries again
     }

@@ -22,7 +22,7 @@ struct ComposeState
     QStringList groups;         // group names A to Z, or just "Groups Not Available"
     bool hasGroups = false;
     QStringList templateTitles; // in the order they were added
-    int limit = ConnectionChoice::kGsmLimit;
+    LengthLimit limit = LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit);
 };
 
 // What the single and the group screen share: their lists, the length limit
@@ -44,8 +44,8 @@ public:
     ComposeState load();
 
     // The limit for the chosen connection; `current` when the entry leaves
-    // it as it was (the gateway).
-    int lengthLimit(const QString &modemEntry, int current);
+    // it as it was (the gateway), except that the gateway never counts parts.
+    LengthLimit lengthLimit(const QString &modemEntry, const LengthLimit &current);
 
     // The text of the template a tree node names; nothing for the root, and
     // nothing (with a word to the operator) for a template deleted meanwhile.

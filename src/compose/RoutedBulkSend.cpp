@@ -28,9 +28,9 @@ QStringList RoutedBulkSend::load()
     }
 }
 
-QString RoutedBulkSend::queuedText(const QString &text, int limit)
+QString RoutedBulkSend::queuedText(const QString &text, const LengthLimit &limit)
 {
-    return joinTypedLines(text).left(limit);
+    return limit.cut(joinTypedLines(text));
 }
 
 std::optional<RoutedBulkSend::Route> RoutedBulkSend::route(const QString &modemEntry)
@@ -43,7 +43,8 @@ std::optional<RoutedBulkSend::Route> RoutedBulkSend::route(const QString &modemE
         return std::nullopt;
     }
     return Route{*connection,
-                 m_connections.lengthLimit(trimSpaces(modemEntry)).value_or(ConnectionChoice::kGsmLimit)};
+                 m_connections.lengthLimit(trimSpaces(modemEntry))
+                     .value_or(LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit))};
 }
 
 } // namespace tavsms

@@ -25,8 +25,8 @@ public:
     // "Auto" (chosen), "WEBGATEWAY", then the operator names of the ports found.
     QStringList load();
 
-    // A text as queued: one line, blanks trimmed, at most `limit` long.
-    static QString queuedText(const QString &text, int limit);
+    // A text as queued: one line, blanks trimmed, cut to what `limit` holds.
+    static QString queuedText(const QString &text, const LengthLimit &limit);
 
 protected:
     RoutedBulkSend(Store &store, const AppState &state, Prompter &prompter, Progress &progress, int chunkSize);
@@ -34,7 +34,7 @@ protected:
     struct Route
     {
         QString connection;
-        int limit = ConnectionChoice::kGsmLimit;
+        LengthLimit limit = LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit);
     };
     // The routing value and limit of a modem-list entry; nothing (told) when
     // the operator name no longer belongs to a port. The gateway has no device

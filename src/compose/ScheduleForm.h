@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionChoice.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -60,8 +62,7 @@ struct SchedulerState
     QStringList groups;
     QStringList connections;
     ScheduleForm form;
-    int limit = 160;
-    QString limitLabel;
+    LengthLimit limit;
 };
 
 } // namespace tavsms

@@ -66,9 +66,7 @@ SchedulerState Scheduler::load()
     }
     s.form.connection = s.connections.first();
 
-    const Limit limit = chooseConnection(s.form.connection);
-    s.limit = limit.limit;
-    s.limitLabel = limit.label;
+    s.limit = chooseConnection(s.form.connection);
     return s;
 }
 
@@ -104,14 +102,14 @@ Scheduler::Outcome Scheduler::leaveNumber(ScheduleForm form)
     return {form};
 }
 
-Scheduler::Limit Scheduler::chooseConnection(const QString &entry)
+LengthLimit Scheduler::chooseConnection(const QString &entry)
 {
-    int limit = ConnectionChoice::kGsmLimit;
+    LengthLimit limit = LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit);
     try {
-        limit = ConnectionChoice(m_db, m_state).lengthLimit(entry).value_or(ConnectionChoice::kGsmLimit);
+        limit = ConnectionChoice(m_db, m_state).lengthLimit(entry).value_or(limit);
     } catch (const DbError &) {
     }
-    return {limit, ConnectionChoice::limitLabel(limit)};
+    return limit;
 }
 
 Scheduler::SaveOutcome Scheduler::refuse(Field focus, const QString &text)

@@ -35,11 +35,6 @@ public:
         QString count;
         QString next;
     };
-    struct Limit
-    {
-        int limit = 160;
-        QString label;
-    };
     struct SaveOutcome
     {
         Field focus = Field::None;
@@ -60,7 +55,7 @@ public:
     // The number box was left.
     Outcome leaveNumber(ScheduleForm form);
     // Another connection was chosen: the message length limit.
-    Limit chooseConnection(const QString &entry);
+    LengthLimit chooseConnection(const QString &entry);
     // "Save": checks the form and queues the series for every recipient.
     QCoro::Task<SaveOutcome> save(ScheduleForm form, Progress &progress);
 

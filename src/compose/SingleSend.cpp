@@ -12,7 +12,8 @@ namespace {
 const QString kEntrySeparator = QStringLiteral(" -- ");
 } // namespace
 
-SingleSend::GroupChoice SingleSend::chooseGroup(const QString &group, const QString &modemEntry, int currentLimit)
+SingleSend::GroupChoice SingleSend::chooseGroup(const QString &group, const QString &modemEntry,
+                                                const LengthLimit &currentLimit)
 {
     GroupChoice choice;
     try {

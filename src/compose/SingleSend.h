@@ -16,9 +16,9 @@ public:
     struct GroupChoice
     {
         QStringList numbers;
-        int limit = ConnectionChoice::kGsmLimit;
+        LengthLimit limit = LengthLimit::ofCharacters(ConnectionChoice::kGsmLimit);
     };
-    GroupChoice chooseGroup(const QString &group, const QString &modemEntry, int currentLimit);
+    GroupChoice chooseGroup(const QString &group, const QString &modemEntry, const LengthLimit &currentLimit);
 
     // Queues the message; returns where the cursor goes (Field::None when it was queued).
     Field send(const QString &numberBox, const QString &message, const QString &modemEntry);

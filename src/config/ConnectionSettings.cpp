@@ -44,6 +44,7 @@ SettingsScreenState ConnectionSettings::read()
     state.internet.gsmId = account.gsmId;
     state.internet.cdmaId = account.cdmaId;
     const NetworkSettings network = NetworkSettings::load(m_db);
+    state.internet.parallelRequests = network.parallelRequests;
     state.listener = {network.listenAddress, network.allowedNetworks};
 
     // Inactive rows are not shown, whatever they still hold.
@@ -60,6 +61,7 @@ SettingsScreenState ConnectionSettings::read()
         s.allowRouting = row.allowRouting;
         s.allowTwoWay = row.allowTwoWay;
         s.blockIncoming = row.blockIncoming;
+        s.pduMode = row.usesPdu();
 
         tab.selectedPort = int(tab.portChoices.indexOf(s.systemPort));
         if (tab.selectedPort < 0 && !s.systemPort.isEmpty()) {
@@ -103,8 +105,10 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
             outcome.focusOperator = true;
             return outcome;
         }
+        // A CDMA phone keeps its own form: a tick left from a GSM type is not kept.
         PortConfig::saveActive(m_db, PortConfig{softwarePort, s.systemPort.trimmed(), s.deviceType, name,
-                                                s.allowTwoWay, s.allowRouting, s.blockIncoming});
+                                                s.allowTwoWay, s.allowRouting, s.blockIncoming,
+                                                s.pduMode && s.deviceType != kCdmaDeviceType});
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return outcome;
@@ -115,7 +119,8 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
 }
 
 QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount> portActive,
-                                                     bool internetActive, std::optional<ListenerFields> listener)
+                                                     bool internetActive, int parallelRequests,
+                                                     std::optional<ListenerFields> listener)
 {
     NetworkSettings network;
     if (listener) {
@@ -133,12 +138,13 @@ QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount
         for (int i = 0; i < kPortCount; ++i)
             PortConfig::setActive(m_db, kSoftwarePorts.at(i), portActive[size_t(i)]);
         GatewayAccountRecord::setActive(m_db, internetActive);
+        NetworkSettings stored = NetworkSettings::load(m_db);
+        stored.parallelRequests = parallelRequests;
         if (listener) {
-            NetworkSettings stored = NetworkSettings::load(m_db);
             stored.listenAddress = network.listenAddress;
             stored.allowedNetworks = network.allowedNetworks;
-            stored.save(m_db);
         }
+        stored.save(m_db);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         co_return false;

@@ -29,6 +29,7 @@ struct PortSettings
     bool allowRouting = false; // "Allow Outgoing SMS"
     bool allowTwoWay = false;  // "Allow Auto-Reply SMS"
     bool blockIncoming = false;
+    bool pduMode = false;      // "Unicode and long messages (PDU mode)", GSM types only
 };
 
 // What a port tab shows when the screen opens.
@@ -46,6 +47,7 @@ struct InternetTab
     QString username;
     QString gsmId;
     QString cdmaId;
+    int parallelRequests = 8; // "Parallel requests"
 };
 
 // Where the send listener listens and whom it serves; taken when the
@@ -64,8 +66,8 @@ struct SettingsScreenState
 };
 
 // frmConfig's operations on the port settings, the gateway account's
-// on/off flag and the listener's fields, stored through PortConfig,
-// GatewayAccountRecord and NetworkSettings (the
+// on/off flag, the gateway's parallel requests and the listener's fields,
+// stored through PortConfig, GatewayAccountRecord and NetworkSettings (the
 // Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings
@@ -98,11 +100,12 @@ public:
     // "Apply" on port tab `index` (0 … 4 = COM1 … COM5): saves that port as active.
     ApplyOutcome applyPort(int index, PortSettings settings);
 
-    // "Update Settings": the five on/off flags, the Internet flag and the
-    // listener's fields when given, then port initialisation. Nothing is
-    // saved when the listener's fields do not parse. True when saved.
+    // "Update Settings": the five on/off flags, the Internet flag, how many
+    // gateway requests may be out at once and the listener's fields when
+    // given, then port initialisation. Nothing is saved when the listener's
+    // fields do not parse. True when saved.
     QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive,
-                                     std::optional<ListenerFields> listener = std::nullopt);
+                                     int parallelRequests, std::optional<ListenerFields> listener = std::nullopt);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();

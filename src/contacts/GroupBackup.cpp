@@ -124,6 +124,9 @@ bool GroupBackup::write(const QString &path)
                             QStringLiteral("The backup file %1 could not be written: %2").arg(path, file.errorString()));
         return false;
     }
+    // The members' names and numbers are the user's alone, wherever the file
+    // goes; a backup replaced keeps no wider mode than this either.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QByteArray buffer;
     try {
         Groups(m_db).forEachMemberWithGroup([&](const QVariantList &values) {

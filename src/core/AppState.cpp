@@ -36,6 +36,15 @@ void AppState::setConnectedCount(int count)
     Q_EMIT connectedCountChanged(count);
 }
 
+void AppState::setPortConnected(int index, bool connected)
+{
+    port(index).connected = connected;
+    int count = 0;
+    for (const PortState &p : m_ports)
+        count += p.connected ? 1 : 0;
+    setConnectedCount(count);
+}
+
 int AppState::portIndex(const QString &softwarePort)
 {
     return int(kSoftwarePorts.indexOf(softwarePort));

@@ -20,9 +20,11 @@ constexpr int kPortCount = 5;
 struct PortState
 {
     bool present = false;    // opened and answering
+    bool connected = false;  // answered its probe and its device is still there
     QString deviceClass;     // "GSM" or "CDMA"
     bool twoWay = false;     // poll it for incoming messages
     bool routing = false;    // deliver queued messages through it
+    bool pdu = false;        // a GSM device in PDU mode (Unicode and long messages)
     QDateTime lastPoll;      // when the incoming poller last ran for it
 };
 
@@ -45,6 +47,9 @@ public:
 
     int connectedCount() const { return m_connectedCount; }
     void setConnectedCount(int count);
+    // A port's device went away, or came back and answered: the count
+    // becomes the number of connected ports.
+    void setPortConnected(int index, bool connected);
 
     // The gateway account is active and its sender runs.
     bool internetChannel() const { return m_internetChannel; }

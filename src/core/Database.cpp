@@ -28,6 +28,11 @@ bool DbError::isNotADatabase() const
     return (m_code & 0xff) == SQLITE_NOTADB;
 }
 
+bool DbError::isDamaged() const
+{
+    return (m_code & 0xff) == SQLITE_CORRUPT;
+}
+
 // ---------------------------------------------------------------- Statement
 
 Statement::Statement(Database *db, QString sql, sqlite3_stmt *stmt)
@@ -233,6 +238,17 @@ std::unique_ptr<Database> Database::open(const QString &path, const QByteArray &
                           e.code());
         throw;
     }
+    // SQLite writes the file in whole pages, so a file cut short (a full
+    // disk, a copy broken off) shows in its size even where the pages read
+    // so far were whole.
+    const qint64 pageSize = db->scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    const qint64 size = QFileInfo(path).size();
+    if (pageSize > 0 && size % pageSize != 0)
+        throw DbError(QStringLiteral("%1 is cut short: %2 bytes are not a whole number of %3-byte pages")
+                          .arg(path)
+                          .arg(size)
+                          .arg(pageSize),
+                      SQLITE_CORRUPT);
     sqlite3_busy_timeout(raw, 5000);
     return db;
 }

@@ -24,6 +24,8 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
     // The file is not a database, or the key does not fit it.
     bool isNotADatabase() const;
+    // The file is a database whose contents are damaged (cut short, overwritten).
+    bool isDamaged() const;
 
 private:
     int m_code;

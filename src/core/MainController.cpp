@@ -7,6 +7,8 @@
 
 #include <QDir>
 
+#include <cstdio>
+
 namespace tavsms {
 
 namespace {
@@ -29,6 +31,7 @@ MainController::MainController(Prompter &prompter, QObject *parent)
     m_queueTimer.setObjectName(QStringLiteral("TimerQ"));
     m_queueTimer.setInterval(kQueueInterval);
     connect(&m_queueTimer, &QTimer::timeout, this, &MainController::countQueue);
+    m_log.setTroubleHandler([this](const QString &reason) { reportLogTrouble(reason); });
 }
 
 MainController::~MainController()
@@ -39,6 +42,20 @@ MainController::~MainController()
 void MainController::fail(const QString &component, const QString &reason)
 {
     m_prompter.critical(QStringLiteral("Critical Error"), StartupError(component, reason).boxText());
+}
+
+// The program goes on without its log: the operator hears of it once, on
+// standard error (the service has nowhere else) and in the window's status bar.
+void MainController::reportLogTrouble(const QString &reason)
+{
+    m_logTrouble = reason.isEmpty()
+        ? QString()
+        : QStringLiteral("The debug log %1 cannot be written: %2").arg(QDir::toNativeSeparators(m_log.path()), reason);
+    if (!m_logTrouble.isEmpty()) {
+        std::fprintf(stderr, "%s\n", m_logTrouble.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+    Q_EMIT debugLogTroubleChanged(m_logTrouble);
 }
 
 MainController::StartResult MainController::start()
@@ -57,10 +74,13 @@ MainController::StartResult MainController::start()
         return StartResult::AlreadyRunning;
     }
 
-    if (const QString why = m_log.open(DataDirectory::debugLogPath()); !why.isEmpty()) {
-        fail(QStringLiteral("Debug Log"), why);
-        return StartResult::Failed;
-    }
+    // Files an earlier version left readable by others, and the lock file,
+    // which QLockFile makes after the umask.
+    DataDirectory::makeFilesPrivate();
+
+    // A log that cannot be opened has been reported; it is tried again with
+    // every line.
+    m_log.open(DataDirectory::debugLogPath());
     m_logOpened = true;
 
     try {

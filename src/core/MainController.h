@@ -54,6 +54,10 @@ public:
 
     QString queueText() const { return m_queueText; }
 
+    // "The debug log … cannot be written: …" while debug.txt takes no lines;
+    // empty while it does.
+    QString debugLogTrouble() const { return m_logTrouble; }
+
     // "Stop Message Sending" / "Start Message Sending".
     void stopSending();
     void startSending();
@@ -80,15 +84,20 @@ Q_SIGNALS:
     void closingPorts();
     // Start-up failed after the window was shown; the program must end.
     void fatalError();
+    // debug.txt stopped taking lines (the text says why) or takes them
+    // again (empty).
+    void debugLogTroubleChanged(const QString &text);
 
 private:
     QCoro::Task<void> runInitialization(bool atStartup, bool announce = true);
     void fail(const QString &component, const QString &reason);
+    void reportLogTrouble(const QString &reason);
 
     Prompter &m_prompter;
     AppState m_state;
     DebugLog m_log;
     bool m_logOpened = false;
+    QString m_logTrouble;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<Store> m_store;
     PortInitializer *m_initializer = nullptr;

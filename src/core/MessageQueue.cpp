@@ -23,6 +23,7 @@ QueueRow readRow(const Statement &st)
     row.comments = st.text(QStringLiteral("comments"));
     row.sentAt = DateTimeText::parse(st.text(QStringLiteral("sent_at")));
     row.sentFrom = st.text(QStringLiteral("sent_from"));
+    row.nextAttempt = DateTimeText::parse(st.text(QStringLiteral("next_attempt")));
     return row;
 }
 
@@ -108,21 +109,87 @@ static std::optional<QueueRow> earlier(std::optional<QueueRow> a, std::optional<
     return a->id < b->id ? a : b;
 }
 
+std::optional<QueueRow> MessageQueue::nextRetried(const QString &route, const QDateTime &now, qint64 after)
+{
+    // min(id) walks the port's retried part of the pending index, with no
+    // sort; it holds the rows that failed before, few next to the fresh ones.
+    const QVariant id = m_db.scalar(QStringLiteral("SELECT min(id) FROM q_logs INDEXED BY q_logs_pending "
+                                                   "WHERE com_port = ? AND status = 'Pending' AND retry_no > 0 "
+                                                   "AND id > ? AND delivery_time <= ?"),
+                                    {route, after, DateTimeText::stored(now)});
+    if (id.isNull())
+        return std::nullopt;
+    return row(id.toLongLong());
+}
+
+static std::optional<QueueRow> older(std::optional<QueueRow> a, std::optional<QueueRow> b)
+{
+    if (!a || !b)
+        return a ? a : b;
+    return a->id < b->id ? a : b;
+}
+
 std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now)
 {
+    // Fewest retries first alone would keep a row that failed once behind
+    // every newer row for as long as new ones come. So every tenth pick of a
+    // port goes to its retried rows, one at a time: the oldest after the
+    // one the last such turn took, round again from the first. Each of n
+    // retried rows goes within 10 n picks, and fresh rows keep nine in ten.
+    RetryTurn &turn = m_retryTurns[port];
+    if (++turn.picks >= kRetryTurn) {
+        turn.picks = 0;
+        std::optional<QueueRow> retried = older(nextRetried(port, now, turn.lastTaken),
+                                                nextRetried(kRouteAuto, now, turn.lastTaken));
+        if (!retried && turn.lastTaken > 0)
+            retried = older(nextRetried(port, now, 0), nextRetried(kRouteAuto, now, 0));
+        if (retried) {
+            turn.lastTaken = retried->id;
+            return retried;
+        }
+    }
     return earlier(nextDue(port, now), nextDue(kRouteAuto, now));
+}
+
+QList<QueueRow> MessageQueue::dueAtGateway(const QString &route, const QDateTime &now, int count)
+{
+    // As nextDue; the rows put aside are few, so walking past them is cheap.
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT * FROM q_logs INDEXED BY q_logs_pending "
+        "WHERE com_port = ? AND status = 'Pending' AND delivery_time <= ? "
+        "AND (next_attempt IS NULL OR next_attempt <= ?) "
+        "ORDER BY retry_no, id LIMIT ?"));
+    const QString stamp = DateTimeText::stored(now);
+    st.bind(1, route).bind(2, stamp).bind(3, stamp).bind(4, count);
+    QList<QueueRow> rows;
+    while (st.next())
+        rows << readRow(st);
+    return rows;
+}
+
+QList<QueueRow> MessageQueue::dueForGateway(const QDateTime &now, int count)
+{
+    // The gateway takes its rows in queue order: of the two routes' next
+    // rows, the one queued first.
+    const QList<QueueRow> gateway = dueAtGateway(kRouteGateway, now, count);
+    const QList<QueueRow> any = dueAtGateway(kRouteAuto, now, count);
+    QList<QueueRow> rows;
+    qsizetype g = 0, a = 0;
+    while (rows.size() < count && (g < gateway.size() || a < any.size())) {
+        if (a == any.size() || (g < gateway.size() && gateway[g].id < any[a].id))
+            rows << gateway[g++];
+        else
+            rows << any[a++];
+    }
+    return rows;
 }
 
 std::optional<QueueRow> MessageQueue::nextDueForGateway(const QDateTime &now)
 {
-    // The gateway takes its rows in queue order; it never retries.
-    auto a = nextDue(kRouteGateway, now);
-    auto b = nextDue(kRouteAuto, now);
-    if (!a)
-        return b;
-    if (!b)
-        return a;
-    return a->id < b->id ? a : b;
+    const QList<QueueRow> rows = dueForGateway(now, 1);
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
 }
 
 bool MessageQueue::claim(qint64 id)
@@ -148,6 +215,13 @@ void MessageQueue::markRetry(qint64 id)
 void MessageQueue::release(qint64 id)
 {
     m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE id = ? AND status = 'Sending'"), {id});
+}
+
+void MessageQueue::deferForGateway(qint64 id, const QDateTime &notBefore, bool counted)
+{
+    m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending', retry_no = retry_no + ?, next_attempt = ? "
+                             "WHERE id = ? AND status = 'Sending'"),
+              {counted ? 1 : 0, DateTimeText::stored(notBefore), id});
 }
 
 void MessageQueue::markFailed(qint64 id, const QString &comments)

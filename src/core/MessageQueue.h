@@ -3,6 +3,7 @@
 #include "TableQuery.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,7 @@ struct QueueRow
     QString comments;
     QDateTime sentAt;
     QString sentFrom;
+    QDateTime nextAttempt; // invalid when the gateway never put the row aside
 };
 
 // What addToQueue tells its caller: the new row's id, or why there is none.
@@ -84,10 +86,17 @@ public:
 
     // The next row a port sender may take: routed to the port or "Auto",
     // "Pending", due at `now`; fewest retries first, then oldest, so a number
-    // that always fails cannot hold up the rows behind it.
+    // that always fails cannot hold up the rows behind it. Every
+    // kRetryTurn-th pick of a port goes to a row that has failed before
+    // (see the definition), so fresh traffic cannot hold that back for ever.
     std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now);
-    // The same for the gateway (routed "WEBGATEWAY" or "Auto").
+    static constexpr int kRetryTurn = 10;
+    // The same for the gateway (routed "WEBGATEWAY" or "Auto"), passing over
+    // the rows it has put aside until their next_attempt.
     std::optional<QueueRow> nextDueForGateway(const QDateTime &now);
+    // The next `count` of them, in the order nextDueForGateway would give
+    // them one by one as each is claimed.
+    QList<QueueRow> dueForGateway(const QDateTime &now, int count);
 
     // Takes a "Pending" row for sending. False when someone else took it first.
     bool claim(qint64 id);
@@ -97,6 +106,9 @@ public:
     void markRetry(qint64 id);
     // Gives a claimed row back unchanged (the channel never tried it).
     void release(qint64 id);
+    // Gives a claimed row back to "Pending" that the gateway does not take
+    // again before `notBefore`; `counted` adds one retry.
+    void deferForGateway(qint64 id, const QDateTime &notBefore, bool counted);
     void markFailed(qint64 id, const QString &comments);
     // A message a channel refused for good, stamped with when and through what.
     void markFailed(qint64 id, const QString &comments, const QString &sentFrom, const QDateTime &sentAt);
@@ -129,10 +141,19 @@ public:
 
 private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
+    QList<QueueRow> dueAtGateway(const QString &route, const QDateTime &now, int count);
+    std::optional<QueueRow> nextRetried(const QString &route, const QDateTime &now, qint64 after);
     void addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts);
     QString storedNow();
 
     Database &m_db;
+    // Per port: picks since its last retry turn, and the row that turn took.
+    struct RetryTurn
+    {
+        int picks = 0;
+        qint64 lastTaken = 0;
+    };
+    QHash<QString, RetryTurn> m_retryTurns;
     qint64 m_nowSecond = -1;
     QString m_nowText;
 };

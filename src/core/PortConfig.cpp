@@ -6,17 +6,19 @@ namespace tavsms {
 
 namespace {
 
-QList<PortConfig> loadRows(Database &db, const QString &where)
+QList<PortConfig> loadRows(Database &db, const QString &where, const QVariantList &params = {})
 {
     QList<PortConfig> rows;
     Statement st = db.prepare(QStringLiteral(
-        "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting, blockIncoming "
-        "FROM config_ports %1 ORDER BY softwarePortNo").arg(where));
+        "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting, blockIncoming, "
+        "pduMode FROM config_ports %1 ORDER BY softwarePortNo").arg(where));
+    for (int i = 0; i < params.size(); ++i)
+        st.bind(i + 1, params.at(i));
     while (st.next()) {
         rows << PortConfig{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
                            st.text(QStringLiteral("deviceType")),     st.text(QStringLiteral("mobileOperator")),
                            st.boolean(QStringLiteral("allowTwoWay")), st.boolean(QStringLiteral("allowRouting")),
-                           st.boolean(QStringLiteral("blockIncoming"))};
+                           st.boolean(QStringLiteral("blockIncoming")), st.boolean(QStringLiteral("pduMode"))};
     }
     return rows;
 }
@@ -31,6 +33,14 @@ QList<PortConfig> PortConfig::loadAll(Database &db)
 QList<PortConfig> PortConfig::loadActive(Database &db)
 {
     return loadRows(db, QStringLiteral("WHERE portActive = 1"));
+}
+
+std::optional<PortConfig> PortConfig::ofOperator(Database &db, const QString &operatorName)
+{
+    const QList<PortConfig> rows = loadRows(db, QStringLiteral("WHERE mobileOperator = ?"), {operatorName});
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
 }
 
 QString PortConfig::softwarePortOf(Database &db, const QString &operatorName)
@@ -65,10 +75,10 @@ bool PortConfig::operatorTakenElsewhere(Database &db, const QString &operatorNam
 void PortConfig::saveActive(Database &db, const PortConfig &port)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ? "
+                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ?, pduMode = ? "
                            "WHERE softwarePortNo = ?"),
             {port.systemPortNo, port.deviceType, port.mobileOperator, port.allowTwoWay, port.allowRouting,
-             port.blockIncoming, port.softwarePortNo});
+             port.blockIncoming, port.pduMode, port.softwarePortNo});
 }
 
 void PortConfig::setActive(Database &db, const QString &softwarePort, bool active)
@@ -80,7 +90,7 @@ void PortConfig::resetAll(Database &db)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
                            "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
-                           "remarks = ''"));
+                           "pduMode = 0, remarks = ''"));
 }
 
 } // namespace tavsms

@@ -28,11 +28,17 @@ struct PortConfig
     bool allowTwoWay = false;
     bool allowRouting = false;
     bool blockIncoming = false;
+    bool pduMode = false; // as ticked; a CDMA port ignores it
+
+    // Whether the port speaks PDU mode: Unicode and long messages, GSM only.
+    bool usesPdu() const { return pduMode && deviceType != kCdmaDeviceType; }
 
     // All five rows, active or not, COM1 first.
     static QList<PortConfig> loadAll(Database &db);
     // The rows with portActive set, COM1 first.
     static QList<PortConfig> loadActive(Database &db);
+    // The first port whose operator is stored exactly as `operatorName`.
+    static std::optional<PortConfig> ofOperator(Database &db, const QString &operatorName);
     // The software port ("COM1" …) whose operator is stored exactly as
     // `operatorName`; empty when there is none.
     static QString softwarePortOf(Database &db, const QString &operatorName);

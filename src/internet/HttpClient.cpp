@@ -1,6 +1,7 @@
 #include "HttpClient.h"
 
 #include <QCoroNetworkReply>
+#include <QMetaEnum>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -14,9 +15,11 @@ HttpClient::HttpClient(InternetTimeouts timeouts, QObject *parent)
 
 HttpClient::~HttpClient()
 {
-    if (m_current) {
-        m_current->disconnect();
-        m_current->abort();
+    for (const QPointer<QNetworkReply> &reply : std::as_const(m_running)) {
+        if (reply) {
+            reply->disconnect();
+            reply->abort();
+        }
     }
     m_waiting.clear();
 }
@@ -30,6 +33,36 @@ QUrl HttpClient::url(const QString &host, const QString &path, const QueryItems 
     }
     return QUrl::fromEncoded(text, QUrl::StrictMode);
 }
+
+QString HttpClient::addressForLog(const QUrl &url)
+{
+    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+namespace {
+
+// Qt's own error texts may quote the whole address ("Error transferring
+// http://host/path?userid=..&pwd=.."; an invalid one "source was ..."): every
+// quotation becomes the address without its query, and a text that still
+// holds the query gives way to the error's name.
+QString withoutQuery(QString text, const QList<QUrl> &urls, const QString &fallback)
+{
+    text = text.section(QStringLiteral("; source was"), 0, 0);
+    for (const QUrl &url : urls) {
+        const QString safe = HttpClient::addressForLog(url);
+        for (const QString &form : {url.toString(QUrl::FullyEncoded), url.toString(), url.toDisplayString()})
+            if (!form.isEmpty())
+                text.replace(form, safe);
+    }
+    for (const QUrl &url : urls) {
+        for (const QString &query : {url.query(QUrl::FullyEncoded), url.query(), url.query(QUrl::FullyDecoded)})
+            if (!query.isEmpty() && text.contains(query))
+                return fallback;
+    }
+    return text;
+}
+
+} // namespace
 
 void HttpClient::handOver()
 {
@@ -48,7 +81,9 @@ HttpReply HttpClient::readReply(QNetworkReply &reply)
     HttpReply r;
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
-        r.error = reply.errorString();
+        const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply.error());
+        r.error = withoutQuery(reply.errorString(), {reply.request().url(), reply.url()},
+                               name ? QString::fromLatin1(name) : QStringLiteral("Network error %1").arg(reply.error()));
         return r;
     }
     r.received = true;
@@ -77,19 +112,31 @@ QCoro::Task<HttpReply> HttpClient::get(QUrl url)
         HttpClient *client;
         ~Release() { client->handOver(); }
     } release{this};
+    co_return co_await fetch(m_manager, std::move(url));
+}
 
+QCoro::Task<HttpReply> HttpClient::getInSlot(QUrl url, int slot)
+{
+    const size_t set = size_t(std::max(slot, 0) / kSlotsPerConnectionSet);
+    while (m_slotManagers.size() <= set)
+        m_slotManagers.push_back(std::make_unique<QNetworkAccessManager>());
+    return fetch(*m_slotManagers[set], std::move(url));
+}
+
+QCoro::Task<HttpReply> HttpClient::fetch(QNetworkAccessManager &manager, QUrl url)
+{
     if (!url.isValid()) {
         HttpReply r;
-        r.error = QStringLiteral("Invalid address: %1").arg(url.errorString());
+        r.error = QStringLiteral("Invalid address: %1").arg(withoutQuery(url.errorString(), {}, QString()));
         co_return r;
     }
     QNetworkRequest request(url);
     request.setTransferTimeout(int(m_timeouts.request.count()));
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    QNetworkReply *reply = m_manager.get(request);
-    m_current = reply;
+    QNetworkReply *reply = manager.get(request);
+    m_running.append(reply);
     co_await reply;
-    m_current = nullptr;
+    m_running.removeOne(reply);
     HttpReply r = readReply(*reply);
     reply->deleteLater();
     co_return r;

@@ -22,6 +22,9 @@ struct InternetTimeouts
     // further failure up to the longest pause.
     std::chrono::milliseconds firstPause{1000};
     std::chrono::milliseconds longestPause{60000};
+    // A message the gateway answered with a server error (the gateway
+    // working for the others) is not offered to it again for this long.
+    std::chrono::milliseconds rowRetry{60000};
 };
 
 } // namespace tavsms

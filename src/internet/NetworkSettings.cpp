@@ -2,19 +2,23 @@
 
 #include "Database.h"
 
+#include <algorithm>
+
 namespace tavsms {
 
 NetworkSettings NetworkSettings::load(Database &db)
 {
     NetworkSettings s;
     Statement st = db.prepare(QStringLiteral(
-        "SELECT gatewayHost, updateHost, productSite, listenerPort, listenAddress, allowedNetworks "
-        "FROM config_network LIMIT 1"));
+        "SELECT gatewayHost, updateHost, productSite, listenerPort, parallelRequests, listenAddress, "
+        "allowedNetworks FROM config_network LIMIT 1"));
     if (st.next()) {
         s.gatewayHost = st.text(QStringLiteral("gatewayHost"));
         s.updateHost = st.text(QStringLiteral("updateHost"));
         s.productSite = st.text(QStringLiteral("productSite"));
         s.listenerPort = quint16(st.integer(QStringLiteral("listenerPort")));
+        s.parallelRequests = int(std::clamp<qint64>(st.integer(QStringLiteral("parallelRequests")), kFewestParallel,
+                                                    kMostParallel));
         s.listenAddress = st.text(QStringLiteral("listenAddress"));
         s.allowedNetworks = st.text(QStringLiteral("allowedNetworks"));
     }
@@ -24,8 +28,9 @@ NetworkSettings NetworkSettings::load(Database &db)
 void NetworkSettings::save(Database &db) const
 {
     db.exec(QStringLiteral("UPDATE config_network SET gatewayHost = ?, updateHost = ?, productSite = ?, "
-                           "listenerPort = ?, listenAddress = ?, allowedNetworks = ?"),
-            {gatewayHost, updateHost, productSite, int(listenerPort), listenAddress, allowedNetworks});
+                           "listenerPort = ?, parallelRequests = ?, listenAddress = ?, allowedNetworks = ?"),
+            {gatewayHost, updateHost, productSite, int(listenerPort),
+             std::clamp(parallelRequests, kFewestParallel, kMostParallel), listenAddress, allowedNetworks});
 }
 
 std::optional<NetworkSettings::Listener> NetworkSettings::listener(QString *why) const

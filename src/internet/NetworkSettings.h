@@ -19,8 +19,12 @@ struct NetworkSettings
     quint16 listenerPort = 8081;
     QString listenAddress; // empty: every interface
     QString allowedNetworks = AllowedNetworks::kDefault;
+    // Gateway requests the sender may have out at once.
+    int parallelRequests = 8;
+    static constexpr int kFewestParallel = 1;
+    static constexpr int kMostParallel = 32;
 
-    // Throws DbError.
+    // Throws DbError. A stored count out of range is read as the nearest bound.
     static NetworkSettings load(Database &db);
     void save(Database &db) const;
 

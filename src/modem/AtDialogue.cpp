@@ -22,10 +22,16 @@ bool writeLine(ModemPort &port, const QString &command)
     return port.writeText(command + QStringLiteral("\r\n"));
 }
 
-QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout,
-                           StopRule rule)
+namespace {
+
+// The wait itself. With `promptEnds` an unfinished line that starts with ">"
+// ends it too: the text-entry prompt is never followed by a line end.
+QCoro::Task<Reply> wait(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout, LineRule rule,
+                        bool promptEnds)
 {
     Reply reply;
+    ReplyLines::Scanner scanner;
+    QString previous;
     const QDeadlineTimer deadline(timeout);
     const quint64 session = port.session();
     QPointer<ModemPort> alive(&port);
@@ -34,10 +40,25 @@ QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::
             reply.outcome = Outcome::PortLost;
             co_return reply;
         }
-        reply.text += port.readStr();
-        if (const auto outcome = rule(reply.text)) {
-            reply.outcome = *outcome;
-            co_return reply;
+        // Only what arrived since the last look is scanned.
+        const QString chunk = port.readStr();
+        if (!chunk.isEmpty()) {
+            reply.text += chunk;
+            port.keepWithinCap(reply.text);
+            const QStringList lines = scanner.feed(chunk);
+            reply.scanned = scanner.scanned();
+            for (const QString &line : lines) {
+                const std::optional<Outcome> outcome = rule(line, previous);
+                previous = line;
+                if (outcome) {
+                    reply.outcome = *outcome;
+                    co_return reply;
+                }
+            }
+            if (promptEnds && scanner.promptInTail()) {
+                reply.outcome = Outcome::Prompt;
+                co_return reply;
+            }
         }
         if (state.abortWaits()) {
             reply.outcome = Outcome::Aborted;
@@ -58,24 +79,34 @@ QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::
     }
 }
 
+} // namespace
+
+QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout,
+                           LineRule rule)
+{
+    return wait(port, state, timeout, std::move(rule), false);
+}
+
 QCoro::Task<Reply> waitForReply(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout)
 {
-    return waitFor(port, state, timeout, [](const QString &buffer) -> std::optional<Outcome> {
-        if (const auto result = ReplyLines::finalResult(buffer))
-            return *result == ReplyLines::Final::Ok ? Outcome::Ok : Outcome::Error;
+    return wait(port, state, timeout, [](const QString &line, const QString &) -> std::optional<Outcome> {
+        if (ReplyLines::isOkLine(line))
+            return Outcome::Ok;
+        if (ReplyLines::isErrorLine(line))
+            return Outcome::Error;
         return std::nullopt;
-    });
+    }, false);
 }
 
 QCoro::Task<Reply> waitForPrompt(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout)
 {
-    return waitFor(port, state, timeout, [](const QString &buffer) -> std::optional<Outcome> {
-        if (ReplyLines::hasPrompt(buffer))
+    return wait(port, state, timeout, [](const QString &line, const QString &) -> std::optional<Outcome> {
+        if (line.startsWith(QLatin1Char('>')))
             return Outcome::Prompt;
-        if (ReplyLines::hasErrorLine(buffer))
+        if (ReplyLines::isErrorLine(line))
             return Outcome::Error;
         return std::nullopt;
-    });
+    }, true);
 }
 
 } // namespace tavsms::AtDialogue

@@ -24,12 +24,16 @@ enum class Outcome { Ok, Error, Prompt, Done, TimedOut, Aborted, PortLost };
 struct Reply
 {
     Outcome outcome = Outcome::TimedOut;
-    QString text; // everything read during the wait
+    QString text; // what was read during the wait: its last ModemPort::kInputCap characters
+    qsizetype scanned = 0; // characters the wait looked at, each once
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
-// Decides from what has been read so far whether the wait is over.
-using StopRule = std::function<std::optional<Outcome>(const QString &buffer)>;
+// Decides, one complete line at a time, whether the wait is over. It is
+// called once for each line of the answer, in order, with the complete line
+// before it (empty for the first); no line is shown to it twice. A rule
+// that counts lines keeps its count itself.
+using LineRule = std::function<std::optional<Outcome>(const QString &line, const QString &previous)>;
 
 // The command and CR. Input still unread from earlier is dropped first, so a
 // late answer to an earlier command cannot be taken for this one's.
@@ -38,7 +42,7 @@ bool writeCommand(ModemPort &port, const QString &command);
 bool writeLine(ModemPort &port, const QString &command);
 
 QCoro::Task<Reply> waitFor(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout,
-                           StopRule rule);
+                           LineRule rule);
 
 // A command's answer: ends on a line "OK" or an error line.
 QCoro::Task<Reply> waitForReply(ModemPort &port, const AppState &state, std::chrono::milliseconds timeout);

@@ -131,7 +131,7 @@ QCoro::Task<void> AutoReply::push(const QString &urlTemplate, const QString &sen
     url.replace(QStringLiteral("@@sender@@"), sender);
     url.replace(QStringLiteral("@@message@@"), urlEncode(text));
     const PushReply reply = co_await m_push.get(url);
-    m_log.writeEvent(QStringLiteral(" Push MSG to URL - ") + url);
+    m_log.writeEvent(QStringLiteral(" Push MSG to URL - ") + PushClient::addressForLog(url));
     m_log.writeEvent(QStringLiteral(" Push URL Response - ")
                      + (reply.ok ? QString::fromUtf8(reply.body) : QStringLiteral("Error: ") + reply.error));
 }

@@ -80,15 +80,17 @@ int leadingNumber(const QString &field)
     return t.left(end).toInt();
 }
 
+bool endsGsmListing(const QString &line, const QString &previous)
+{
+    return ReplyLines::isErrorLine(line) || (ReplyLines::isOkLine(line) && !isHeader(previous));
+}
+
 bool gsmListingComplete(const QString &reply)
 {
     const QStringList lines = ReplyLines::completeLines(reply);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (ReplyLines::isErrorLine(lines.at(i)))
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (endsGsmListing(lines.at(i), i == 0 ? QString() : lines.at(i - 1)))
             return true;
-        if (ReplyLines::isOkLine(lines.at(i)) && (i == 0 || !isHeader(lines.at(i - 1))))
-            return true;
-    }
     return false;
 }
 

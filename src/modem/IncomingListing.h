@@ -41,6 +41,9 @@ Listing parseCdma(const QString &reply);
 // True once a GSM listing is complete: a line "OK" that is not the body of
 // a message (a message may well read "OK"), or an error line.
 bool gsmListingComplete(const QString &reply);
+// The same test on one complete line and the complete line before it, for
+// a wait that reads the listing as it arrives.
+bool endsGsmListing(const QString &line, const QString &previous);
 
 // Leading decimal number of a field ("12" of " 12 "); -1 when there is none.
 int leadingNumber(const QString &field);

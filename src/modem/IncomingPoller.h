@@ -1,16 +1,19 @@
 #pragma once
 
+#include "AppState.h"
 #include "ModemTimeouts.h"
+#include "PduInbox.h"
 #include "StoreAccess.h"
 
 #include <QCoroTask>
+#include <QSet>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace tavsms {
 
-class AppState;
 class DebugLog;
 class ModemPort;
 
@@ -22,7 +25,8 @@ using IncomingHandler =
 
 // Fetches received messages from one phone: lists them, stores the new ones
 // in incoming_logs, deletes every listed one from the phone, shows the
-// sender in status panel 3 and hands each stored message on.
+// sender in status panel 3 and hands each stored message on. A port in PDU
+// mode lists PDUs and stores a long message once all its parts are there.
 //
 // The caller holds the port (the sender tick of that port does).
 class IncomingPoller
@@ -35,11 +39,16 @@ public:
     QCoro::Task<void> poll(int portIndex, ModemPort &port);
 
 private:
+    QCoro::Task<void> pollPdu(int portIndex, ModemPort &port);
+
     AppState &m_state;
     StoreAccess m_store;
     DebugLog &m_log;
     const ModemTimeouts &m_timeouts;
     IncomingHandler m_handler;
+    std::array<PduAssembler, kPortCount> m_assemblers;
+    // PDUs that cannot be decoded, told once each ("index|hex"), per port.
+    std::array<QSet<QString>, kPortCount> m_undecodable;
 };
 
 } // namespace tavsms

@@ -5,6 +5,7 @@
 #include "ModemPortInitializer.h"
 #include "PhoneConsole.h"
 #include "PortSender.h"
+#include "SerialPortLayer.h"
 
 namespace tavsms {
 
@@ -20,13 +21,16 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
         raw[size_t(i)] = m_ports[size_t(i)].get();
         // The abort-waits flag ends every wait on every port at once.
         connect(&state, &AppState::abortWaitsRaised, m_ports[size_t(i)].get(), &ModemPort::wake);
+        m_ports[size_t(i)]->setDebugLog(&controller.debugLog());
+        connect(m_ports[size_t(i)].get(), &ModemPort::lost, this, [this, i] { onPortLost(i); });
     }
+    connect(&m_deviceCheck, &QTimer::timeout, this, &ModemChannel::lookForLostDevices);
     // The store opens at start(); its users reach it through the controller then.
     const StoreAccess store = [&controller]() -> Store & { return controller.store(); };
     m_poller = std::make_unique<IncomingPoller>(state, store, controller.debugLog(), m_timeouts);
     for (int i = 0; i < kPortCount; ++i) {
         m_senders[size_t(i)] = std::make_unique<PortSender>(i, *raw[size_t(i)], controller.portTimer(i), state,
-                                                            store, *m_poller, m_timeouts);
+                                                            store, *m_poller, m_timeouts, controller.debugLog());
         connect(&controller.portTimer(i), &QTimer::timeout, m_senders[size_t(i)].get(), &PortSender::onTimer);
     }
     m_initializer = std::make_unique<ModemPortInitializer>(controller, raw, m_timeouts);
@@ -59,8 +63,65 @@ void ModemChannel::setIncomingHandler(IncomingHandler handler)
 
 void ModemChannel::closeAll()
 {
+    m_deviceCheck.stop();
+    m_away.fill(false);
     for (auto &port : m_ports)
         port->close();
+}
+
+void ModemChannel::onPortLost(int index)
+{
+    if (m_controller.isShutDown())
+        return;
+    const QString name = kSoftwarePorts.at(index);
+    const QString path = port(index).systemPort();
+    m_controller.debugLog().writeEvent(QStringLiteral(" %1 - device lost (%2)").arg(name, path));
+    AppState &state = m_controller.state();
+    state.setPortConnected(index, false);
+    state.setTipText(QStringLiteral("%1 device lost: %2").arg(name, path));
+    m_away[size_t(index)] = true;
+    if (!m_deviceCheck.isActive())
+        m_deviceCheck.start(m_timeouts.deviceCheck);
+}
+
+void ModemChannel::lookForLostDevices()
+{
+    bool waiting = false;
+    for (int i = 0; i < kPortCount; ++i) {
+        if (!m_away[size_t(i)] || m_reopening[size_t(i)]) {
+            waiting = waiting || m_reopening[size_t(i)];
+            continue;
+        }
+        // Re-initialisation opened it meanwhile.
+        if (port(i).isOpen()) {
+            m_away[size_t(i)] = false;
+            continue;
+        }
+        waiting = true;
+        // A re-initialisation under way brings the port up itself if it can.
+        if (!m_controller.isInitializing() && SerialPortLayer::deviceExists(port(i).systemPort()))
+            reopen(i);
+    }
+    if (!waiting)
+        m_deviceCheck.stop();
+}
+
+QCoro::Task<void> ModemChannel::reopen(int index)
+{
+    m_reopening[size_t(index)] = true;
+    const ModemPortInitializer::Reopened result = co_await m_initializer->reopen(index);
+    m_reopening[size_t(index)] = false;
+    // Not there yet, or gone again while it was brought up: looked for at the next check.
+    if (result == ModemPortInitializer::Reopened::NotYet || m_controller.isShutDown()
+        || (result == ModemPortInitializer::Reopened::Back && !port(index).isOpen()))
+        co_return;
+    m_away[size_t(index)] = false;
+    if (result == ModemPortInitializer::Reopened::Back) {
+        const QString name = kSoftwarePorts.at(index);
+        const QString path = port(index).systemPort();
+        m_controller.debugLog().writeEvent(QStringLiteral(" %1 - device back (%2)").arg(name, path));
+        m_controller.state().setTipText(QStringLiteral("%1 device back: %2").arg(name, path));
+    }
 }
 
 } // namespace tavsms

@@ -1,8 +1,8 @@
 #include "ModemPort.h"
 
-#include "SerialPortLayer.h"
-
+#include "DebugLog.h"
 #include "NextSignal.h"
+#include "SerialPortLayer.h"
 
 namespace tavsms {
 
@@ -37,7 +37,7 @@ QString ModemPort::open(const QString &systemPortNo)
         return why.isEmpty() ? QStringLiteral("The port could not be opened.") : why;
     }
     m_port.clearError();
-    m_pending.clear();
+    discardInput();
     ++m_session;
     return {};
 }
@@ -50,7 +50,7 @@ void ModemPort::close()
     if (wasOpen || m_lost) {
         ++m_session;
         m_lost = false;
-        m_pending.clear();
+        discardInput();
         Q_EMIT activity();
     }
 }
@@ -75,6 +75,37 @@ QString ModemPort::readStr()
     return text;
 }
 
+void ModemPort::discardInput()
+{
+    m_pending.clear();
+    m_dropping = false;
+    m_collecting = m_inUse;
+}
+
+qsizetype ModemPort::heldBytes() const
+{
+    return m_pending.size() + qsizetype(m_port.bytesAvailable());
+}
+
+void ModemPort::keepWithinCap(QString &text)
+{
+    if (text.size() <= kInputCap)
+        return;
+    text.remove(0, text.size() - kInputCap);
+    noteDrop();
+}
+
+void ModemPort::noteDrop()
+{
+    if (m_dropping)
+        return;
+    m_dropping = true;
+    if (m_log)
+        m_log->writeEvent(QStringLiteral(" %1 - more than %2 bytes in one answer; the oldest were dropped")
+                              .arg(m_softwarePort)
+                              .arg(kInputCap));
+}
+
 QCoro::Task<void> ModemPort::acquire()
 {
     while (m_inUse) {
@@ -89,12 +120,21 @@ void ModemPort::release()
     if (!m_inUse)
         return;
     m_inUse = false;
+    discardInput();
     Q_EMIT released();
 }
 
 void ModemPort::onReadyRead()
 {
-    m_pending += m_port.readAll();
+    // Read in any case: left in the serial port's own buffer it would grow there.
+    const QByteArray bytes = m_port.readAll();
+    if (!m_collecting)
+        return; // nobody asked
+    m_pending += bytes;
+    if (m_pending.size() > kInputCap) {
+        m_pending.remove(0, m_pending.size() - kInputCap);
+        noteDrop();
+    }
     Q_EMIT activity();
 }
 
@@ -118,6 +158,7 @@ void ModemPort::onError(QSerialPort::SerialPortError error)
                 }
             }, Qt::QueuedConnection);
             Q_EMIT activity();
+            Q_EMIT lost();
         }
         return;
     default:

@@ -8,6 +8,8 @@
 
 namespace tavsms {
 
+class DebugLog;
+
 // One serial connection to a phone or modem (SPort1, sport2 … sport5):
 // 115200 8N1, no flow control. Received bytes collect here until a reader
 // takes them with readStr(), which never blocks. Waiters suspend on
@@ -17,12 +19,24 @@ namespace tavsms {
 // Only one dialogue talks to a device at a time: the sender with its poll,
 // port initialisation, or the phone console each hold the port while they
 // write a command and read its answer, so nobody reads another's reply.
+// Input is kept only from a dialogue's command on: what arrives while
+// nobody holds the port, or before the holder's first command (RING,
+// status lines, a noisy cable), answers nothing and is dropped as it
+// comes; what is left when the dialogue lets go goes with it.
 class ModemPort : public QObject
 {
     Q_OBJECT
 public:
+    // The most a port, or a reader of one answer, holds. A device that
+    // sends more loses its oldest bytes; the first loss of each answer is
+    // written to the debug log, never one line per chunk.
+    static constexpr qsizetype kInputCap = 64 * 1024;
+
     explicit ModemPort(QString softwarePort, QObject *parent = nullptr);
     ~ModemPort() override;
+
+    // Where the drops are noted; none by default.
+    void setDebugLog(DebugLog *log) { m_log = log; }
 
     QString softwarePort() const { return m_softwarePort; }
     QString systemPort() const { return m_systemPort; }
@@ -41,7 +55,13 @@ public:
     bool writeText(const QString &text);
     // What has arrived since the last call, possibly nothing.
     QString readStr();
-    void discardInput() { m_pending.clear(); }
+    // Drops what is held; the holder's next answer starts here. Writing a
+    // command calls it (AtDialogue::writeCommand).
+    void discardInput();
+    // Bytes received and not yet read.
+    qsizetype heldBytes() const;
+    // Cuts what a reader holds of the current answer to kInputCap, oldest first.
+    void keepWithinCap(QString &text);
 
     // The dialogue lock.
     bool inUse() const { return m_inUse; }
@@ -55,15 +75,21 @@ public:
 Q_SIGNALS:
     void activity();
     void released();
+    // The device went away under an open port (not a close() of ours).
+    void lost();
 
 private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
+    void noteDrop();
 
     QString m_softwarePort;
     QString m_systemPort;
     QSerialPort m_port;
     QByteArray m_pending;
+    DebugLog *m_log = nullptr;
+    bool m_collecting = false; // the holder has written a command
+    bool m_dropping = false;   // the current answer has lost bytes already
     quint64 m_session = 0;
     bool m_lost = false;
     bool m_inUse = false;

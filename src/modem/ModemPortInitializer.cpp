@@ -54,6 +54,8 @@ QCoro::Task<void> ModemPortInitializer::initialize()
     AppState &state = m_controller.state();
     state.setAbortWaits(false);
     int connected = 0;
+    for (int i = 0; i < kPortCount; ++i)
+        state.port(i).connected = false;
 
     Database &db = m_controller.store().db();
     const bool gatewayActive = GatewayAccountRecord::load(db).active;
@@ -99,6 +101,7 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
     ps.deviceClass = row.deviceType == kCdmaDeviceType ? QStringLiteral("CDMA") : QStringLiteral("GSM");
     ps.twoWay = row.allowTwoWay;
     ps.routing = row.allowRouting;
+    ps.pdu = row.usesPdu();
 
     ModemPort &port = *m_ports.at(size_t(index));
     // Closing ends whatever dialogue the port is in; then wait for its owner to let go.
@@ -118,6 +121,7 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
     const bool isConnected = probe.ok();
     if (isConnected)
         ++connected;
+    ps.connected = isConnected;
     if (index == 0 && isConnected && !probe.text.contains(QLatin1String("Nokia"), Qt::CaseInsensitive)
         && !probe.text.contains(QLatin1String("WAVECOM"), Qt::CaseInsensitive)) {
         m_controller.prompter().information(
@@ -129,10 +133,12 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
 
     if (ps.deviceClass == QLatin1String("GSM")) {
         log.writeEvent(QStringLiteral(" Activating %1 for GSM Type - ").arg(name));
-        AtDialogue::writeCommand(port, QStringLiteral("AT+CMGF=1"));
+        AtDialogue::writeCommand(port, ps.pdu ? QStringLiteral("AT+CMGF=0") : QStringLiteral("AT+CMGF=1"));
         const AtDialogue::Reply textMode = co_await AtDialogue::waitForReply(port, state, m_timeouts.textModeFor(index));
         if (textMode.outcome == AtDialogue::Outcome::Aborted)
             co_return false;
+        if (ps.pdu && !textMode.ok())
+            refusePduPort(index);
         AtDialogue::writeCommand(port, QStringLiteral("AT+CNMI=0,0,0,0,0"));
         const AtDialogue::Reply indications = co_await AtDialogue::waitForReply(port, state, m_timeouts.indications);
         if (indications.outcome == AtDialogue::Outcome::Aborted)
@@ -140,6 +146,43 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
         log.writeEvent(gsmStatusLabel(index) + trueFalse(textMode.ok()));
     }
     co_return true;
+}
+
+QCoro::Task<ModemPortInitializer::Reopened> ModemPortInitializer::reopen(int index)
+{
+    std::optional<PortConfig> row;
+    try {
+        for (const PortConfig &active : PortConfig::loadActive(m_controller.store().db()))
+            if (AppState::portIndex(active.softwarePortNo) == index)
+                row = active;
+    } catch (const DbError &) {
+        co_return Reopened::NotYet;
+    }
+    if (!row)
+        co_return Reopened::NotActive;
+    int connected = 0;
+    try {
+        if (!co_await bringUp(index, *row, connected))
+            co_return Reopened::NotYet; // shut-down came during a wait
+    } catch (const StartupError &) {
+        co_return Reopened::NotYet; // there, but not yet to be opened (its permissions may still be set)
+    }
+    m_controller.state().setPortConnected(index, connected > 0);
+    co_return Reopened::Back;
+}
+
+void ModemPortInitializer::refusePduPort(int index)
+{
+    // A device left in text mode would take the PDU hex for the text of a
+    // message to the number AT+CMGS names; it sends and reads nothing until
+    // it is initialised again.
+    PortState &ps = m_controller.state().port(index);
+    ps.routing = false;
+    ps.twoWay = false;
+    m_controller.debugLog().writeEvent(
+        QStringLiteral(" %1 did not switch to PDU mode: no messages are sent or read through it until it is "
+                       "initialised again")
+            .arg(kSoftwarePorts.at(index)));
 }
 
 void ModemPortInitializer::repairQueue()

@@ -20,7 +20,8 @@ class ModemPort;
 // port's system port is on the machine and stops the whole run at the first
 // one that is not; phase 2 opens each port (closing it first when an earlier
 // run opened it), switches its sender timer on, probes the device and puts a
-// GSM device into text mode without new-message indications. Then the
+// GSM device into text mode (PDU mode when its settings say so) without
+// new-message indications. Then the
 // connected count, and rows stranded in "Sending" go back to "Pending".
 class ModemPortInitializer : public QObject, public PortInitializer
 {
@@ -36,6 +37,12 @@ public:
 
     QCoro::Task<void> initialize() override;
 
+    // Brings one port whose device came back into service again, as
+    // initialisation does: opened, probed, put in text mode. Nothing is
+    // shown to the operator when it cannot be opened yet.
+    enum class Reopened { Back, NotYet, NotActive };
+    QCoro::Task<Reopened> reopen(int index);
+
     static QString missingPortText(const QString &systemPortNo, const QString &mobileOperator);
 
 Q_SIGNALS:
@@ -44,6 +51,7 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<bool> bringUp(int index, const PortConfig &row, int &connected);
+    void refusePduPort(int index);
     void repairQueue();
 
     MainController &m_controller;

@@ -22,6 +22,8 @@ struct ModemTimeouts
     ms deleteMessage{10000};   // AT+CMGD
     ms consoleQuiet{3000};     // phone console: silence that ends a read
     ms pollPeriod{10000};      // incoming poll at most this often per port
+    ms deviceCheck{2000};      // a lost device's path is looked for this often
+    ms missingParts{std::chrono::hours(24)}; // a long message still missing parts is stored as it is
 
     ms probe(int portIndex) const { return portIndex == 0 ? probeCom1 : probeOther; }
     ms textModeFor(int portIndex) const { return portIndex == 1 ? textModeCom2 : textMode; }

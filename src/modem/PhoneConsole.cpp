@@ -10,6 +10,7 @@
 #include "ReplyLines.h"
 #include "Store.h"
 
+#include <algorithm>
 
 namespace tavsms {
 
@@ -88,7 +89,8 @@ QCoro::Task<void> PhoneConsole::sendCommand(const QString &command)
     // Every read that brings something adds a numbered line at the top; the
     // numbering starts again after a read that held OK. The read ends on an
     // error line, at shut-down, or after a quiet spell.
-    QString reply;
+    ReplyLines::Scanner scanner;
+    bool errorLine = false;
     int counter = 0;
     const quint64 session = m_port.session();
     for (;;) {
@@ -98,13 +100,16 @@ QCoro::Task<void> PhoneConsole::sendCommand(const QString &command)
             break;
         const QString chunk = m_port.readStr();
         if (!chunk.isEmpty()) {
-            reply += chunk;
             ++counter;
             m_output = QStringLiteral("%1. ").arg(counter) + chunk + QStringLiteral("\r\n") + m_output;
+            // Newest on top: a device that will not stop pushes the oldest off the bottom.
+            m_output.truncate(ModemPort::kInputCap);
             Q_EMIT outputChanged(m_output);
+            const QStringList lines = scanner.feed(chunk);
+            errorLine = errorLine || std::any_of(lines.cbegin(), lines.cend(), ReplyLines::isErrorLine);
             if (chunk.contains(QLatin1String("OK")))
                 counter = 0;
-            else if (ReplyLines::hasErrorLine(reply))
+            else if (errorLine)
                 break;
         }
         if (m_state.abortWaits() || !m_port.isOpen() || m_port.session() != session)

@@ -5,6 +5,7 @@
 #include "CdmaFormat.h"
 #include "Database.h"
 #include "DateTimeText.h"
+#include "DebugLog.h"
 #include "IncomingPoller.h"
 #include "MessageQueue.h"
 #include "ModemPort.h"
@@ -46,7 +47,7 @@ QString safeText(const QString &text)
 } // namespace
 
 PortSender::PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
-                       IncomingPoller &poller, const ModemTimeouts &timeouts, QObject *parent)
+                       IncomingPoller &poller, const ModemTimeouts &timeouts, DebugLog &log, QObject *parent)
     : QObject(parent)
     , m_index(portIndex)
     , m_name(kSoftwarePorts.at(portIndex))
@@ -56,6 +57,8 @@ PortSender::PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &
     , m_store(std::move(store))
     , m_poller(poller)
     , m_timeouts(timeouts)
+    , m_log(log)
+    , m_pdu(port, state, timeouts)
 {
 }
 
@@ -126,6 +129,11 @@ QCoro::Task<void> PortSender::sendOne()
     m_aborted = false;
 
     const bool cdma = m_state.port(m_index).deviceClass == QLatin1String("CDMA");
+    if (!cdma && m_state.port(m_index).pdu) {
+        co_await sendPdu(row->id, row->mobileNo, row->message);
+        m_inFlight.reset();
+        co_return;
+    }
     const bool delivered = cdma ? co_await handOverCdma(row->mobileNo, row->message)
                                 : co_await handOverGsm(row->mobileNo, row->message);
     try {
@@ -143,6 +151,38 @@ QCoro::Task<void> PortSender::sendOne()
         // Skipped; the row is repaired at the next initialisation.
     }
     m_inFlight.reset();
+}
+
+QCoro::Task<void> PortSender::sendPdu(qint64 id, const QString &number, const QString &text)
+{
+    const PduSender::Outcome outcome = co_await m_pdu.send(id, number, text);
+    MessageQueue &queue = m_store().queue();
+    try {
+        switch (outcome.result) {
+        case PduSender::Result::Aborted:
+            break; // shut-down: the row stays "Sending" and the next start puts it back
+        case PduSender::Result::Delivered: {
+            const QDateTime now = m_state.now();
+            queue.markDelivered(id, m_name,
+                                QStringLiteral("Message sent from %1 at").arg(m_name) + DateTimeText::display(now), now);
+            break;
+        }
+        case PduSender::Result::Refused:
+            queue.markFailed(id, outcome.why, m_name, m_state.now());
+            break;
+        case PduSender::Result::Retry:
+            m_log.writeEvent(QStringLiteral(" Outgoing SMS %1 - part %2 of %3 to %4 failed: %5; the whole message "
+                                            "goes again")
+                                 .arg(m_name)
+                                 .arg(outcome.part)
+                                 .arg(outcome.parts)
+                                 .arg(number, outcome.why));
+            queue.markRetry(id);
+            break;
+        }
+    } catch (const DbError &) {
+        // Skipped; the row is repaired at the next initialisation.
+    }
 }
 
 QCoro::Task<bool> PortSender::handOverGsm(const QString &number, const QString &text)

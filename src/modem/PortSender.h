@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModemTimeouts.h"
+#include "PduSender.h"
 #include "StoreAccess.h"
 
 #include <QCoroTask>
@@ -13,12 +14,14 @@ class QTimer;
 namespace tavsms {
 
 class AppState;
+class DebugLog;
 class IncomingPoller;
 class ModemPort;
 
 // The tick of one port's sender timer: the incoming poll every so often when
 // the port is two-way, then, when the port routes traffic, one due queue row
-// for the port or "Auto" handed to the device with AT+CMGS.
+// for the port or "Auto" handed to the device with AT+CMGS (part by part on
+// a port in PDU mode).
 //
 // The row is claimed ("Sending") before anything is written to the device,
 // so no other sender can take it; it ends "Delivered" on OK, otherwise back
@@ -29,7 +32,7 @@ class PortSender : public QObject
     Q_OBJECT
 public:
     PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
-               IncomingPoller &poller, const ModemTimeouts &timeouts, QObject *parent = nullptr);
+               IncomingPoller &poller, const ModemTimeouts &timeouts, DebugLog &log, QObject *parent = nullptr);
 
     // Connected to the timer's timeout.
     void onTimer();
@@ -47,6 +50,7 @@ private:
     QCoro::Task<void> sendOne();
     QCoro::Task<bool> handOverGsm(const QString &number, const QString &text);
     QCoro::Task<bool> handOverCdma(const QString &number, const QString &text);
+    QCoro::Task<void> sendPdu(qint64 id, const QString &number, const QString &text);
     bool pollDue() const;
 
     int m_index;
@@ -57,6 +61,8 @@ private:
     StoreAccess m_store;
     IncomingPoller &m_poller;
     const ModemTimeouts &m_timeouts;
+    DebugLog &m_log;
+    PduSender m_pdu;
     bool m_ticking = false;
     bool m_aborted = false;
     std::optional<qint64> m_inFlight;

@@ -77,4 +77,36 @@ bool hasErrorLine(const QString &buffer)
     return false;
 }
 
+QStringList Scanner::feed(QStringView chunk)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < chunk.size(); ++i) {
+        ++m_scanned;
+        if (!isLineEnd(chunk.at(i)))
+            continue;
+        keep(chunk.mid(start, i - start));
+        if (!m_tail.isEmpty() && !m_tailCut)
+            lines << m_tail;
+        m_tail.clear();
+        m_tailCut = false;
+        start = i + 1;
+    }
+    keep(chunk.mid(start));
+    return lines;
+}
+
+void Scanner::keep(QStringView part)
+{
+    const qsizetype room = kLineCap - m_tail.size();
+    if (part.size() > room)
+        m_tailCut = true;
+    m_tail += part.left(qMax<qsizetype>(room, 0));
+}
+
+bool Scanner::promptInTail() const
+{
+    return !m_tailCut && m_tail.startsWith(QLatin1Char('>'));
+}
+
 } // namespace tavsms::ReplyLines

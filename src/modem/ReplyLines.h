@@ -32,5 +32,31 @@ bool hasPrompt(const QString &buffer);
 int okCount(const QString &buffer);
 bool hasErrorLine(const QString &buffer);
 
+// Reads an answer as it arrives, chunk by chunk, looking at each character
+// once: a wait on a device that sends one endless line costs what the line
+// costs, not that times the number of its chunks. Lines are cut as
+// completeLines() cuts them. A line longer than kLineCap is noise (no
+// terminator is that long): only its first kLineCap characters are kept,
+// and it is never handed out as a line.
+class Scanner
+{
+public:
+    static constexpr qsizetype kLineCap = 4096;
+
+    // Takes the next chunk; returns the lines it completed, in order.
+    QStringList feed(QStringView chunk);
+    // The unfinished line starts with ">" (the text-entry prompt "> " has no line end).
+    bool promptInTail() const;
+    // Characters looked at so far.
+    qsizetype scanned() const { return m_scanned; }
+
+private:
+    void keep(QStringView part);
+
+    QString m_tail;      // the unfinished line
+    bool m_tailCut = false;
+    qsizetype m_scanned = 0;
+};
+
 } // namespace ReplyLines
 } // namespace tavsms

@@ -46,4 +46,9 @@ QString devicePath(const QString &systemPortNo)
     return QStringLiteral("/dev/") + systemPortNo;
 }
 
+bool deviceExists(const QString &systemPortNo)
+{
+    return !systemPortNo.isEmpty() && isCharacterDevice(devicePath(systemPortNo));
+}
+
 } // namespace tavsms::SerialPortLayer

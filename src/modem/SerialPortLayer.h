@@ -17,4 +17,8 @@ bool isPresent(const QString &systemPortNo);
 // The device to open: a name without a slash lives in /dev.
 QString devicePath(const QString &systemPortNo);
 
+// A terminal device is at the port's path now (a link is followed). One
+// stat(), cheap enough to ask every few seconds while a device is away.
+bool deviceExists(const QString &systemPortNo);
+
 } // namespace tavsms::SerialPortLayer

@@ -22,12 +22,14 @@ enum class Coding {
 constexpr int kMaxParts = 10;
 
 // How a text would go out: the alphabet, the characters the counter shows,
-// and the parts it takes (0 when it needs more than kMaxParts).
+// and the parts it takes (0 when it needs more than kMaxParts). An empty
+// text is one empty part.
 struct Plan
 {
     Coding coding = Coding::Gsm7;
     int characters = 0; // as the operator counts them (a surrogate pair is one)
     int parts = 1;
+    int units = 0; // septets (Gsm7; an extension character takes two) or UTF-16 units (Ucs2)
 };
 Plan plan(const QString &text);
 
@@ -41,9 +43,10 @@ struct SubmitPdu
 };
 
 // The parts of text to number (national digits as stored, or "+" and the
-// international number). reference is the concatenation reference the
-// parts share when there are more than one. Empty when the text needs more
-// than kMaxParts parts or the number has no digits.
+// international number; anything but digits is dropped). reference is the
+// concatenation reference the parts share when there are more than one.
+// Empty when the text needs more than kMaxParts parts or the number has no
+// digits or more than 20.
 QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference);
 
 // What a received (or, for the simulator, sent) PDU says.
@@ -53,6 +56,7 @@ struct Message
     QDateTime timestamp; // service-centre time stamp (DELIVER only), in its own offset
     Coding coding = Coding::Gsm7;
     QString text;        // decoded text; 8-bit data as hex digits
+    int messageClass = -1; // 0-3 when the coding scheme names one (class 0: show at once)
     // Concatenation: total > 1 when the message is one part of several.
     int reference = 0;   // 8- or 16-bit reference from the UDH
     int total = 1;
@@ -60,12 +64,17 @@ struct Message
 };
 
 // Decoding never throws and never reads past the input; a PDU that cannot
-// be read gives nullopt and the reason in *error.
+// be read gives nullopt and the reason in *error. Both take the PDU as a
+// phone lists it, service-centre part first. A time stamp that is not a
+// date gives a null timestamp but keeps the message.
 std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error = nullptr);
 std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error = nullptr);
 
 // An SMS-DELIVER as a phone would list it (for the simulator and tests):
 // one PDU per part, concatenated with reference when the text needs more.
+// A sender with anything but digits (and a leading "+") goes as an
+// alphanumeric name of at most 11 GSM characters. Empty when the sender
+// cannot be written or the text needs more than kMaxParts parts.
 QList<QByteArray> encodeDeliver(const QString &sender, const QString &text, const QDateTime &timestamp,
                                 quint8 reference);
 

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "GatewayAccount.h"
+#include "NetworkSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -65,6 +67,8 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     w.allowRouting = new QCheckBox(QStringLiteral("Allow Outgoing SMS"), page);
     w.allowTwoWay = new QCheckBox(QStringLiteral("Allow Auto-Reply SMS"), page);
     w.blockIncoming = new QCheckBox(QStringLiteral("Block Incoming Calls"), page);
+    w.pduMode = new QCheckBox(QStringLiteral("Unicode and long messages (PDU mode)"), page);
+    w.pduMode->setObjectName(QStringLiteral("chkPdu%1").arg(index + 1));
     w.apply = new QPushButton(QStringLiteral("Apply"), page);
     w.status = new QLabel(page);
     w.status->setObjectName(QStringLiteral("lblStatus%1").arg(index + 1));
@@ -80,6 +84,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     layout->addWidget(w.allowRouting);
     layout->addWidget(w.allowTwoWay);
     layout->addWidget(w.blockIncoming);
+    layout->addWidget(w.pduMode);
     layout->addWidget(w.apply, 0, Qt::AlignRight);
     layout->addStretch();
     layout->addWidget(w.status);
@@ -87,6 +92,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     connect(w.active, &QCheckBox::toggled, this, [this, index](bool on) { setPortEnabled(index, on); });
     connect(w.blockIncoming, &QCheckBox::clicked, this, &ConnectionSettingsWindow::onBlockToggled);
     connect(w.apply, &QPushButton::clicked, this, [this, index] { applyPort(index); });
+    connect(w.modemType, &QComboBox::currentIndexChanged, this, [this, index] { showPduChoice(index); });
     setPortEnabled(index, false);
     return page;
 }
@@ -108,10 +114,15 @@ QWidget *ConnectionSettingsWindow::buildInternetTab(const QString &productSite)
     m_cdmaId->setReadOnly(true);
     m_internetApply = new QPushButton(QStringLiteral("Apply"), page);
     m_internetApply->setObjectName(QStringLiteral("cmdInternetApply"));
+    m_parallelRequests = new QSpinBox(page);
+    m_parallelRequests->setObjectName(QStringLiteral("spnParallelRequests"));
+    m_parallelRequests->setRange(NetworkSettings::kFewestParallel, NetworkSettings::kMostParallel);
+    m_parallelRequests->setValue(NetworkSettings{}.parallelRequests);
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("User Name:"), m_username);
     form->addRow(QStringLiteral("Password:"), m_password);
+    form->addRow(QStringLiteral("Parallel requests:"), m_parallelRequests);
     auto *ids = new QGroupBox(QStringLiteral("Sender IDs"), page);
     auto *idForm = new QFormLayout(ids);
     idForm->addRow(QStringLiteral("GSM ID"), m_gsmId);
@@ -156,6 +167,17 @@ void ConnectionSettingsWindow::setPortEnabled(int index, bool enabled)
     for (QWidget *control : std::initializer_list<QWidget *>{w.systemPort, w.modemType, w.mobileOperator,
                                                              w.allowRouting, w.allowTwoWay, w.blockIncoming, w.apply})
         control->setEnabled(enabled);
+    showPduChoice(index);
+}
+
+void ConnectionSettingsWindow::showPduChoice(int index)
+{
+    // CDMA phones have their own form; the tick means nothing for them.
+    const PortWidgets &w = m_ports[size_t(index)];
+    const bool cdma = w.modemType->currentText() == kCdmaDeviceType;
+    if (cdma)
+        w.pduMode->setChecked(false);
+    w.pduMode->setEnabled(w.active->isChecked() && !cdma);
 }
 
 void ConnectionSettingsWindow::setInternetEnabled(bool enabled)
@@ -185,6 +207,7 @@ void ConnectionSettingsWindow::load()
     m_password->setText(ConnectionSettings::passwordPlaceholder());
     m_gsmId->setText(state.internet.gsmId);
     m_cdmaId->setText(state.internet.cdmaId);
+    m_parallelRequests->setValue(state.internet.parallelRequests);
     m_listenAddress->setText(state.listener.listenAddress);
     m_allowedNetworks->setText(state.listener.allowedNetworks);
 
@@ -204,6 +227,7 @@ void ConnectionSettingsWindow::load()
         const int type = int(kDeviceTypes.indexOf(tab.settings.deviceType));
         if (type >= 0)
             w.modemType->setCurrentIndex(type);
+        w.pduMode->setChecked(tab.settings.pduMode);
         if (!tab.caution.isEmpty()) {
             QPalette palette = w.status->palette();
             palette.setColor(QPalette::Window, QColor(255, 192, 192));
@@ -224,6 +248,7 @@ void ConnectionSettingsWindow::applyPort(int index)
     s.allowRouting = w.allowRouting->isChecked();
     s.allowTwoWay = w.allowTwoWay->isChecked();
     s.blockIncoming = w.blockIncoming->isChecked();
+    s.pduMode = w.pduMode->isChecked() && w.pduMode->isEnabled();
     const ConnectionSettings::ApplyOutcome outcome = m_settings.applyPort(index, s);
     if (outcome.blockUnticked)
         w.blockIncoming->setChecked(false);
@@ -259,7 +284,7 @@ QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
     // Named, not a braced temporary in the co_await: GCC 12 destroys such a
     // temporary twice.
     std::optional<ListenerFields> listener = ListenerFields{m_listenAddress->text(), m_allowedNetworks->text()};
-    co_await m_settings.updateSettings(active, m_internetActive->isChecked(), listener);
+    co_await m_settings.updateSettings(active, m_internetActive->isChecked(), m_parallelRequests->value(), listener);
 }
 
 QCoro::Task<void> ConnectionSettingsWindow::closeScreen()

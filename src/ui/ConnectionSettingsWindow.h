@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 
 namespace tavsms {
@@ -43,6 +44,7 @@ public:
         QCheckBox *allowRouting;
         QCheckBox *allowTwoWay;
         QCheckBox *blockIncoming;
+        QCheckBox *pduMode;
         QPushButton *apply;
         QLabel *status;
     };
@@ -60,6 +62,7 @@ private:
     QWidget *buildInternetTab(const QString &productSite);
     void load();
     void setPortEnabled(int index, bool enabled);
+    void showPduChoice(int index);
     void setInternetEnabled(bool enabled);
     void onBlockToggled(bool checked);
 
@@ -74,6 +77,7 @@ private:
     QLineEdit *m_gsmId = nullptr;
     QLineEdit *m_cdmaId = nullptr;
     QPushButton *m_internetApply = nullptr;
+    QSpinBox *m_parallelRequests = nullptr;
     QLineEdit *m_listenAddress = nullptr;
     QLineEdit *m_allowedNetworks = nullptr;
     bool m_passwordEdited = false;

@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace tavsms {
 
 // A message box whose typing (and pasting) stops at a maximum length, as a
@@ -10,10 +12,19 @@ class LimitedTextEdit : public QPlainTextEdit
 {
     Q_OBJECT
 public:
+    using Fits = std::function<bool(const QString &text)>;
+
     explicit LimitedTextEdit(QWidget *parent = nullptr);
 
     int maxLength() const { return m_maxLength; }
-    void setMaxLength(int length) { m_maxLength = length; }
+    void setMaxLength(int length)
+    {
+        m_maxLength = length;
+        m_fits = {};
+    }
+    // What the box may hold decided by a rule instead of a length (the parts
+    // of a port in PDU mode); a longer text never fits where a shorter did not.
+    void setFits(Fits fits) { m_fits = std::move(fits); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -21,10 +32,12 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
-    // How many characters the operator may still add in place of the selection.
-    qsizetype room() const;
+    bool fits(const QString &text) const;
+    // The longest beginning of `insert` the operator may put in place of the selection.
+    QString fitting(const QString &insert) const;
 
     int m_maxLength = 160;
+    Fits m_fits;
 };
 
 } // namespace tavsms

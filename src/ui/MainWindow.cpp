@@ -279,6 +279,18 @@ void MainWindow::buildStatusBar()
     m_stoppedIndicator->setVisible(!state.sendingRunning());
     statusBar()->addPermanentWidget(m_stoppedIndicator);
 
+    // The program goes on without its log, but the operator should know.
+    MainController &controller = m_app.controller();
+    m_debugLogIndicator = new QLabel(controller.debugLogTrouble(), this);
+    m_debugLogIndicator->setObjectName(QStringLiteral("indicatorDebugLog"));
+    m_debugLogIndicator->setStyleSheet(QStringLiteral("QLabel { color: #c62828; padding: 0 6px; }"));
+    m_debugLogIndicator->setVisible(!controller.debugLogTrouble().isEmpty());
+    statusBar()->addPermanentWidget(m_debugLogIndicator);
+    connect(&controller, &MainController::debugLogTroubleChanged, m_debugLogIndicator, [this](const QString &text) {
+        m_debugLogIndicator->setText(text);
+        m_debugLogIndicator->setVisible(!text.isEmpty());
+    });
+
     connect(&m_app.controller(), &MainController::queueTextChanged, m_queuePanel, &QLabel::setText);
     connect(&state, &AppState::connectedCountChanged, this, [this] {
         const AppState &s = m_app.state();

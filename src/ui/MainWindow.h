@@ -49,6 +49,8 @@ public:
     QLabel *tipPanel() const { return m_tipPanel; }
     // Shown while message sending is stopped.
     QLabel *stoppedIndicator() const { return m_stoppedIndicator; }
+    // Shown while debug.txt takes no lines.
+    QLabel *debugLogIndicator() const { return m_debugLogIndicator; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +75,7 @@ private:
     QLabel *m_connectedPanel = nullptr;
     QLabel *m_tipPanel = nullptr;
     QLabel *m_stoppedIndicator = nullptr;
+    QLabel *m_debugLogIndicator = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_startAction = nullptr;
     QAction *m_reinitAction = nullptr;

@@ -46,8 +46,7 @@ MessagePane::MessagePane(QWidget *parent)
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(1, 1);
 
-    connect(m_message, &QPlainTextEdit::textChanged, this,
-            [this] { m_counter->setText(QString::number(m_message->toPlainText().size())); });
+    connect(m_message, &QPlainTextEdit::textChanged, this, &MessagePane::showCount);
     connect(m_templates, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { Q_EMIT templateClicked(item->text(0)); });
 }
@@ -62,15 +61,21 @@ void MessagePane::setMessage(const QString &text)
     m_message->setPlainText(text);
 }
 
-void MessagePane::setLimit(int limit)
+void MessagePane::setLimit(const LengthLimit &limit)
 {
-    m_message->setMaxLength(limit);
-    m_limit->setText(ConnectionChoice::limitLabel(limit));
+    m_limitValue = limit;
+    if (limit.inParts)
+        m_message->setFits([limit](const QString &text) { return limit.fits(text); });
+    else
+        m_message->setMaxLength(limit.characters);
+    showCount();
 }
 
-int MessagePane::limit() const
+void MessagePane::showCount()
 {
-    return m_message->maxLength();
+    const QString text = m_message->toPlainText();
+    m_counter->setText(m_limitValue.counter(text));
+    m_limit->setText(m_limitValue.label(text));
 }
 
 void MessagePane::setTemplates(const QStringList &titles)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionChoice.h"
+
 #include <QStringList>
 #include <QWidget>
 
@@ -12,7 +14,8 @@ namespace tavsms {
 class LimitedTextEdit;
 
 // The message part of the sending screens: "Your Message" with its length
-// counter and "/130" or "/160" label, and the tree of templates beside it.
+// counter and "/130" or "/160" label (characters and parts, "75 / 2 SMS",
+// on a port in PDU mode), and the tree of templates beside it.
 class MessagePane : public QWidget
 {
     Q_OBJECT
@@ -21,8 +24,8 @@ public:
 
     QString message() const;
     void setMessage(const QString &text);
-    void setLimit(int limit);
-    int limit() const;
+    void setLimit(const LengthLimit &limit);
+    LengthLimit limit() const { return m_limitValue; }
     // The root "Templates", expanded, with one child "child"+n per title.
     void setTemplates(const QStringList &titles);
 
@@ -34,6 +37,9 @@ Q_SIGNALS:
     void templateClicked(const QString &nodeText);
 
 private:
+    void showCount();
+
+    LengthLimit m_limitValue;
     LimitedTextEdit *m_message;
     QLabel *m_counter;
     QLabel *m_limit;

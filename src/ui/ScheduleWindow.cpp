@@ -122,8 +122,7 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
             [this](int id) { render(m_scheduler.chooseRecipient(form(), Recipient(id))); });
     connect(m_connection, &QComboBox::activated, this,
             [this] { showLimit(m_scheduler.chooseConnection(m_connection->currentText())); });
-    connect(m_message, &QPlainTextEdit::textChanged, this,
-            [this] { m_length->setText(QString::number(m_message->toPlainText().size())); });
+    connect(m_message, &QPlainTextEdit::textChanged, this, &ScheduleWindow::showCount);
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
 
     const SchedulerState state0 = m_scheduler.load();
@@ -140,7 +139,7 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
     }
     fill(m_groups, state0.groups, state0.form.group);
     fill(m_connection, state0.connections, state0.form.connection);
-    showLimit({state0.limit, state0.limitLabel});
+    showLimit(state0.limit);
     render(state0.form);
 }
 
@@ -183,10 +182,21 @@ void ScheduleWindow::render(const ScheduleForm &f)
     m_groups->setEnabled(f.groupEnabled());
 }
 
-void ScheduleWindow::showLimit(const Scheduler::Limit &limit)
+void ScheduleWindow::showLimit(const LengthLimit &limit)
 {
-    m_limit->setText(limit.label);
-    m_message->setMaxLength(limit.limit);
+    m_limitValue = limit;
+    if (limit.inParts)
+        m_message->setFits([limit](const QString &text) { return limit.fits(text); });
+    else
+        m_message->setMaxLength(limit.characters);
+    showCount();
+}
+
+void ScheduleWindow::showCount()
+{
+    const QString text = m_message->toPlainText();
+    m_length->setText(m_limitValue.counter(text));
+    m_limit->setText(m_limitValue.label(text));
 }
 
 void ScheduleWindow::focus(Field field)

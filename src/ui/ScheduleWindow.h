@@ -39,7 +39,8 @@ private:
     TimeLists addTimeLists(const QString &prefix);
     void render(const ScheduleForm &form);
     void focus(Scheduler::Field field);
-    void showLimit(const Scheduler::Limit &limit);
+    void showLimit(const LengthLimit &limit);
+    void showCount();
     QCoro::Task<void> save();
 
     MessageBoxPrompter m_prompter{this};
@@ -57,6 +58,7 @@ private:
     LimitedTextEdit *m_message;
     QLabel *m_length;
     QLabel *m_limit;
+    LengthLimit m_limitValue;
     QPushButton *m_save;
 };
 

@@ -9,6 +9,7 @@
 #include "NetworkSettings.h"
 #include "PortSender.h"
 
+#include <QCoroTask>
 #include <QSignalSpy>
 #include <QTcpSocket>
 
@@ -121,16 +122,53 @@ private Q_SLOTS:
             n.gatewayHost = gateway.host();
             n.save(s.db());
             s.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
-            QVERIFY(s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("by web"), kRouteGateway));
+            // Three out at once (the default allows eight); the quit waits for every answer.
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(s.queue().addToQueue(QStringLiteral("987654321%1").arg(i), QStringLiteral("by web"),
+                                             kRouteGateway));
         });
         rig.start();
-        QTRY_COMPARE_WITH_TIMEOUT(gateway.requestCount(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(gateway.requestCount(), 3, 5000);
         QSignalSpy finished(rig.app.get(), &Application::quitFinished);
         rig.app->requestQuit();
         QVERIFY(rig.app->internet().sender()->isSending());
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
-        QCOMPARE(status(rig, 1), QStringLiteral("Delivered"));
-        QCOMPARE(gateway.requestCount(), 1);
+        for (qint64 id = 1; id <= 3; ++id)
+            QCOMPARE(status(rig, id), QStringLiteral("Delivered"));
+        QCOMPARE(gateway.requestCount(), 3);
+    }
+
+    // Re-initialisation while gateway requests are out leaves their rows
+    // claimed: putting them back would send them a second time.
+    void reinitialisationLeavesTheGatewaysRowsClaimed()
+    {
+        ModemRig rig;
+        FakeGateway gateway;
+        QVERIFY(gateway.start());
+        gateway.setHandler([](const FakeGateway::Request &) {
+            FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
+            reply.hold = true;
+            return reply;
+        });
+        rig.withStore([&gateway](Store &s) {
+            NetworkSettings n = NetworkSettings::load(s.db());
+            n.gatewayHost = gateway.host();
+            n.save(s.db());
+            s.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(s.queue().addToQueue(QStringLiteral("987654321%1").arg(i), QStringLiteral("m"), kRouteAuto));
+        });
+        rig.start();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway.held().size(), 3, 5000);
+        QCoro::waitFor(rig.controller->reinitialize(false));
+        for (qint64 id = 1; id <= 3; ++id)
+            QCOMPARE(status(rig, id), QStringLiteral("Sending"));
+        for (int request : gateway.held())
+            gateway.answerHeld(request);
+        for (qint64 id = 1; id <= 3; ++id)
+            QTRY_COMPARE_WITH_TIMEOUT(status(rig, id), QStringLiteral("Delivered"), 5000);
+        QTest::qWait(200);
+        QCOMPARE(gateway.requestCount(), 3);
     }
 
     // The listener binds where the settings say and serves only the

@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -113,10 +114,17 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        // A port free now, for the service to listen on.
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        m_port = probe.serverPort();
+        // A port free now, for the service to listen on. It is taken below
+        // the kernel's ephemeral range (32768 and up), so no client socket of a
+        // test running beside this one can be given it before the service binds.
+        m_port = 0;
+        for (int attempt = 0; attempt < 100 && m_port == 0; ++attempt) {
+            QTcpServer probe;
+            const auto candidate = quint16(QRandomGenerator::global()->bounded(20000, 32000));
+            if (probe.listen(QHostAddress::Any, candidate))
+                m_port = candidate;
+        }
+        QVERIFY(m_port != 0);
     }
     void cleanup() { m_dir.reset(); }
 
@@ -225,6 +233,55 @@ private Q_SLOTS:
         QCOMPARE(window->exitStatus(), QProcess::NormalExit);
         QCOMPARE(window->exitCode(), 0);
         QVERIFY(!QFile::exists(m_dir->programDir() + QStringLiteral("/tavsms.lock")));
+    }
+
+    // A full disk under debug.txt: the service says so once, on standard
+    // error only, and goes on taking and sending messages.
+    void aDebugLogThatCannotBeWrittenIsToldOnceOnStandardError()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        listenOnTheFreePort();
+        const QString log = m_dir->programDir() + QStringLiteral("/debug.txt");
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), log));
+        auto service = startService();
+        QCOMPARE(service->state(), QProcess::Running);
+        for (const char *text : {"one", "two", "three"})
+            QVERIFY(queueThroughListener(QByteArray("/?com=COM1&mobile=9876543210&message=") + text)
+                        .contains("Status:OK"));
+        QCOMPARE(statusOf(QStringLiteral("three")), QStringLiteral("Pending"));
+        service->terminate();
+        QVERIFY(ended(*service));
+        QCOMPARE(service->exitCode(), 0);
+
+        const QString told = QStringLiteral("The debug log %1 cannot be written: No space left on device\n").arg(log);
+        const QString errors = QString::fromLocal8Bit(service->readAllStandardError());
+        QVERIFY2(errors.count(told) == 1, qPrintable(errors));
+        QVERIFY2(!service->readAllStandardOutput().contains("debug log"), qPrintable(errors));
+    }
+
+    // What the operator reads when tavsms.mdb is damaged, and the file kept as it was.
+    void aDamagedDatabaseIsRefusedSayingWhatToDo()
+    {
+        QDir().mkpath(m_dir->programDir());
+        {
+            Store store(databasePath());
+            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("kept"), kRouteAuto));
+        }
+        QFile file(databasePath());
+        QVERIFY(file.resize(file.size() - 100));
+        const QByteArray before = hashOf(databasePath());
+
+        auto service = launch({QStringLiteral("--service")});
+        QVERIFY(ended(*service));
+        QCOMPARE(service->exitCode(), 1);
+        const QString out = QString::fromUtf8(service->readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("[Critical Error] Database / The database file %1 cannot be used: it is "
+                                             "damaged. The file has not been changed. To start with an empty database, "
+                                             "move the file")
+                                  .arg(databasePath())),
+                 qPrintable(out));
+        QCOMPARE(hashOf(databasePath()), before);
     }
 
     void serviceWithoutADisplayNeedsNone()

@@ -20,12 +20,15 @@ struct ComposeFixture
 
     Database &db() { return store.db(); }
 
-    // An active port, found on the machine at the last initialisation.
-    void presentPort(int index, const QString &operatorName, const QString &deviceType)
+    // An active port, found on the machine at the last initialisation;
+    // `pdu` ticks "Unicode and long messages".
+    void presentPort(int index, const QString &operatorName, const QString &deviceType, bool pdu = false)
     {
         db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                                 "mobileOperator = ? WHERE softwarePortNo = ?"),
-                  {QStringLiteral("/dev/ttyX%1").arg(index), deviceType, operatorName, kSoftwarePorts.at(index)});
+                                 "mobileOperator = ?, pduMode = ? WHERE softwarePortNo = ?"),
+                  {QStringLiteral("/dev/ttyX%1").arg(index), deviceType, operatorName, pdu,
+                   kSoftwarePorts.at(index)});
+        state.port(index).pdu = pdu && deviceType != QLatin1String("CDMA Mobile - Nokia");
         state.port(index).present = true;
         state.port(index).deviceClass = deviceType == QLatin1String("CDMA Mobile - Nokia") ? QStringLiteral("CDMA")
                                                                                             : QStringLiteral("GSM");

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(s.form.group, QStringLiteral("Empty"));
         QCOMPARE(s.connections, (QStringList{"Auto", "WEBGATEWAY", "Airtel", kOperator}));
         QCOMPARE(s.form.connection, QStringLiteral("Auto"));
-        QCOMPARE(s.limitLabel, QStringLiteral("/160"));
+        QCOMPARE(s.limit.label(QString()), QStringLiteral("/160"));
 
         db().exec(QStringLiteral("DELETE FROM groups"));
         QCOMPARE(m_scheduler->load().groups, QStringList{Scheduler::kNoGroups});
@@ -162,11 +162,11 @@ private Q_SLOTS:
     void limitFollowsTheConnection()
     {
         activate(2, QStringLiteral("Tata"), QStringLiteral("CDMA Mobile - Nokia"), QStringLiteral("CDMA"));
-        QCOMPARE(m_scheduler->load().limit, 130); // Auto: the last present port is CDMA
-        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Auto")).label, QStringLiteral("/130"));
-        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Tata")).limit, 130);
-        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Airtel")).limit, 160);
-        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("WEBGATEWAY")).limit, 160);
+        QCOMPARE(m_scheduler->load().limit, LengthLimit::ofCharacters(130)); // Auto: the last present port is CDMA
+        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Auto")).label(QString()), QStringLiteral("/130"));
+        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Tata")), LengthLimit::ofCharacters(130));
+        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Airtel")), LengthLimit::ofCharacters(160));
+        QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("WEBGATEWAY")), LengthLimit::ofCharacters(160));
     }
 
     void leavingTheNumberBox_data()

@@ -3,7 +3,9 @@
 #include "ComposeFixture.h"
 #include "GroupSend.h"
 #include "RecordingProgress.h"
+#include "RoutedBulkSend.h"
 #include "SingleSend.h"
+#include "SmsPdu.h"
 
 #include <QCoroTask>
 #include <QRegularExpression>
@@ -66,7 +68,43 @@ private Q_SLOTS:
         }
         SingleSend send(f->store, f->state, f->prompter);
         QCOMPARE(send.load().modems, names);
-        QCOMPARE(send.lengthLimit(entry, current), limit);
+        QCOMPARE(send.lengthLimit(entry, LengthLimit::ofCharacters(current)), LengthLimit::ofCharacters(limit));
+    }
+
+    // A port in PDU mode takes up to ten parts; CDMA ignores the choice and
+    // the gateway never counts parts.
+    void pduPortsCountParts()
+    {
+        const LengthLimit parts = LengthLimit::ofParts();
+        const LengthLimit gsm = LengthLimit::ofCharacters(160);
+        const LengthLimit cdma = LengthLimit::ofCharacters(130);
+        f->presentPort(0, QStringLiteral("Airtel"), kGsm);
+        f->presentPort(1, QStringLiteral("Jio"), kGsm, true);
+        f->presentPort(2, QStringLiteral("Reliance"), kCdma, true);
+        SingleSend send(f->store, f->state, f->prompter);
+        QCOMPARE(send.lengthLimit(QStringLiteral("Jio"), gsm), parts);
+        QCOMPARE(send.lengthLimit(QStringLiteral("Airtel"), parts), gsm);
+        QCOMPARE(send.lengthLimit(QStringLiteral("Reliance"), parts), cdma);
+        QCOMPARE(send.lengthLimit(QStringLiteral("Auto"), gsm), cdma); // the last present port decides, as before
+        QCOMPARE(send.lengthLimit(QStringLiteral("WEBGATEWAY"), parts), gsm);
+        QCOMPARE(send.lengthLimit(QStringLiteral("WEBGATEWAY"), cdma), cdma);
+        // Auto counts parts only when whichever port takes the message can carry them.
+        f->state.port(2).present = false;
+        QCOMPARE(send.lengthLimit(QStringLiteral("Auto"), gsm), gsm);
+        f->state.port(0).pdu = true;
+        QCOMPARE(send.lengthLimit(QStringLiteral("Auto"), gsm), parts);
+
+        // Texts queued from files are cut to what ten parts hold, never inside a character.
+        const QString devanagari = QStringLiteral("नमस्ते दुनिया ").repeated(80);
+        const QString cut = RoutedBulkSend::queuedText(devanagari, parts);
+        QCOMPARE(SmsPdu::plan(cut).parts, SmsPdu::kMaxParts);
+        QVERIFY(devanagari.startsWith(cut));
+        QCOMPARE(SmsPdu::plan(cut + devanagari.at(cut.size())).parts, 0);
+        const QString smiles = QStringLiteral("\U0001F600").repeated(400);
+        const QString smilesCut = RoutedBulkSend::queuedText(smiles, parts);
+        QVERIFY(smilesCut.size() % 2 == 0 && smilesCut.size() > 0 && smilesCut.size() < smiles.size());
+        QCOMPARE(RoutedBulkSend::queuedText(QStringLiteral("short\ntext"), parts), QStringLiteral("short text"));
+        QCOMPARE(RoutedBulkSend::queuedText(QString(200, QLatin1Char('x')), gsm), QString(160, QLatin1Char('x')));
     }
 
     void onlyPortsFoundOnTheMachineAreOffered()
@@ -148,9 +186,9 @@ private Q_SLOTS:
         f->presentPort(0, QStringLiteral("Reliance"), kCdma);
         SingleSend send(f->store, f->state, f->prompter);
         const SingleSend::GroupChoice choice =
-            send.chooseGroup(QStringLiteral("Ram's \"friends\""), QStringLiteral("Auto"), 160);
+            send.chooseGroup(QStringLiteral("Ram's \"friends\""), QStringLiteral("Auto"), LengthLimit::ofCharacters(160));
         QCOMPARE(choice.numbers, (QStringList{"9876543210 -- Ram", "9876543211 -- N/A"}));
-        QCOMPARE(choice.limit, 130);
+        QCOMPARE(choice.limit, LengthLimit::ofCharacters(130));
         QCOMPARE(send.send(choice.numbers.at(1), QStringLiteral("hi"), QStringLiteral("Auto")), Field::None);
         QCOMPARE(f->rows(), QStringList{"9876543211|Auto|hi"});
     }

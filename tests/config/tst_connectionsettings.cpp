@@ -206,11 +206,31 @@ private Q_SLOTS:
         QCOMPARE(m_prompter.entries().first().icon, Prompter::Icon::Information);
     }
 
+    void pduModeIsKeptForGsmTypesOnly()
+    {
+        for (const QString &type : kDeviceTypes) {
+            PortSettings s = port(QStringLiteral("Op"), type);
+            s.pduMode = true;
+            QVERIFY(m_settings->applyPort(2, s).saved);
+            const bool cdma = type == kCdmaDeviceType;
+            QCOMPARE(column(QStringLiteral("COM3"), QStringLiteral("pduMode")), cdma ? QStringLiteral("0") : QStringLiteral("1"));
+            QCOMPARE(m_settings->load()->ports[2].settings.pduMode, !cdma);
+            // Unticked, it is stored unticked.
+            s.pduMode = false;
+            QVERIFY(m_settings->applyPort(2, s).saved);
+            QCOMPARE(column(QStringLiteral("COM3"), QStringLiteral("pduMode")), QStringLiteral("0"));
+        }
+        // A tick stored before the type became CDMA means nothing to the CDMA phone.
+        setPort(QStringLiteral("COM3"), true, QStringLiteral("ttyS0"), kCdmaDeviceType, QStringLiteral("Op"));
+        db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = 'COM3'"));
+        QVERIFY(!m_settings->load()->ports[2].settings.pduMode);
+    }
+
     void updateSettingsWritesTheFlagsThenReinitialises()
     {
         setPort(QStringLiteral("COM1"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
                 QStringLiteral("A"));
-        const bool saved = QCoro::waitFor(m_settings->updateSettings({false, true, false, true, false}, true));
+        const bool saved = QCoro::waitFor(m_settings->updateSettings({false, true, false, true, false}, true, 13));
         QVERIFY(saved);
         QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("portActive")), QStringLiteral("0"));
         QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("mobileOperator")), QStringLiteral("A")); // kept
@@ -218,6 +238,7 @@ private Q_SLOTS:
         QCOMPARE(column(QStringLiteral("COM4"), QStringLiteral("portActive")), QStringLiteral("1"));
         QCOMPARE(column(QStringLiteral("COM5"), QStringLiteral("portActive")), QStringLiteral("0"));
         QCOMPARE(db().scalar(QStringLiteral("SELECT TAVisActive FROM config_InternetSMS")).toInt(), 1);
+        QCOMPARE(m_settings->load()->internet.parallelRequests, 13);
         QCOMPARE(m_prompter.count(), 1);
         QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("COM Ports Updated")));
         QCOMPARE(m_events, QStringList{QStringLiteral("reinit after 1 box(es)")});
@@ -231,7 +252,7 @@ private Q_SLOTS:
             for (int i = 0; i < kPortCount; ++i)
                 setPort(kSoftwarePorts.at(i), !flags[size_t(i)], QStringLiteral("ttyS0"),
                         QStringLiteral("GSM Modem - Other"), QStringLiteral("Op%1").arg(i));
-            QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, false)));
+            QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, false, 8)));
             for (int i = 0; i < kPortCount; ++i)
                 QCOMPARE(column(kSoftwarePorts.at(i), QStringLiteral("portActive")),
                          flags[size_t(i)] ? QStringLiteral("1") : QStringLiteral("0"));
@@ -253,7 +274,7 @@ private Q_SLOTS:
         };
 
         QVERIFY(!QCoro::waitFor(m_settings->updateSettings(
-            {true, false, false, false, false}, true,
+            {true, false, false, false, false}, true, 8,
             ListenerFields{QStringLiteral("127.0.0.1"), QStringLiteral("10.0.0.0/8, 10.0.0.0/33")})));
         QCOMPARE(m_prompter.count(), 1);
         QCOMPARE(m_prompter.entries().first().text, QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network."));
@@ -263,18 +284,19 @@ private Q_SLOTS:
         QVERIFY(m_events.isEmpty());
 
         m_prompter.clear();
-        QVERIFY(!QCoro::waitFor(m_settings->updateSettings({}, false, ListenerFields{QStringLiteral("host.lan"),
-                                                                                     AllowedNetworks::kDefault})));
+        QVERIFY(!QCoro::waitFor(m_settings->updateSettings({}, false, 8, ListenerFields{QStringLiteral("host.lan"),
+                                                                                        AllowedNetworks::kDefault})));
         QCOMPARE(m_prompter.entries().first().text, QStringLiteral("Listen address: 'host.lan' is not an IP address."));
 
         m_prompter.clear();
         QVERIFY(QCoro::waitFor(m_settings->updateSettings(
-            {true, false, false, false, false}, false,
+            {true, false, false, false, false}, false, 5,
             ListenerFields{QStringLiteral(" 192.168.1.10 "), QStringLiteral("192.168.1.0/24, ::1")})));
         QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("COM Ports Updated")));
         QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("portActive")), QStringLiteral("1"));
         QCOMPARE(stored("listenAddress"), QStringLiteral("192.168.1.10"));
         QCOMPARE(stored("allowedNetworks"), QStringLiteral("192.168.1.0/24, ::1"));
+        QCOMPARE(stored("parallelRequests"), QStringLiteral("5"));
         // The rest of the row stays as it was.
         QCOMPARE(stored("listenerPort"), QStringLiteral("8081"));
         QCOMPARE(stored("gatewayHost"), QStringLiteral("gateway.tavsms.com"));
@@ -298,7 +320,7 @@ private Q_SLOTS:
         AppState state;
         setPort(QStringLiteral("COM2"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
                 QStringLiteral("A"));
-        db().exec(QStringLiteral("UPDATE config_ports SET remarks = 'note'"));
+        db().exec(QStringLiteral("UPDATE config_ports SET remarks = 'note', pduMode = 1"));
         db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'me', TAVpassword = 'pw', "
                                  "TAVisActive = 1"));
         auto reinit = [this] { return reinitialize(); };
@@ -320,7 +342,7 @@ private Q_SLOTS:
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM config_ports WHERE portActive = 0 AND "
                                             "systemPortNo = '' AND deviceType = '' AND allowTwoWay = 0 AND "
                                             "allowRouting = 0 AND mobileOperator = '' AND blockIncoming = 0 AND "
-                                            "remarks = ''"))
+                                            "remarks = '' AND pduMode = 0"))
                      .toInt(),
                  5);
         QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM config_InternetSMS WHERE TAVusername = 'zeta' AND "

@@ -151,6 +151,21 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_target).entryList(QDir::Files), QStringList{"backup-1252026.txt"});
     }
 
+    // Names and numbers are for the user alone: a new backup and one that
+    // replaces a file readable by others are both 0600, whatever the umask.
+    void theBackupIsTheUsersAlone()
+    {
+        const Umask common(022);
+        addMember(addGroup(QStringLiteral("Staff")), QStringLiteral("Asha"), QStringLiteral("1"), QString());
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(modeOf(path()), 0600);
+        QVERIFY(QFile::setPermissions(path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(modeOf(path()), 0600);
+        QCOMPARE(content(), QByteArray("Staff,Asha,1,,0,,\r\n"));
+    }
+
     // A value with a comma, a quote or a line break is quoted; each line then
     // splits back into the seven values stored.
     void quotedValuesSplitBackIntoSeven()

@@ -1,10 +1,20 @@
-// debug.txt: created when missing, appended, never truncated, one CR LF line per event.
+// debug.txt: created when missing, appended, never truncated, one CR LF line
+// per event; a log that cannot be written is told once and the program goes on.
+#include "DataDirectory.h"
 #include "DebugLog.h"
+#include "MainController.h"
+#include "RecordingPrompter.h"
 #include "TestDataDirectory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace tavsms;
 
@@ -17,6 +27,46 @@ class TestDebugLog : public QObject
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+
+    static void createFile(const QString &path, const QByteArray &content)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    // What this process writes to standard error meanwhile.
+    class CapturedStandardError
+    {
+    public:
+        CapturedStandardError()
+        {
+            std::fflush(stderr);
+            QVERIFY(m_file.open());
+            m_saved = ::dup(STDERR_FILENO);
+            ::dup2(m_file.handle(), STDERR_FILENO);
+        }
+        ~CapturedStandardError() { restore(); }
+        QString text()
+        {
+            restore();
+            m_file.seek(0);
+            return QString::fromLocal8Bit(m_file.readAll());
+        }
+
+    private:
+        void restore()
+        {
+            if (m_saved < 0)
+                return;
+            std::fflush(stderr);
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+        QTemporaryFile m_file;
+        int m_saved = -1;
+    };
 
 private Q_SLOTS:
     void createsAppendsAndNeverTruncates()
@@ -68,6 +118,109 @@ private Q_SLOTS:
         QVERIFY(!why.isEmpty());
         QVERIFY(why.contains(QStringLiteral("debug.txt")));
         log.writeLine(QStringLiteral("ignored")); // no crash while closed
+
+        // Once closed, no line tries the file again.
+        log.close();
+        QVERIFY(QDir().mkpath(dir.root() + QStringLiteral("/no/such/dir")));
+        log.writeLine(QStringLiteral("after close"));
+        QVERIFY(!QFile::exists(dir.root() + QStringLiteral("/no/such/dir/debug.txt")));
+    }
+
+    // /dev/full fails every write as a full disk does: told once however many
+    // lines fail, and no line is kept back to come out later.
+    void aFullDiskIsToldOnce()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+        DebugLog log;
+        QStringList told;
+        log.setTroubleHandler([&told](const QString &reason) { told << reason; });
+        QCOMPARE(log.open(path), QString());
+        QVERIFY(told.isEmpty());
+        for (int i = 0; i < 3; ++i)
+            log.writeEvent(QStringLiteral(" Activating COM1 - "));
+        QCOMPARE(told, QStringList{QStringLiteral("No space left on device")});
+        QCOMPARE(log.trouble(), told.first());
+    }
+
+    // The file cannot be opened: told once, then the lines try it again and
+    // writing resumes as soon as it can, silently but for the all-clear.
+    void anUnopenableLogIsToldOnceAndResumes_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-only file") << true;
+        QTest::newRow("a directory in its place") << false;
+    }
+    void anUnopenableLogIsToldOnceAndResumes()
+    {
+        QFETCH(bool, readOnly);
+        if (readOnly && geteuid() == 0)
+            QSKIP("root writes to read-only files");
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        if (readOnly) {
+            createFile(path, "before\r\n");
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        } else {
+            QVERIFY(QDir().mkdir(path));
+        }
+        DebugLog log;
+        QStringList told;
+        log.setTroubleHandler([&told](const QString &reason) { told << reason; });
+        const QString why = log.open(path);
+        QVERIFY2(why.startsWith(QStringLiteral("Cannot open %1: ").arg(path)), qPrintable(why));
+        QCOMPARE(told.size(), 1);
+        QVERIFY(!told.first().isEmpty());
+        QVERIFY(why.endsWith(told.first()));
+        log.writeLine(QStringLiteral("lost"));
+        log.writeLine(QStringLiteral("lost"));
+        QCOMPARE(told.size(), 1);
+
+        if (readOnly)
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        else
+            QVERIFY(QDir().rmdir(path));
+        log.writeLine(QStringLiteral("after"));
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.last(), QString());
+        QCOMPARE(log.trouble(), QString());
+        QCOMPARE(read(path), QByteArray(readOnly ? "before\r\nafter\r\n" : "after\r\n"));
+    }
+
+    // The program starts and runs without its log: no box, one line on
+    // standard error naming the file, the status bar's text, and the
+    // all-clear once lines go in again.
+    void theProgramGoesOnWithoutItsLog()
+    {
+        test::TestDataDirectory dir;
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        const QString path = DataDirectory::debugLogPath();
+        QVERIFY(QDir().mkdir(path));
+        test::RecordingPrompter prompter;
+        MainController controller(prompter);
+        QSignalSpy changes(&controller, &MainController::debugLogTroubleChanged);
+        CapturedStandardError errors;
+
+        QCOMPARE(controller.start(), MainController::StartResult::Running);
+        QVERIFY(controller.hasStore());
+        const QString expected = QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path);
+        QCOMPARE(controller.debugLogTrouble(), expected);
+        for (int i = 0; i < 3; ++i)
+            controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
+        QCOMPARE(errors.text(), expected + QLatin1Char('\n'));
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.at(0).at(0).toString(), expected);
+        QVERIFY2(prompter.count() == 0, qPrintable(prompter.dump()));
+
+        QVERIFY(QDir().rmdir(path));
+        controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
+        QCOMPARE(changes.size(), 2);
+        QCOMPARE(changes.at(1).at(0).toString(), QString());
+        QCOMPARE(controller.debugLogTrouble(), QString());
+        QVERIFY(read(path).endsWith(" Activating COM1 - \r\n"));
     }
 };
 

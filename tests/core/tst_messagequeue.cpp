@@ -93,6 +93,43 @@ private Q_SLOTS:
         QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now.addSecs(1))->id, any);
     }
 
+    // The gateway's batch: what claiming one row at a time would give, in that
+    // order, the rows it put aside left out until their time.
+    void gatewayBatchIsTheOneByOneOrder()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        QList<qint64> ids;
+        for (const char *route : {"Auto", "WEBGATEWAY", "COM1", "WEBGATEWAY", "Auto", "Auto", "WEBGATEWAY", "Auto"})
+            ids << add(QString::fromLatin1(route));
+        QVERIFY(queue().claim(ids[4]));
+        queue().deferForGateway(ids[4], now.addSecs(60), true); // put aside, one retry
+        QVERIFY(queue().claim(ids[5]));
+        queue().deferForGateway(ids[5], now.addSecs(-1), true); // its time has come
+        QVERIFY(queue().claim(ids[6]));
+        queue().deferForGateway(ids[6], now.addSecs(60), false); // put aside, no retry
+        QCOMPARE(queue().row(ids[6])->retryNo, 0);
+        QCOMPARE(queue().row(ids[6])->status, QStringLiteral("Pending"));
+        QCOMPARE(DateTimeText::stored(queue().row(ids[6])->nextAttempt), DateTimeText::stored(now.addSecs(60)));
+
+        const auto idsOf = [](const QList<QueueRow> &rows) {
+            QList<qint64> out;
+            for (const QueueRow &r : rows)
+                out << r.id;
+            return out;
+        };
+        const QList<qint64> batch = idsOf(queue().dueForGateway(now, 10));
+        QCOMPARE(batch, (QList<qint64>{ids[0], ids[1], ids[3], ids[7], ids[5]}));
+        QCOMPARE(idsOf(queue().dueForGateway(now, 2)), batch.mid(0, 2));
+        QList<qint64> oneByOne;
+        while (const auto row = queue().nextDueForGateway(now)) {
+            oneByOne << row->id;
+            QVERIFY(queue().claim(row->id));
+        }
+        QCOMPARE(oneByOne, batch);
+        // Between the two routes the one queued first goes first, retried or not.
+        QCOMPARE(idsOf(queue().dueForGateway(now.addSecs(60), 10)), (QList<qint64>{ids[4], ids[6]}));
+    }
+
     void fewestRetriesFirstThenOldest()
     {
         const QDateTime now = QDateTime::currentDateTime().addSecs(1);
@@ -111,6 +148,53 @@ private Q_SLOTS:
         QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, third);
         QVERIFY(queue().claim(third));
         QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now)->id, first);
+    }
+
+    void retriedRowsHaveEveryTenthPickOfTheirPortInTurn()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 a = add(QStringLiteral("COM1"));
+        const qint64 b = add(QStringLiteral("Auto"));
+        for (qint64 id : {a, b}) {
+            QVERIFY(queue().claim(id));
+            queue().markRetry(id);
+        }
+        for (int i = 0; i < 40; ++i)
+            add(i % 2 ? QStringLiteral("COM1") : QStringLiteral("Auto"));
+
+        QList<qint64> taken;
+        for (int pick = 1; pick <= 3 * MessageQueue::kRetryTurn; ++pick) {
+            // Another port's picks are its own: they do not bring COM1's turn nearer.
+            if (pick < MessageQueue::kRetryTurn)
+                QVERIFY(queue().nextDueForPort(QStringLiteral("COM2"), now));
+            const std::optional<QueueRow> row = queue().nextDueForPort(QStringLiteral("COM1"), now);
+            QVERIFY(row);
+            QVERIFY(queue().claim(row->id));
+            taken << row->id;
+            if (row->id == a)
+                queue().markRetry(a); // fails every time
+            else
+                queue().markDelivered(row->id, QStringLiteral("COM1"), QStringLiteral("sent"), now);
+        }
+        // The tenth pick goes to the oldest retried row; the next turn to the
+        // next one although the first failed again; then round again.
+        QCOMPARE(taken.at(MessageQueue::kRetryTurn - 1), a);
+        QCOMPARE(taken.at(2 * MessageQueue::kRetryTurn - 1), b);
+        QCOMPARE(taken.at(3 * MessageQueue::kRetryTurn - 1), a);
+        // Every other pick took the fresh rows, oldest first.
+        QList<qint64> fresh = taken;
+        fresh.removeAll(a);
+        fresh.removeAll(b);
+        QCOMPARE(fresh.size(), 3 * MessageQueue::kRetryTurn - 3);
+        QVERIFY(std::is_sorted(fresh.cbegin(), fresh.cend()));
+        QVERIFY(fresh.first() > b);
+
+        // A turn with no retried row due is a fresh pick like the others.
+        const qint64 later = add(QStringLiteral("COM3"), QDateTime::currentDateTime().addDays(1));
+        QVERIFY(queue().claim(later));
+        queue().markRetry(later);
+        for (int pick = 1; pick <= MessageQueue::kRetryTurn; ++pick)
+            QVERIFY(queue().nextDueForPort(QStringLiteral("COM3"), now)->id != later);
     }
 
     void aRowIsClaimedOnce()
@@ -213,6 +297,12 @@ private Q_SLOTS:
         QCOMPARE(DateTimeText::display(QDateTime(QDate(2026, 1, 2), QTime(12, 5, 0))), QStringLiteral("1/2/2026 12:05:00 PM"));
         QVERIFY(!DateTimeText::parse(QStringLiteral("13/45/2026 1:00:00 PM")).isValid());
         QVERIFY(!DateTimeText::parse(QStringLiteral("soon")).isValid());
+        // The stored form is read without the format parser: it refuses the same.
+        QCOMPARE(DateTimeText::parse(QStringLiteral(" 2026-12-05 10:18:46 ")), t);
+        for (const char *bad : {"2026-02-30 10:18:46", "2026-12-05 24:00:00", "2026-12-05 10:61:00",
+                                "2026-1a-05 10:18:46", "2026-12-05T10:18:46", "", "   "})
+            QVERIFY2(!DateTimeText::parse(QString::fromLatin1(bad)).isValid(), bad);
+        QCOMPARE(DateTimeText::parse(QStringLiteral("2026-12-05")), QDateTime(QDate(2026, 12, 5), QTime(0, 0)));
     }
 
     void bulkCallerCommitsInOneTransaction()

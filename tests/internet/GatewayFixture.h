@@ -54,6 +54,13 @@ struct GatewayFixture
         s.save(store.db());
     }
 
+    void setParallel(int requests)
+    {
+        NetworkSettings s = NetworkSettings::load(store.db());
+        s.parallelRequests = requests;
+        s.save(store.db());
+    }
+
     QString logText() const
     {
         QFile f(log.path());

@@ -13,6 +13,14 @@ namespace tavsms::test {
 inline const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
 inline const QString kCdma = QStringLiteral("CDMA Mobile - Nokia");
 
+// Ticks "Unicode and long messages (PDU mode)" for a configured port.
+inline void usePdu(ModemRig &rig, const QString &softwarePort)
+{
+    rig.withStore([&](Store &s) {
+        s.db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = ?"), {softwarePort});
+    });
+}
+
 inline QString status(ModemRig &rig, qint64 id)
 {
     return rig.store().queue().row(id)->status;

@@ -373,6 +373,117 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.store().queue().row(1)->status, QStringLiteral("Delivered"), 5000);
         QCOMPARE(again.sent().size(), 1);
     }
+
+    void lostDeviceLeavesTheCountAndComesBackByItself()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.addDevice(Kind::Gsm, QStringLiteral("other"));
+        const QString link = rig.linkPath(QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), link, kGsmModem);
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("other")), kGsmModem, false, false);
+        rig.start(20);
+        QCOMPARE(rig.state().connectedCount(), 2);
+
+        // Pulled out while the port is idle: no send, no poll notices it.
+        gsm.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 1, 5000);
+        QCOMPARE(rig.state().connectedText(), QStringLiteral("Connected: 1"));
+        QCOMPARE(rig.state().connectedToolTip(), QStringLiteral("1 phones/modems connected."));
+        QCOMPARE(rig.state().tipText(), QStringLiteral("COM1 device lost: ") + link);
+        QCOMPARE(rig.debugLog().count(QStringLiteral(" COM1 - device lost (%1)\r\n").arg(link)), 1);
+        QTRY_VERIFY(!rig.channel->port(0).isOpen());
+        // Nothing at the path: nothing to open, and rows for it wait.
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("while away"), QStringLiteral("COM1"));
+        QTest::qWait(400);
+        QVERIFY(!rig.channel->port(0).isOpen());
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+        QCOMPARE(rig.state().connectedCount(), 1);
+
+        // Another device behind the same link (a by-id name that now points
+        // to another node): opened, initialised and sending, untouched by hand.
+        auto &again = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
+        QCOMPARE(again.commands().mid(0, 3), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(again.sent().value(0).text, QStringLiteral("while away"));
+        QCOMPARE(rig.debugLog().count(QStringLiteral(" COM1 - device back (%1)\r\n").arg(link)), 1);
+        QCOMPARE(rig.state().tipText(), QStringLiteral("COM1 device back: ") + link);
+        QVERIFY2(rig.prompter.entries().isEmpty(), qPrintable(rig.prompter.dump()));
+
+        // Gone again and back again: the same, every time.
+        again.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 1, 5000);
+        rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 2, 5000);
+        QCOMPARE(rig.debugLog().count(QStringLiteral(" COM1 - device lost (%1)\r\n").arg(link)), 2);
+        QCOMPARE(rig.debugLog().count(QStringLiteral(" COM1 - device back (%1)\r\n").arg(link)), 2);
+    }
+
+    void lostDeviceIsNotReopenedAfterShutdownOrWhenSwitchedOff()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        rig.start(20);
+        gsm.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 0, 5000);
+        // Switched off meanwhile: back at its path, it stays closed.
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 0 WHERE softwarePortNo = 'COM1'"));
+        auto &again = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        QTest::qWait(400);
+        QVERIFY(!rig.channel->port(0).isOpen());
+        QVERIFY(again.received().isEmpty());
+        QVERIFY(!rig.debugLog().contains(QLatin1String("device back")));
+
+        // Switched on and lost again; then the program shuts down.
+        rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1 WHERE softwarePortNo = 'COM1'"));
+        rig.controller->reinitialize(false);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 1, 5000);
+        again.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.state().connectedCount(), 0, 5000);
+        rig.controller->shutdown();
+        auto &late = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        QTest::qWait(400);
+        QVERIFY(late.received().isEmpty());
+        QVERIFY(!rig.channel->port(0).isOpen());
+    }
+
+    void retriedRowGoesOutUnderSteadyFreshTraffic()
+    {
+        ModemRig rig;
+        auto &gsm = rig.addDevice(Kind::Gsm, QStringLiteral("gsm"));
+        rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("gsm")), kGsmModem);
+        gsm.setFault(QStringLiteral("AT+CMGS=\"1111111111\""), Fault::Error);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("1111111111"), QStringLiteral("failed once"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(1)->retryNo >= 1, 5000);
+        rig.controller->stopSending();
+        QTRY_VERIFY(!rig.channel->sender(0).ticking());
+        gsm.clearFaults();
+
+        // A new row for the port before every tick, so there is always a
+        // fresh row that has never failed.
+        int ticks = 0;
+        int sentAt = -1;
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
+        connect(&rig.channel->sender(0), &PortSender::tickFinished, this, [&] {
+            ++ticks;
+            if (sentAt < 0 && status(rig, 1) == QLatin1String("Delivered"))
+                sentAt = ticks;
+            enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
+        });
+        rig.controller->startSending();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3 * MessageQueue::kRetryTurn, 20000);
+        rig.controller->stopSending();
+        QVERIFY2(sentAt > 0 && sentAt <= MessageQueue::kRetryTurn, qPrintable(QString::number(sentAt)));
+        // The fresh rows kept going out around it.
+        const auto sent = gsm.sent();
+        QVERIFY(sent.size() >= 2 * MessageQueue::kRetryTurn);
+        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
+                               [](const auto &m) { return m.text == QLatin1String("failed once"); }),
+                 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestModemChannel)

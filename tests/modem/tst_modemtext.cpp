@@ -29,6 +29,36 @@ private Q_SLOTS:
         QVERIFY(!ReplyLines::hasPrompt(QStringLiteral("AT+CMGS=\"9876543210\"\r\r\nOK >\r\n")));
     }
 
+    void scannerCutsLinesAcrossChunksAndLooksOnce()
+    {
+        ReplyLines::Scanner scanner;
+        QStringList lines;
+        for (const char *chunk : {"AT+CMGS=\"1\"\r", "\r\n> ", "hi\x1A\r\n+CM", "GS: 4\r", "\n\r\nO", "K\r\n"})
+            lines += scanner.feed(QString::fromLatin1(chunk));
+        QCOMPARE(lines, (QStringList{"AT+CMGS=\"1\"", "> hi\x1A", "+CMGS: 4", "OK"}));
+
+        // The prompt is an unfinished line of its own.
+        ReplyLines::Scanner prompt;
+        QVERIFY(prompt.feed(QStringLiteral("AT+CMGS=\"1\"\r\r\n")).size() == 1);
+        QVERIFY(!prompt.promptInTail());
+        prompt.feed(QStringLiteral("> "));
+        QVERIFY(prompt.promptInTail());
+        prompt.feed(QStringLiteral("text\r\nOK >"));
+        QVERIFY(!prompt.promptInTail());
+
+        // An endless line: each chunk costs its own length, the line is
+        // never handed out (even one that starts "OK"), and what follows it
+        // is read as usual.
+        ReplyLines::Scanner endless;
+        const QString chunk(1000, QLatin1Char('x'));
+        QVERIFY(endless.feed(QStringLiteral("OK ")).isEmpty());
+        for (int i = 0; i < 2000; ++i)
+            QVERIFY(endless.feed(chunk).isEmpty());
+        QCOMPARE(endless.scanned(), 3 + 2000 * 1000);
+        QCOMPARE(endless.feed(QStringLiteral("\r\nOK\r\n")), QStringList{"OK"});
+        QCOMPARE(endless.scanned(), 3 + 2000 * 1000 + 6);
+    }
+
     void cdmaSubmitForm()
     {
         QCOMPARE(CdmaFormat::submitForm(QStringLiteral("9876543210"), QStringLiteral("abc")),

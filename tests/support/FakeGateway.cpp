@@ -25,8 +25,31 @@ bool FakeGateway::start()
 void FakeGateway::stop()
 {
     m_server.close();
+    m_open -= int(m_held.size());
+    m_held.clear();
     for (QTcpSocket *s : findChildren<QTcpSocket *>())
         s->abort();
+}
+
+QList<int> FakeGateway::held() const
+{
+    QList<int> indexes;
+    for (const Held &h : m_held)
+        indexes << h.request;
+    return indexes;
+}
+
+void FakeGateway::answerHeld(int index)
+{
+    for (qsizetype i = 0; i < m_held.size(); ++i) {
+        if (m_held[i].request != index)
+            continue;
+        const Held h = m_held.takeAt(i);
+        --m_open;
+        if (h.socket)
+            h.socket->write(h.response);
+        return;
+    }
 }
 
 void FakeGateway::replyWith(const QByteArray &body)
@@ -37,6 +60,7 @@ void FakeGateway::replyWith(const QByteArray &body)
 void FakeGateway::onConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        ++m_connections;
         socket->setParent(this);
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -67,6 +91,10 @@ void FakeGateway::onConnection()
                     + "\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(reply.body.size())
                     + "\r\n\r\n" + reply.body;
                 QPointer<QTcpSocket> guard(socket);
+                if (reply.hold) {
+                    m_held.append({int(m_requests.size()) - 1, guard, response});
+                    continue;
+                }
                 QTimer::singleShot(reply.delayMs, this, [this, guard, response] {
                     --m_open;
                     if (guard)

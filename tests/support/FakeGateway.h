@@ -4,8 +4,10 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <functional>
 
@@ -31,6 +33,7 @@ public:
         QByteArray body;
         int delayMs = 0;   // answer this much later
         bool hang = false; // never answer
+        bool hold = false; // answer when the test says (answerHeld)
     };
     using Handler = std::function<Reply(const Request &)>;
 
@@ -48,6 +51,14 @@ public:
     int requestCount() const { return int(m_requests.size()); }
     // Most requests that were open (received, not yet answered) at once.
     int mostOpenAtOnce() const { return m_mostOpen; }
+    // TCP connections accepted since the start.
+    int connectionsOpened() const { return m_connections; }
+
+    // Requests held back by their handler's `hold`, oldest first, as indexes
+    // into requests().
+    QList<int> held() const;
+    // Sends the answer of requests()[index], held until now.
+    void answerHeld(int index);
 
 private:
     void onConnection();
@@ -58,6 +69,14 @@ private:
     QList<Request> m_requests;
     int m_open = 0;
     int m_mostOpen = 0;
+    int m_connections = 0;
+    struct Held
+    {
+        int request;
+        QPointer<QTcpSocket> socket;
+        QByteArray response;
+    };
+    QList<Held> m_held;
 };
 
 } // namespace tavsms::test

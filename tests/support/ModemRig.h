@@ -29,6 +29,7 @@ inline ModemTimeouts fastTimeouts()
     t.deleteMessage = ms(1000);
     t.consoleQuiet = ms(300);
     t.pollPeriod = ms(300);
+    t.deviceCheck = ms(100);
     return t;
 }
 

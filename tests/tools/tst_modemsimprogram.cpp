@@ -1,5 +1,7 @@
 // tavsms-modemsim as a process: lines typed on its standard input change the
 // simulated phone while a program is connected to its link.
+#include "SmsPdu.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
@@ -22,7 +24,7 @@ struct SimulatorProcess
 
     QString link() const { return dir.filePath(QStringLiteral("dev")); }
 
-    bool start(const std::function<void()> &childSetUp = {}, bool quiet = true)
+    bool start(const std::function<void()> &childSetUp = {}, bool quiet = true, const QStringList &options = {})
     {
         QObject::connect(&process, &QProcess::readyReadStandardOutput,
                          [this] { output += process.readAllStandardOutput(); });
@@ -32,6 +34,7 @@ struct SimulatorProcess
         QStringList arguments{QStringLiteral("--link"), link()};
         if (quiet)
             arguments << QStringLiteral("--quiet");
+        arguments << options;
         process.start(QStringLiteral(TAVSMS_MODEMSIM_BINARY), arguments);
         return process.waitForStarted(5000) && QTest::qWaitFor([this] { return QFileInfo(link()).exists(); }, 5000);
     }
@@ -66,15 +69,18 @@ std::unique_ptr<QSerialPort> openLink(const QString &path)
     return port;
 }
 
-// Sends a command and collects the answer up to its final result.
-QByteArray ask(QSerialPort &port, const QByteArray &command)
+// Sends a command (or, ended by Ctrl-Z, a PDU after its prompt) and
+// collects the answer up to its final result, or up to `end`.
+QByteArray ask(QSerialPort &port, const QByteArray &command, const QByteArray &end = {})
 {
     port.readAll();
-    port.write(command + '\r');
+    port.write(command.endsWith('\x1A') ? command : command + '\r');
     QByteArray answer;
     (void)QTest::qWaitFor(
         [&] {
             answer += port.readAll();
+            if (!end.isEmpty())
+                return answer.contains(end);
             return answer.contains("\r\nOK\r\n") || answer.contains("ERROR\r\n");
         },
         5000);
@@ -161,6 +167,50 @@ private Q_SLOTS:
         QVERIFY(port);
         QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
         QVERIFY(ask(*port, "AT+CMGL=\"ALL\"").startsWith("AT+CMGL=\"ALL\"\r\r\n\r\nOK")); // nothing was added
+    }
+
+    void pduModeFromTheCommandLine()
+    {
+        SimulatorProcess sim;
+        QVERIFY(sim.start({}, false, {QStringLiteral("--pdu"), QStringLiteral("--refuse-part"), QStringLiteral("2=1")}));
+        QVERIFY(sim.said("GSM (PDU mode) on "));
+        sim.type(QStringLiteral("sms +919000000001 नमस्ते दुनिया").toUtf8());
+        QVERIFY2(sim.said("message 1 from +919000000001 at "), sim.output.constData());
+        const auto port = openLink(sim.link());
+        QVERIFY(port);
+        QVERIFY(ask(*port, "AT+CMGL=4").contains("ERROR")); // text mode until asked
+        QVERIFY(ask(*port, "AT+CMGF=0").endsWith("\r\nOK\r\n"));
+
+        // The message is listed as an SMS-DELIVER the program's codec reads.
+        const QByteArray listing = ask(*port, "AT+CMGL=4");
+        static const QRegularExpression entry(QStringLiteral(R"(\r\n\+CMGL: 1,0,,(\d+)\r\n([0-9A-F]+)\r\n)"));
+        const QRegularExpressionMatch match = entry.match(QString::fromLatin1(listing));
+        QVERIFY2(match.hasMatch(), listing.constData());
+        const QByteArray hex = match.captured(2).toLatin1();
+        QCOMPARE(match.captured(1).toInt(), hex.size() / 2 - 1 - QByteArray::fromHex(hex.left(2)).at(0));
+        const auto message = tavsms::SmsPdu::decodeDeliver(hex);
+        QVERIFY(message);
+        QCOMPARE(message->number, QStringLiteral("+919000000001"));
+        QCOMPARE(message->text, QStringLiteral("नमस्ते दुनिया"));
+
+        // Two parts, the second refused once: "SENT" comes once, when both are in.
+        const QString text = QStringLiteral("आपका ऑर्डर भेज दिया गया है। ").repeated(4);
+        const auto parts = tavsms::SmsPdu::encodeSubmit(QStringLiteral("9876543210"), text, 42);
+        QCOMPARE(parts.size(), 2);
+        const auto sendPart = [&](const tavsms::SmsPdu::SubmitPdu &part) {
+            if (!ask(*port, "AT+CMGS=" + QByteArray::number(part.tpduLength), "> ").contains("> "))
+                return QByteArray("no prompt");
+            return ask(*port, part.hex + '\x1A');
+        };
+        QVERIFY(sendPart(parts.at(0)).contains("+CMGS: "));
+        QVERIFY(sendPart(parts.at(1)).contains("+CMS ERROR: 500"));
+        QVERIFY(!sim.output.contains("SENT"));
+        QVERIFY(sendPart(parts.at(1)).contains("+CMGS: "));
+        QVERIFY2(sim.said(QStringLiteral("SENT to 9876543210: %1\n").arg(text).toUtf8()), sim.output.constData());
+        // A length that is not the PDU's is refused.
+        QVERIFY(ask(*port, "AT+CMGS=" + QByteArray::number(parts.at(0).tpduLength + 1), "> ").contains("> "));
+        QVERIFY(ask(*port, parts.at(0).hex + '\x1A').contains("+CMS ERROR: 304"));
+        QCOMPARE(sim.output.count("SENT to"), 1);
     }
 
     void startedWithStandardInputAndOutputClosed()

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMdiArea>
@@ -149,6 +150,7 @@ private Q_SLOTS:
         QCOMPARE(m_window->connectedPanel()->toolTip(), QStringLiteral("0 phones/modems connected."));
         QCOMPARE(m_window->tipPanel()->text(), QStringLiteral("TAVSMS 2 - Bulk SMS Software for GSM and CDMA Mobiles."));
         QCOMPARE(m_window->tipPanel()->toolTip(), QStringLiteral("Tips and Messages"));
+        QVERIFY(m_window->debugLogIndicator()->isHidden());
         QCOMPARE(controller().store().queue().row(1)->status, QStringLiteral("Pending"));
 
         for (int i = 0; i < kPortCount; ++i) {
@@ -281,6 +283,24 @@ private Q_SLOTS:
         QFile f(DataDirectory::databasePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("this is not a database\n"));
+    }
+
+    // debug.txt takes no lines: the program runs on, no box stands in the
+    // way, and the status bar says why until lines go in again.
+    void anUnwritableDebugLogShowsInTheStatusBar()
+    {
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        const QString log = DataDirectory::debugLogPath();
+        QVERIFY(QDir().mkdir(log));
+        startWindow();
+        QLabel *indicator = m_window->debugLogIndicator();
+        QVERIFY(!indicator->isHidden());
+        QCOMPARE(indicator->text(), QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(log));
+        QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
+
+        QVERIFY(QDir().rmdir(log));
+        controller().debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
+        QVERIFY(indicator->isHidden());
     }
 
     void secondInstanceInTheSameDirectoryIsRefused()

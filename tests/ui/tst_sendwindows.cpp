@@ -5,8 +5,10 @@
 #include "MessageBoxes.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
+#include "SmsPdu.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +89,73 @@ private Q_SLOTS:
         answer(QStringLiteral("Message Queued for Delivery."));
         QCOMPARE(f->rows(), QStringList{"9876543210|COM1|See you at five"});
         QCOMPARE(message->toPlainText(), QStringLiteral("See you\nat five")); // kept for another send
+    }
+
+    // A port in PDU mode counts characters and parts and takes up to ten
+    // parts; every other connection keeps the count against 160 or 130.
+    void counterShowsPartsOnAPduPort()
+    {
+        f->presentPort(0, QStringLiteral("Airtel"), QStringLiteral("GSM Modem - TAV"));
+        f->presentPort(1, QStringLiteral("Jio"), QStringLiteral("GSM Modem - Other"), true);
+        SendSingleWindow screen(f->store, f->state);
+        screen.show();
+        auto *modems = child<QComboBox>(&screen, "cboModem");
+        auto *message = child<LimitedTextEdit>(&screen, "txtMessage");
+        auto *limit = child<QLabel>(&screen, "lblLimit");
+        auto *counter = child<QLabel>(&screen, "lblCounter");
+        const auto shown = [&] { return counter->text() + limit->text(); };
+        QCOMPARE(shown(), QStringLiteral("0/160")); // Auto with a text-mode port among the ports
+
+        QVERIFY(choose(modems, QStringLiteral("Jio")));
+        QCOMPARE(shown(), QStringLiteral("0 / 1 SMS"));
+        message->setFocus();
+        QTest::sendKeyEvent(QTest::Click, message, Qt::Key_unknown, QStringLiteral("क"), Qt::NoModifier);
+        QCOMPARE(message->toPlainText(), QStringLiteral("क"));
+        QCOMPARE(shown(), QStringLiteral("1 / 1 SMS"));
+        const QString greeting = QStringLiteral("नमस्ते ");
+        message->setPlainText(greeting.repeated(10) + QStringLiteral("धन्यवाद"));
+        QCOMPARE(shown(), QStringLiteral("77 / 2 SMS"));
+        message->setPlainText(QString(160, QLatin1Char('x')));
+        QCOMPARE(shown(), QStringLiteral("160 / 1 SMS"));
+        message->setPlainText(QString(161, QLatin1Char('x')));
+        QCOMPARE(shown(), QStringLiteral("161 / 2 SMS"));
+
+        // Typing and pasting stop where ten parts are full.
+        QString full = greeting.repeated(95);
+        while (SmsPdu::plan(full + QStringLiteral("क")).parts == SmsPdu::kMaxParts)
+            full += QStringLiteral("क");
+        message->setPlainText(full);
+        QCOMPARE(shown(), QStringLiteral("%1 / 10 SMS").arg(full.size()));
+        QTest::keyClick(message, Qt::Key_End, Qt::ControlModifier);
+        QTest::sendKeyEvent(QTest::Click, message, Qt::Key_unknown, QStringLiteral("ग"), Qt::NoModifier);
+        QTest::keyClicks(message, QStringLiteral("abc"));
+        QCOMPARE(message->toPlainText(), full);
+        message->clear();
+        QApplication::clipboard()->setText(full + QStringLiteral("और बहुत कुछ"));
+        message->paste();
+        QCOMPARE(message->toPlainText(), full);
+        // A text the program sets is never cut; the counter says it is too long.
+        message->setPlainText(full + QStringLiteral("और"));
+        QCOMPARE(limit->text(), QStringLiteral(" / more than 10 SMS"));
+
+        // Another connection: the old count, and the old limit while typing.
+        QVERIFY(choose(modems, QStringLiteral("Airtel")));
+        message->setPlainText(QStringLiteral("Meeting at five"));
+        QCOMPARE(shown(), QStringLiteral("15/160"));
+        QVERIFY(choose(modems, QStringLiteral("Jio")));
+        QVERIFY(choose(modems, QStringLiteral("WEBGATEWAY")));
+        QCOMPARE(shown(), QStringLiteral("15/160"));
+        message->clear();
+        QTest::keyClicks(message, QString(200, QLatin1Char('x')));
+        QCOMPARE(message->toPlainText().size(), 160);
+
+        // Auto counts parts when every port found is in PDU mode; so does the group screen.
+        f->state.port(0).pdu = true;
+        SendGroupWindow allPdu(f->store, f->state);
+        allPdu.show();
+        child<LimitedTextEdit>(&allPdu, "txtMessage")->setPlainText(greeting);
+        QCOMPARE(child<QLabel>(&allPdu, "lblCounter")->text() + child<QLabel>(&allPdu, "lblLimit")->text(),
+                 QStringLiteral("7 / 1 SMS"));
     }
 
     void groupScreenWithoutGroupsCannotSend()

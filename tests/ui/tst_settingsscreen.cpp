@@ -8,6 +8,7 @@
 #include "InternetServices.h"
 #include "ListenerPort.h"
 #include "MessageBoxes.h"
+#include "NetworkSettings.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -22,6 +23,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTest>
@@ -149,6 +151,13 @@ private Q_SLOTS:
         QCOMPARE(m_gateway->requests().first().query.value(QStringLiteral("pwd")), QStringLiteral("stored"));
         QCOMPARE(screen.findChild<QLineEdit *>(QStringLiteral("txtCdmaId"))->text(), QStringLiteral("C1"));
 
+        // "Parallel requests": the stored count, 1 to 32, saved with the rest.
+        auto *parallel = screen.findChild<QSpinBox *>(QStringLiteral("spnParallelRequests"));
+        QCOMPARE(parallel->value(), 8);
+        QCOMPARE(parallel->minimum(), 1);
+        QCOMPARE(parallel->maximum(), 32);
+        parallel->setValue(5);
+
         // Update Settings saves the ticks and re-initialises.
         screen.findChild<QPushButton *>(QStringLiteral("cmdUpdate"))->click();
         QTRY_COMPARE(reinits, 1);
@@ -157,6 +166,7 @@ private Q_SLOTS:
         QCOMPARE(store.db().scalar(QStringLiteral("SELECT portActive FROM config_ports WHERE softwarePortNo = 'COM1'"))
                      .toInt(),
                  1);
+        QCOMPARE(NetworkSettings::load(store.db()).parallelRequests, 5);
 
         // Close: Cancel keeps the screen, OK closes it.
         const QString question = QStringLiteral("If, you have made any changes then please press ''Update Settings'' "
@@ -216,6 +226,50 @@ private Q_SLOTS:
                  QStringLiteral("127.0.0.2"));
         QCOMPARE(store.db().scalar(QStringLiteral("SELECT allowedNetworks FROM config_network")).toString(),
                  QStringLiteral("127.0.0.0/8"));
+    }
+
+    void pduChoiceIsForGsmTypesOnly()
+    {
+        Store store(m_dir->root() + QStringLiteral("/s.mdb"));
+        store.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = 'ttyS0', "
+                                       "deviceType = 'GSM Modem - Other', mobileOperator = 'Jio', pduMode = 1 "
+                                       "WHERE softwarePortNo = 'COM3'"));
+        ConnectionSettings::Hooks hooks{[]() -> QCoro::Task<void> { co_return; },
+                                        [] { return QStringList{QStringLiteral("ttyS0")}; },
+                                        [](const QString &) { return true; }};
+        ConnectionSettingsWindow screen(store.db(), std::move(hooks), nullptr, QStringLiteral("www.example.com"));
+        screen.show();
+        const auto pduColumn = [&store] {
+            return store.db().scalar(QStringLiteral("SELECT pduMode FROM config_ports WHERE softwarePortNo = 'COM3'")).toInt();
+        };
+
+        // Off by default, and off with the rest of an inactive tab.
+        const auto &com1 = screen.portTab(0);
+        QCOMPARE(com1.pduMode->text(), QStringLiteral("Unicode and long messages (PDU mode)"));
+        QVERIFY(!com1.pduMode->isChecked() && !com1.pduMode->isEnabled());
+        com1.active->setChecked(true);
+        QCOMPARE(com1.modemType->currentText(), kCdmaDeviceType); // the first type in the list
+        QVERIFY(!com1.pduMode->isEnabled());
+        com1.modemType->setCurrentText(QStringLiteral("GSM Mobile - Nokia"));
+        QVERIFY(com1.pduMode->isEnabled() && !com1.pduMode->isChecked());
+
+        // Loaded ticked; a CDMA type unticks and disables it, and Apply stores it off.
+        const auto &com3 = screen.portTab(2);
+        QVERIFY(com3.pduMode->isChecked() && com3.pduMode->isEnabled());
+        com3.modemType->setCurrentText(kCdmaDeviceType);
+        QVERIFY(!com3.pduMode->isChecked() && !com3.pduMode->isEnabled());
+        com3.apply->click();
+        QVERIFY(test::Boxes::find(QStringLiteral("Port added/updated successfully."), QStringLiteral("Success")));
+        test::Boxes::dismissAll();
+        QCOMPARE(pduColumn(), 0);
+
+        // Back to a GSM type: it can be ticked again, and Apply stores it.
+        com3.modemType->setCurrentText(QStringLiteral("GSM Modem - TAV"));
+        QVERIFY(com3.pduMode->isEnabled());
+        com3.pduMode->click();
+        com3.apply->click();
+        test::Boxes::dismissAll();
+        QCOMPARE(pduColumn(), 1);
     }
 
     void mainWindowMenusReachTheGatewayAndTheSettings()

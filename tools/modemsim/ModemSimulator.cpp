@@ -1,9 +1,13 @@
 #include "ModemSimulator.h"
 
+#include "SmsPdu.h"
+
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -37,6 +41,25 @@ bool decodeSubmit(const QString &hex, QString &number, QString &text)
         return false;
     text = QString::fromLatin1(bytes.mid(1 + n + 2, l));
     return true;
+}
+
+bool isHexText(const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() % 2 != 0)
+        return false;
+    for (char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+// The octets after the service-centre part: what AT+CMGS and +CMGL count.
+int tpduLength(const QByteArray &hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    if (bytes.isEmpty())
+        return 0;
+    return std::max(0, int(bytes.size()) - 1 - quint8(bytes.at(0)));
 }
 } // namespace
 
@@ -127,9 +150,42 @@ const QPair<ModemSimulator::Fault, int> *ModemSimulator::faultFor(const QString 
 
 int ModemSimulator::addInbox(const QString &sender, const QDateTime &stamp, const QString &text, bool read)
 {
+    if (m_pduSupport)
+        return addInboxParts(sender, stamp, text, m_nextInboxReference++).value(0, -1);
     const int index = m_nextIndex++;
-    m_inbox.append({index, sender, stamp, text, read});
+    m_inbox.append({index, sender, stamp, text, read, {}});
     return index;
+}
+
+QList<int> ModemSimulator::addInboxParts(const QString &sender, const QDateTime &stamp, const QString &text,
+                                         quint8 reference)
+{
+    QList<int> indexes;
+    for (const QByteArray &hex : SmsPdu::encodeDeliver(sender, text, stamp, reference))
+        indexes << addInboxPdu(hex);
+    return indexes;
+}
+
+int ModemSimulator::addInboxPdu(const QByteArray &hex, bool read)
+{
+    // What the text listing and the console show of it; nothing when it
+    // cannot be read (the text listing leaves it out then).
+    InboxMessage m{m_nextIndex++, {}, {}, {}, read, hex};
+    if (const auto decoded = SmsPdu::decodeDeliver(hex)) {
+        m.sender = decoded->number;
+        m.stamp = decoded->timestamp;
+        m.text = decoded->text;
+    }
+    m_inbox.append(m);
+    return m.index;
+}
+
+void ModemSimulator::refusePart(int sequence, int times)
+{
+    if (times == 0)
+        m_refusals.remove(sequence);
+    else
+        m_refusals.insert(sequence, times);
 }
 
 void ModemSimulator::inject(const QByteArray &bytes)
@@ -142,6 +198,7 @@ void ModemSimulator::clearRecords()
     m_received.clear();
     m_commands.clear();
     m_sent.clear();
+    m_sentParts.clear();
 }
 
 QString ModemSimulator::cdmaDataLine(const QString &sender, const QDateTime &stamp, const QString &text)
@@ -190,7 +247,9 @@ void ModemSimulator::process()
             m_textEntry = false;
             m_commands << (send ? kTextEnd : QStringLiteral("<Esc>"));
             Q_EMIT commandReceived(m_commands.last());
-            if (send) {
+            if (send && m_pduMode) {
+                finishPdu(text);
+            } else if (send) {
                 m_sent.append({m_textNumber, QString::fromLatin1(text)});
                 finishText(true);
             }
@@ -234,6 +293,52 @@ void ModemSimulator::finishText(bool send)
           fault && fault->first == Fault::Slow ? fault->second : -1);
 }
 
+void ModemSimulator::finishPdu(const QByteArray &hex)
+{
+    // The faults of the text end apply to a PDU as to a text.
+    const auto *fault = faultFor(kTextEnd);
+    if (fault && fault->first == Fault::Vanish) {
+        stop();
+        return;
+    }
+    if (fault && fault->first == Fault::Silence)
+        return;
+    const QByteArray pdu = hex.trimmed();
+    // The length AT+CMGS gave must be the PDU's, as a modem reads it by that.
+    const auto message = isHexText(pdu) && tpduLength(pdu) == m_pduLength ? SmsPdu::decodeSubmit(pdu) : std::nullopt;
+    if (!message) {
+        reply("\r\n+CMS ERROR: 304\r\n");
+        return;
+    }
+    SentPart part{message->number, message->text, message->reference, message->total, message->sequence, false};
+    auto refusal = m_refusals.find(part.sequence);
+    const bool refused = (fault && fault->first == Fault::Error) || refusal != m_refusals.end();
+    if (refusal != m_refusals.end() && refusal.value() > 0 && --refusal.value() == 0)
+        m_refusals.erase(refusal);
+    if (refused) {
+        m_sentParts << part;
+        reply("\r\n+CMS ERROR: 500\r\n");
+        return;
+    }
+    part.accepted = true;
+    m_sentParts << part;
+    // A message is sent once all its parts are; a part accepted again (the
+    // whole message sent again) counts once.
+    const QString key = QStringLiteral("%1|%2|%3").arg(part.number).arg(part.reference).arg(part.total);
+    QMap<int, QString> &parts = m_assembling[key];
+    parts.insert(part.sequence, part.text);
+    if (part.total <= 1 || parts.size() == part.total) {
+        QString whole;
+        for (const QString &text : std::as_const(parts))
+            whole += text;
+        m_assembling.remove(key);
+        m_sent.append({part.number, whole});
+        Q_EMIT messageSent(part.number, whole);
+    }
+    reply(QStringLiteral("\r\n+CMGS: %1\r\n\r\nOK\r\n").arg(m_nextReference++).toLatin1(),
+          fault && fault->first == Fault::Slow ? fault->second : -1);
+}
+
 void ModemSimulator::handleCommand(const QString &command)
 {
     m_commands << command;
@@ -265,12 +370,28 @@ void ModemSimulator::handleCommand(const QString &command)
         m_echo = upper.endsWith(QLatin1Char('1'));
         reply(ok, delay);
     } else if (upper.startsWith(QLatin1String("AT+CMGF="))) {
-        reply(gsm ? ok : error, delay);
+        const QString mode = upper.mid(8).trimmed();
+        if (!gsm || (mode == QLatin1String("0") && !m_pduSupport)) {
+            reply(error, delay);
+            return;
+        }
+        m_pduMode = mode == QLatin1String("0");
+        reply(ok, delay);
     } else if (upper.startsWith(QLatin1String("AT+CNMI="))) {
         reply(gsm ? ok : error, delay);
     } else if (upper.startsWith(QLatin1String("AT+CMGS="))) {
         QString argument = command.mid(8).trimmed();
-        if (gsm) {
+        if (gsm && m_pduMode) {
+            // The length of the PDU to come, in octets after the service-centre part.
+            bool isNumber = false;
+            m_pduLength = argument.toInt(&isNumber);
+            if (!isNumber || m_pduLength < 1 || m_pduLength > 255) {
+                reply("\r\n+CMS ERROR: 304\r\n", delay);
+                return;
+            }
+            m_textEntry = true;
+            reply("\r\n> ", delay);
+        } else if (gsm) {
             argument.remove(QLatin1Char('"'));
             if (argument.isEmpty()) {
                 reply(error, delay);
@@ -294,6 +415,17 @@ void ModemSimulator::handleCommand(const QString &command)
         if (!m_rawListing.isEmpty()) {
             reply(m_rawListing, delay);
             m_rawListing.clear();
+        } else if (gsm && m_pduMode) {
+            bool isNumber = false;
+            const int stat = which.toInt(&isNumber);
+            if (!isNumber || stat < 0 || stat > 4) {
+                reply("\r\n+CMS ERROR: 304\r\n", delay);
+                return;
+            }
+            reply(pduListing(stat), delay);
+            for (auto &message : m_inbox)
+                if (stat == 4 || stat == (message.read ? 1 : 0))
+                    message.read = true;
         } else if (gsm && which == QLatin1String("\"ALL\"")) {
             reply(gsmListing(), delay);
             for (auto &message : m_inbox)
@@ -323,6 +455,8 @@ QByteArray ModemSimulator::gsmListing() const
 {
     QByteArray out;
     for (const InboxMessage &m : m_inbox) {
+        if (m.sender.isEmpty())
+            continue; // a PDU that cannot be read has no text form
         QString text = m.text;
         text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
         out += QStringLiteral("\r\n+CMGL: %1,\"%2\",\"%3\",,\"%4+22\"\r\n%5")
@@ -330,6 +464,21 @@ QByteArray ModemSimulator::gsmListing() const
                    .arg(m.read ? QStringLiteral("REC READ") : QStringLiteral("REC UNREAD"), m.sender,
                         m.stamp.toString(QStringLiteral("yy/MM/dd,HH:mm:ss")), text)
                    .toLatin1();
+    }
+    return out + "\r\n\r\nOK\r\n";
+}
+
+QByteArray ModemSimulator::pduListing(int stat) const
+{
+    // 0 unread, 1 read, 4 all; 2 and 3 (stored outgoing messages) this
+    // phone never holds. Messages stored in text form have no PDU to list.
+    QByteArray out;
+    for (const InboxMessage &m : m_inbox) {
+        const int own = m.read ? 1 : 0;
+        if (m.pdu.isEmpty() || (stat != 4 && stat != own))
+            continue;
+        out += "\r\n+CMGL: " + QByteArray::number(m.index) + ',' + QByteArray::number(own) + ",,"
+            + QByteArray::number(tpduLength(m.pdu)) + "\r\n" + m.pdu;
     }
     return out + "\r\n\r\nOK\r\n";
 }

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,8 @@ namespace tavsms::sim {
 // A phone or modem on a pseudo-terminal, for tests and for trying the
 // program without hardware. It links the terminal's device to a path the
 // program is configured with, answers AT commands like a GSM modem in text
-// mode or like a CDMA phone, and records every byte it receives. Faults can
-// be switched on per command.
+// mode (or, when it supports it, PDU mode) or like a CDMA phone, and records
+// every byte it receives. Faults can be switched on per command.
 class ModemSimulator : public QObject
 {
     Q_OBJECT
@@ -37,11 +38,23 @@ public:
         QDateTime stamp;
         QString text;
         bool read = false;
+        QByteArray pdu; // hex, for a message stored as a PDU (one part of it)
     };
+    // A message sent whole: in PDU mode once every part was accepted.
     struct SentMessage
     {
         QString number;
         QString text;
+    };
+    // One AT+CMGS in PDU mode that could be read, accepted or refused.
+    struct SentPart
+    {
+        QString number;
+        QString text;
+        int reference = 0;
+        int total = 1;
+        int sequence = 1;
+        bool accepted = false;
     };
 
     explicit ModemSimulator(Kind kind, QObject *parent = nullptr);
@@ -68,8 +81,25 @@ public:
     void setFault(const QString &commandPrefix, Fault fault, int delayMs = 0);
     void clearFaults() { m_faults.clear(); }
 
-    // Received messages the listings show; returns the memory index.
+    // PDU mode: AT+CMGF=0 is accepted and switches the modem into it
+    // (AT+CMGF=1 back); without support AT+CMGF=0 is refused, as a
+    // text-only modem does. Messages added afterwards are stored as PDUs.
+    void setPduSupport(bool on) { m_pduSupport = on; }
+    bool pduSupport() const { return m_pduSupport; }
+    bool pduMode() const { return m_pduMode; }
+    // The next `times` attempts at part `sequence` of a message (1 for a
+    // single one) are answered +CMS ERROR: 500; every one when `times` < 0.
+    void refusePart(int sequence, int times = -1);
+
+    // Received messages the listings show; returns the memory index (with
+    // PDU support, the first part's: a long text takes one index a part).
     int addInbox(const QString &sender, const QDateTime &stamp, const QString &text, bool read = false);
+    // A received text as the phone stores it in PDU mode, one SMS-DELIVER
+    // per part sharing `reference`; the indexes, part 1 first.
+    QList<int> addInboxParts(const QString &sender, const QDateTime &stamp, const QString &text, quint8 reference);
+    // One stored message listed with exactly this hex in PDU mode: a part
+    // out of order, a repeated part, one that cannot be decoded.
+    int addInboxPdu(const QByteArray &hex, bool read = false);
     QList<InboxMessage> inbox() const { return m_inbox; }
     // The next listing is answered with exactly these bytes.
     void setRawListing(const QByteArray &bytes) { m_rawListing = bytes; }
@@ -79,6 +109,7 @@ public:
     QByteArray received() const { return m_received; }
     QStringList commands() const { return m_commands; }
     QList<SentMessage> sent() const { return m_sent; }
+    QList<SentPart> sentParts() const { return m_sentParts; }
     void clearRecords();
 
     // The CDMA phone's listing line of a message.
@@ -94,10 +125,12 @@ private:
     void process();
     void handleCommand(const QString &command);
     void finishText(bool send);
+    void finishPdu(const QByteArray &hex);
     void reply(const QByteArray &bytes, int delayMs = -1);
     void writeNow(const QByteArray &bytes);
     QByteArray gsmListing() const;
     QByteArray cdmaListing(bool read) const;
+    QByteArray pduListing(int stat) const;
     const QPair<Fault, int> *faultFor(const QString &command) const;
 
     Kind m_kind;
@@ -124,6 +157,14 @@ private:
     int m_nextIndex = 1;
     int m_nextReference = 1;
     QByteArray m_rawListing;
+
+    bool m_pduSupport = false;
+    bool m_pduMode = false;
+    int m_pduLength = 0; // as AT+CMGS gave it
+    quint8 m_nextInboxReference = 1;
+    QHash<int, int> m_refusals; // part number -> attempts still to refuse (< 0: all)
+    QList<SentPart> m_sentParts;
+    QHash<QString, QMap<int, QString>> m_assembling; // accepted parts by number and reference
 };
 
 } // namespace tavsms::sim

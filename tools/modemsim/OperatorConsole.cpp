@@ -38,6 +38,7 @@ QStringList OperatorConsole::helpText()
 {
     return {QStringLiteral("commands:"),
             QStringLiteral("  sms SENDER TEXT...   a message from SENDER arrives now (unread)"),
+            QStringLiteral("  pdu HEX              a message stored as exactly this PDU arrives (with --pdu)"),
             QStringLiteral("  inbox                the messages in the phone"),
             QStringLiteral("  help                 this list"),
             QStringLiteral("  quit                 remove the link and end")};
@@ -91,6 +92,8 @@ QStringList OperatorConsole::run(const QString &line)
     const QString arguments = gap < 0 ? QString() : trimmed.mid(gap).trimmed();
     if (command == QLatin1String("sms"))
         return addMessage(arguments);
+    if (command == QLatin1String("pdu"))
+        return addPdu(arguments);
     if (command == QLatin1String("inbox"))
         return listInbox();
     if (command == QLatin1String("help"))
@@ -119,6 +122,22 @@ QStringList OperatorConsole::addMessage(const QString &arguments)
                 .arg(sender, now.toString(kStampFormat), text)};
 }
 
+QStringList OperatorConsole::addPdu(const QString &arguments)
+{
+    if (!m_sim.pduSupport())
+        return {QStringLiteral("the phone is not in PDU mode: start it with --pdu")};
+    const QString hex = arguments.trimmed();
+    if (hex.isEmpty() || hex.contains(QRegularExpression(QStringLiteral("\\s"))))
+        return {QStringLiteral("usage: pdu HEX")};
+    const int index = m_sim.addInboxPdu(hex.toLatin1());
+    const ModemSimulator::InboxMessage m = m_sim.inbox().constLast();
+    if (m.sender.isEmpty())
+        return {QStringLiteral("message %1 is in the inbox (unread); it cannot be decoded").arg(index)};
+    return {QStringLiteral("message %1 from %2 at %3 is in the inbox (unread): %4")
+                .arg(index)
+                .arg(m.sender, m.stamp.toString(kStampFormat), m.text)};
+}
+
 QStringList OperatorConsole::listInbox() const
 {
     const QList<ModemSimulator::InboxMessage> messages = m_sim.inbox();
@@ -130,7 +149,7 @@ QStringList OperatorConsole::listInbox() const
                      .arg(m.index, 3)
                      .arg(m.sender, -15)
                      .arg(m.stamp.toString(kStampFormat), m.read ? QStringLiteral("read  ") : QStringLiteral("unread"),
-                          m.text);
+                          m.pdu.isEmpty() || !m.sender.isEmpty() ? m.text : QStringLiteral("(PDU %1)").arg(QString::fromLatin1(m.pdu)));
     return lines;
 }
 

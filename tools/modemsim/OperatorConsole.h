@@ -37,6 +37,7 @@ private:
     void onReadable();
     void runBufferedLines(bool includingPartial);
     QStringList addMessage(const QString &arguments);
+    QStringList addPdu(const QString &arguments);
     QStringList listInbox() const;
 
     ModemSimulator &m_sim;

@@ -3,6 +3,7 @@
 //   tavsms-modemsim --link /tmp/ttyGSM1 [--kind gsm|cdma] [--inbox "SENDER|yy/MM/dd hh:mm:ss|TEXT"]...
 //                   [--error CMD]... [--silent CMD]... [--vanish CMD]... [--slow CMD=MS]... [--delay MS]
 //                   [--ident LINE]... [--no-echo] [--quiet]
+//                   [--pdu] [--inbox-pdu HEX]... [--refuse-part N[=TIMES]]...
 //
 // Point a port's system port at the link path (Configure Modem) and the
 // program talks to it as to a real device. Commands and sent messages are
@@ -82,9 +83,20 @@ int main(int argc, char *argv[])
     const QCommandLineOption ident(QStringLiteral("ident"), QStringLiteral("A line of the ATI answer (repeatable)."),
                                    QStringLiteral("line"));
     const QCommandLineOption noEcho(QStringLiteral("no-echo"), QStringLiteral("Do not echo commands."));
+    const QCommandLineOption pdu(QStringLiteral("pdu"),
+                                 QStringLiteral("Speak PDU mode after AT+CMGF=0 (Unicode and long messages)."));
+    const QCommandLineOption inboxPdu(QStringLiteral("inbox-pdu"),
+                                      QStringLiteral("A received message stored as exactly this PDU hex (repeatable; "
+                                                     "needs --pdu)."),
+                                      QStringLiteral("hex"));
+    const QCommandLineOption refusePart(QStringLiteral("refuse-part"),
+                                        QStringLiteral("Refuse part N of every message sent in PDU mode; with =TIMES "
+                                                       "only its next TIMES attempts (repeatable)."),
+                                        QStringLiteral("n[=times]"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Print nothing but errors and the answers to typed commands."));
-    parser.addOptions({link, kind, inbox, error, silent, vanish, slow, delay, ident, noEcho, quiet});
+    parser.addOptions({link, kind, inbox, error, silent, vanish, slow, delay, ident, noEcho, quiet, pdu, inboxPdu,
+                       refusePart});
     parser.process(app);
 
     if (!parser.isSet(link)) {
@@ -111,6 +123,22 @@ int main(int argc, char *argv[])
         const qsizetype eq = c.lastIndexOf(QLatin1Char('='));
         sim.setFault(c.left(eq), ModemSimulator::Fault::Slow, c.mid(eq + 1).toInt());
     }
+    if (parser.isSet(pdu) && kindText != QLatin1String("gsm")) {
+        std::fprintf(stderr, "tavsms-modemsim: --pdu needs --kind gsm\n");
+        return 2;
+    }
+    sim.setPduSupport(parser.isSet(pdu));
+    for (const QString &r : parser.values(refusePart)) {
+        const QStringList fields = r.split(QLatin1Char('='));
+        bool partOk = false, timesOk = true;
+        const int part = fields.value(0).toInt(&partOk);
+        const int times = fields.size() > 1 ? fields.at(1).toInt(&timesOk) : -1;
+        if (!partOk || !timesOk || part < 1 || fields.size() > 2 || (fields.size() > 1 && times < 1)) {
+            std::fprintf(stderr, "tavsms-modemsim: bad --refuse-part %s\n", qPrintable(r));
+            return 2;
+        }
+        sim.refusePart(part, times);
+    }
     for (const QString &m : parser.values(inbox)) {
         const QStringList parts = m.split(QLatin1Char('|'));
         const QDateTime stamp = QDateTime::fromString(parts.value(1), QStringLiteral("yy/MM/dd HH:mm:ss")).addYears(100);
@@ -121,13 +149,23 @@ int main(int argc, char *argv[])
         sim.addInbox(parts.at(0), stamp, parts.mid(2).join(QLatin1Char('|')));
     }
 
+    for (const QString &hex : parser.values(inboxPdu)) {
+        if (!parser.isSet(pdu)) {
+            std::fprintf(stderr, "tavsms-modemsim: --inbox-pdu needs --pdu\n");
+            return 2;
+        }
+        sim.addInboxPdu(hex.trimmed().toLatin1());
+    }
+
     if (!sim.start(parser.value(link))) {
         std::fprintf(stderr, "tavsms-modemsim: %s\n", qPrintable(sim.errorString()));
         return 1;
     }
     const bool talk = !parser.isSet(quiet);
     if (talk) {
-        out(QStringLiteral("%1 on %2 -> %3").arg(kindText.toUpper(), sim.linkPath(), sim.devicePath()));
+        out(QStringLiteral("%1%2 on %3 -> %4")
+                .arg(kindText.toUpper(), sim.pduSupport() ? QStringLiteral(" (PDU mode)") : QString(), sim.linkPath(),
+                     sim.devicePath()));
         out(QStringLiteral("type help for commands"));
         QObject::connect(&sim, &ModemSimulator::commandReceived, [](const QString &c) { out(QStringLiteral("<< ") + c); });
         QObject::connect(&sim, &ModemSimulator::messageSent, [](const QString &number, const QString &text) {

@@ -1,0 +1,359 @@
+// Ports in PDU mode over the real serial stack, against simulated modems:
+// Unicode and long messages out, part by part, and in, put together.
+#include "IncomingLog.h"
+#include "ManualClock.h"
+#include "ModemTestSteps.h"
+#include "PortSender.h"
+#include "SmsPdu.h"
+
+#include <QSignalSpy>
+
+using namespace tavsms;
+using namespace tavsms::test;
+using Kind = sim::ModemSimulator::Kind;
+using Fault = sim::ModemSimulator::Fault;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kGreeting = QStringLiteral("नमस्ते! आपका ऑर्डर आज भेज दिया गया है। ");
+
+// Devanagari that takes exactly `parts` parts; `full`, so that one more
+// letter would take another.
+QString devanagari(int parts, bool full = false)
+{
+    const auto takes = [](const QString &text) { return SmsPdu::plan(text).parts; };
+    QString text;
+    while (takes(text + kGreeting) != 0 && takes(text + kGreeting) <= parts)
+        text += kGreeting;
+    while (takes(text) < parts || (full && takes(text + QStringLiteral("क")) == parts))
+        text += QStringLiteral("क");
+    return text;
+}
+
+// A GSM modem that speaks PDU mode, on COM1, two-way and routing.
+sim::ModemSimulator &pduModem(ModemRig &rig, bool twoWay = true, bool routing = true)
+{
+    auto &modem = rig.addDevice(Kind::Gsm, QStringLiteral("pdu"));
+    modem.setPduSupport(true);
+    rig.configure(QStringLiteral("COM1"), rig.linkPath(QStringLiteral("pdu")), kGsmModem, twoWay, routing);
+    usePdu(rig, QStringLiteral("COM1"));
+    return modem;
+}
+
+QList<IncomingRow> storedByStamp(ModemRig &rig)
+{
+    QList<IncomingRow> rows = IncomingLog(rig.store().db()).newestFirst();
+    std::sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.incomingDate < b.incomingDate; });
+    return rows;
+}
+
+} // namespace
+
+class TestModemPdu : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void onlyTickedGsmPortsGoIntoPduMode()
+    {
+        ModemRig rig;
+        auto &pdu = pduModem(rig, false, true);
+        auto &text = rig.addDevice(Kind::Gsm, QStringLiteral("text"));
+        auto &textOnly = rig.addDevice(Kind::Gsm, QStringLiteral("textonly")); // no PDU support
+        auto &cdma = rig.addDevice(Kind::Cdma, QStringLiteral("cdma"));
+        rig.configure(QStringLiteral("COM2"), rig.linkPath(QStringLiteral("text")), kGsmModem, false, true);
+        rig.configure(QStringLiteral("COM3"), rig.linkPath(QStringLiteral("textonly")), kGsmModem, true, true);
+        usePdu(rig, QStringLiteral("COM3"));
+        rig.configure(QStringLiteral("COM4"), rig.linkPath(QStringLiteral("cdma")), kCdma, false, true);
+        usePdu(rig, QStringLiteral("COM4")); // a tick a CDMA phone ignores
+        rig.start(60000);
+
+        QCOMPARE(pdu.commands(), (QStringList{"ATI", "AT+CMGF=0", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(text.commands(), (QStringList{"AT", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(cdma.commands(), QStringList{"AT"});
+        QVERIFY(rig.state().port(0).pdu && !rig.state().port(1).pdu && !rig.state().port(3).pdu);
+        QVERIFY(pdu.pduMode());
+
+        // A modem that refuses PDU mode is left alone: in text mode it would
+        // send the PDU's hex as the text of a message.
+        QCOMPARE(textOnly.commands().value(1), QStringLiteral("AT+CMGF=0"));
+        QVERIFY(!rig.state().port(2).routing && !rig.state().port(2).twoWay);
+        QVERIFY(rig.debugLog().contains(QLatin1String(
+            " COM3 did not switch to PDU mode: no messages are sent or read through it until it is initialised again")));
+        textOnly.clearRecords();
+        for (int port = 1; port <= 4; ++port)
+            rig.controller->portTimer(port - 1).setInterval(20);
+        enqueue(rig, QStringLiteral("9876543210"), QStringLiteral("for COM3"), QStringLiteral("COM3"));
+        enqueue(rig, QStringLiteral("9876543211"), QStringLiteral("abc"), QStringLiteral("COM4"));
+        enqueue(rig, QStringLiteral("9876543212"), QStringLiteral("plain"), QStringLiteral("COM2"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 3), QStringLiteral("Delivered"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 2), QStringLiteral("Delivered"), 5000);
+        QVERIFY(text.received().contains("AT+CMGS=\"9876543212\"\rplain\x1A\r"));
+        QVERIFY(cdma.received().contains("AT+CMGS=0A393837363534333231310003616263\r"));
+        QTest::qWait(200);
+        QCOMPARE(status(rig, 1), QStringLiteral("Pending"));
+        QVERIFY(textOnly.received().isEmpty());
+    }
+
+    void devanagariGoesOutPartByPartAndArrivesWhole()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, false, true);
+        const QString text = devanagari(2);
+        const QString latin = QStringLiteral("Plain text still goes out in one part");
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), text);
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
+        enqueue(rig, QStringLiteral("9876543211"), text);
+        enqueue(rig, QStringLiteral("9876543212"), latin);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.count(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")),
+                                  qint64(3), 5000);
+
+        QCOMPARE(modem.sent().size(), 3);
+        QCOMPARE(modem.sent().at(0).number, QStringLiteral("9876543210"));
+        QCOMPARE(modem.sent().at(0).text, text);
+        QCOMPARE(modem.sent().at(1).text, text);
+        QCOMPARE(modem.sent().at(2).text, latin);
+        const QList<sim::ModemSimulator::SentPart> parts = modem.sentParts();
+        QCOMPARE(parts.size(), 5);
+        QCOMPARE(parts.at(0).sequence, 1);
+        QCOMPARE(parts.at(1).sequence, 2);
+        QCOMPARE(parts.at(1).total, 2);
+        QCOMPARE(parts.at(0).reference, parts.at(1).reference);
+        // The next long message takes the next reference.
+        QCOMPARE(parts.at(2).reference, (parts.at(0).reference + 1) % 256);
+        QCOMPARE(parts.at(4).total, 1);
+
+        // Each part went with its own length, the PDU and Ctrl-Z after the prompt.
+        const QList<SmsPdu::SubmitPdu> wire =
+            SmsPdu::encodeSubmit(QStringLiteral("9876543210"), text, quint8(parts.at(0).reference));
+        QCOMPARE(wire.size(), 2);
+        for (const SmsPdu::SubmitPdu &part : wire)
+            QVERIFY(modem.received().contains(QStringLiteral("AT+CMGS=%1\r").arg(part.tpduLength).toLatin1() + part.hex
+                                              + '\x1A'));
+        const QueueRow row = *rig.store().queue().row(1);
+        QCOMPARE(row.sentFrom, QStringLiteral("COM1"));
+        QCOMPARE(row.retryNo, 0);
+        QVERIFY(row.comments.startsWith(QLatin1String("Message sent from COM1 at")));
+    }
+
+    void aRefusedPartSendsTheWholeMessageAgain()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, false, true);
+        modem.refusePart(2, 1);
+        const QString text = devanagari(3);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), text);
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 1), QStringLiteral("Delivered"), 5000);
+        QCOMPARE(rig.store().queue().row(1)->retryNo, 1);
+
+        QVERIFY2(rig.debugLog().contains(QLatin1String(" Outgoing SMS COM1 - part 2 of 3 to 9876543210 failed: the "
+                                                       "device refused it; the whole message goes again")),
+                 qPrintable(rig.debugLog()));
+        // The third part was not tried once the second failed; the next attempt sent all three.
+        QStringList attempts;
+        for (const auto &part : modem.sentParts())
+            attempts << QStringLiteral("%1%2").arg(part.sequence).arg(part.accepted ? "" : "!");
+        QCOMPARE(attempts, (QStringList{"1", "2!", "1", "2", "3"}));
+        // The same reference both times, so the phone can complete what it kept.
+        QCOMPARE(modem.sentParts().first().reference, modem.sentParts().last().reference);
+        QCOMPARE(modem.sent().size(), 1);
+        QCOMPARE(modem.sent().first().text, text);
+
+        // No prompt at all (the device is busy): retried as well, and said so.
+        modem.setFault(QStringLiteral("AT+CMGS"), Fault::Error);
+        const qsizetype before = modem.received().size();
+        enqueue(rig, QStringLiteral("9876543211"), QStringLiteral("hello"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.store().queue().row(2)->retryNo >= 1, 5000);
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Outgoing SMS COM1 - part 1 of 1 to 9876543211 failed: the "
+                                                      "device refused AT+CMGS; the whole message goes again")));
+        QVERIFY(!modem.received().mid(before).contains('\x1A')); // no PDU after a refused command
+    }
+
+    void aTextOverTenPartsFailsForGood()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, false, true);
+        const QString text = devanagari(SmsPdu::kMaxParts, true);
+        QVERIFY(SmsPdu::plan(text).parts == SmsPdu::kMaxParts);
+        rig.start(20);
+        enqueue(rig, QStringLiteral("9876543210"), text + QStringLiteral("और"));
+        enqueue(rig, QStringLiteral("9876543211"), text);
+        QTRY_COMPARE_WITH_TIMEOUT(status(rig, 2), QStringLiteral("Delivered"), 10000);
+        const QueueRow row = *rig.store().queue().row(1);
+        QCOMPARE(row.status, QStringLiteral("Failed"));
+        QCOMPARE(row.comments, QStringLiteral("Not sent: the message is longer than 10 SMS parts hold."));
+        QCOMPARE(row.sentFrom, QStringLiteral("COM1"));
+        QCOMPARE(row.retryNo, 0);
+        QCOMPARE(modem.sent().size(), 1);
+        QCOMPARE(modem.sentParts().size(), SmsPdu::kMaxParts); // nothing of the long one went
+    }
+
+    void partsListedOutOfOrderAreStoredOnceWhole()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, true, false);
+        const QDateTime stamp(QDate(2024, 5, 1), QTime(10, 20, 30));
+        const QString text = devanagari(3);
+        const QList<QByteArray> parts = SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), text, stamp, 7);
+        // Another sender's message with the same reference and count of parts, and a short one.
+        const QString other = QStringLiteral("Reference seven from someone else: ") + QStringLiteral("0123456789 ").repeated(30);
+        const QList<QByteArray> otherParts =
+            SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), other, stamp.addSecs(5), 7);
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(otherParts.size(), 3);
+        const int third = modem.addInboxPdu(parts.at(2));
+        modem.addInboxPdu(otherParts.at(1));
+        modem.addInboxPdu(parts.at(0));
+        modem.addInboxPdu(parts.at(0)); // the network delivered part 1 twice
+        modem.addInboxParts(QStringLiteral("+919000000003"), stamp.addSecs(60), QStringLiteral("नमस्ते"), 7);
+        modem.addInboxPdu(otherParts.at(0));
+        modem.addInboxPdu(parts.at(1));
+        modem.addInboxPdu(otherParts.at(2));
+
+        // Nothing leaves the phone before its message is stored.
+        QList<qint64> storedAtDelete;
+        connect(&modem, &sim::ModemSimulator::commandReceived, this, [&](const QString &command) {
+            if (command.startsWith(QLatin1String("AT+CMGD=")))
+                storedAtDelete << rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs"));
+        });
+        QStringList handed;
+        rig.start(20);
+        rig.channel->setIncomingHandler([&handed](const QString &port, const QString &sender,
+                                                  const QString &message) -> QCoro::Task<void> {
+            handed << port + QLatin1Char('|') + sender + QLatin1Char('|') + message;
+            co_return;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(modem.inbox().isEmpty(), 5000);
+        QVERIFY(modem.received().contains("AT+CMGL=4\r\n"));
+
+        const QList<IncomingRow> rows = storedByStamp(rig);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0).mobileNo, QStringLiteral("9000000001"));
+        QCOMPARE(rows.at(0).message, text);
+        QCOMPARE(rows.at(0).incomingDate, stamp);
+        QCOMPARE(rows.at(0).comPort, QStringLiteral("COM1"));
+        QCOMPARE(rows.at(1).mobileNo, QStringLiteral("9000000002"));
+        QCOMPARE(rows.at(1).message, other);
+        QCOMPARE(rows.at(2).message, QStringLiteral("नमस्ते"));
+        // Deleted group by group, each after it was stored; the repeat with its group.
+        QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")).size(), 8);
+        QCOMPARE(storedAtDelete, (QList<qint64>{1, 1, 1, 1, 2, 2, 2, 3}));
+        QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")).first(), QStringLiteral("AT+CMGD=%1").arg(third));
+        // The auto-reply rules see whole messages, once each.
+        QTRY_COMPARE(handed.size(), 3);
+        QVERIFY(handed.contains(QStringLiteral("COM1|+919000000001|") + text));
+        QCOMPARE(rig.state().tipText().startsWith(QLatin1String("New SMS Arrived from: +9190000000")), true);
+    }
+
+    void aMessageThatCannotBeStoredKeepsAllItsParts()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, true, false);
+        modem.addInboxParts(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), devanagari(2),
+                            9);
+        rig.withStore([](Store &s) {
+            s.db().execScript(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON incoming_logs "
+                                             "BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"));
+        });
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(modem.commands().filter(QStringLiteral("AT+CMGL")).size() >= 2, 5000);
+        QCOMPARE(modem.inbox().size(), 2);
+        QVERIFY(modem.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Incoming SMS COM1 - message 1 from +919000000001 could not be "
+                                                      "stored: ")));
+        rig.store().db().execScript(QStringLiteral("DROP TRIGGER refuse"));
+        QTRY_VERIFY_WITH_TIMEOUT(modem.inbox().isEmpty(), 5000);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
+    }
+
+    void aLostPartIsGivenUpOnAfterADay()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, true, false);
+        const QDateTime stamp(QDate(2024, 5, 1), QTime(10, 20, 30));
+        const QString text = devanagari(3);
+        const QList<QByteArray> parts = SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), text, stamp, 200);
+        modem.addInboxPdu(parts.at(0));
+        modem.addInboxPdu(parts.at(2));
+        ManualClock clock;
+        rig.build();
+        clock.attach(rig.state());
+        rig.start(20);
+        const auto listings = [&modem] { return modem.commands().filter(QStringLiteral("AT+CMGL")).size(); };
+        QTRY_COMPARE(listings(), 1);
+
+        // A poll a second short of a day after the parts were first seen keeps waiting.
+        clock.advance(24h - 1s);
+        QTRY_COMPARE(listings(), 2);
+        QSignalSpy ticks(&rig.channel->sender(0), &PortSender::tickFinished);
+        QTRY_VERIFY(ticks.count() >= 2);
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(0));
+        QCOMPARE(modem.inbox().size(), 2);
+
+        clock.advance(1s);
+        QTRY_VERIFY_WITH_TIMEOUT(modem.inbox().isEmpty(), 5000);
+        const QList<IncomingRow> rows = storedByStamp(rig);
+        QCOMPARE(rows.size(), 1);
+        const SmsPdu::Message first = *SmsPdu::decodeDeliver(parts.at(0));
+        const SmsPdu::Message last = *SmsPdu::decodeDeliver(parts.at(2));
+        QCOMPARE(rows.at(0).message, first.text + last.text + QStringLiteral(" [incomplete: part 2 of 3 missing]"));
+        QCOMPARE(rows.at(0).incomingDate, stamp);
+        QCOMPARE(rows.at(0).dated, clock.now());
+    }
+
+    void anUndecodablePduStaysInThePhone()
+    {
+        ModemRig rig;
+        auto &modem = pduModem(rig, true, false);
+        const QByteArray good =
+            SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), QStringLiteral("good one"),
+                                  QDateTime(QDate(2024, 5, 1), QTime(10, 0)), 1).first();
+        const int cut = modem.addInboxPdu(good.left(good.size() - 6)); // its text runs short
+        modem.addInboxPdu(good);
+        const int junk = modem.addInboxPdu("00FFFF");
+        rig.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(modem.inbox().size() == 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(modem.commands().filter(QStringLiteral("AT+CMGL")).size() >= 4, 5000);
+
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
+        QCOMPARE(IncomingLog(rig.store().db()).newestFirst().first().message, QStringLiteral("good one"));
+        QCOMPARE(modem.commands().filter(QStringLiteral("AT+CMGD=")), QStringList{"AT+CMGD=2"});
+        QCOMPARE(modem.inbox().at(0).index, cut);
+        QCOMPARE(modem.inbox().at(1).index, junk);
+        // Told once each, however often the phone is asked.
+        const QString log = rig.debugLog();
+        for (int index : {cut, junk}) {
+            const QString line = QStringLiteral(" Incoming SMS COM1 - message %1 cannot be decoded (").arg(index);
+            QCOMPARE(log.count(line), 1);
+        }
+        QVERIFY(log.contains(QLatin1String("); it stays in the phone\r\n")));
+
+        // A PDU whose listed length is not its own is not trusted either.
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 9,0,,5\r\n" + good + "\r\n\r\nOK\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.debugLog().contains(QLatin1String(
+                                     " Incoming SMS COM1 - message 9 cannot be decoded (its length is listed as 5 but it has")),
+                                 5000);
+        QVERIFY(!modem.commands().contains(QStringLiteral("AT+CMGD=9")));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
+
+        // A listing cut short by its time-out: what had not come whole is not read at all.
+        const QByteArray other = SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), QStringLiteral("cut"),
+                                                       QDateTime(QDate(2024, 5, 1), QTime(10, 5)), 1).first();
+        const auto listings = [&modem] { return modem.commands().filter(QStringLiteral("AT+CMGL")).size(); };
+        const qsizetype before = listings();
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 11,0,,5\r\n" + other + "\r\n+CMGL: 12,0,,24\r\n" + other.left(20));
+        QTRY_VERIFY_WITH_TIMEOUT(listings() >= before + 2, 5000);
+        QVERIFY(!rig.debugLog().contains(QLatin1String(" message 12 ")));
+        QVERIFY(rig.debugLog().contains(QLatin1String(" Incoming SMS COM1 - message 11 cannot be decoded")));
+        modem.setRawListing("AT+CMGL=4\r\r\n+CMGL: 13,0,,24\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(listings() >= before + 4, 5000);
+        QVERIFY(!rig.debugLog().contains(QLatin1String(" message 13 ")));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM incoming_logs")), qint64(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemPdu)
+#include "tst_modempdu.moc"
