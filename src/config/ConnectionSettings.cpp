@@ -43,7 +43,9 @@ SettingsScreenState ConnectionSettings::read()
     state.internet.username = account.username;
     state.internet.gsmId = account.gsmId;
     state.internet.cdmaId = account.cdmaId;
-    state.internet.parallelRequests = NetworkSettings::load(m_db).parallelRequests;
+    const NetworkSettings network = NetworkSettings::load(m_db);
+    state.internet.parallelRequests = network.parallelRequests;
+    state.listener = {network.listenAddress, network.allowedNetworks};
 
     // Inactive rows are not shown, whatever they still hold.
     for (const PortConfig &row : PortConfig::loadActive(m_db)) {
@@ -117,15 +119,32 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
 }
 
 QCoro::Task<bool> ConnectionSettings::updateSettings(std::array<bool, kPortCount> portActive,
-                                                     bool internetActive, int parallelRequests)
+                                                     bool internetActive, int parallelRequests,
+                                                     std::optional<ListenerFields> listener)
 {
+    NetworkSettings network;
+    if (listener) {
+        network.listenAddress = listener->listenAddress.trimmed();
+        network.allowedNetworks = listener->allowedNetworks.trimmed();
+        // Checked as the listener will take them, so that what is saved
+        // cannot keep the program from starting.
+        QString why;
+        if (!network.listener(&why)) {
+            m_prompter.exclamation(QStringLiteral("Error"), why);
+            co_return false;
+        }
+    }
     try {
         for (int i = 0; i < kPortCount; ++i)
             PortConfig::setActive(m_db, kSoftwarePorts.at(i), portActive[size_t(i)]);
         GatewayAccountRecord::setActive(m_db, internetActive);
-        NetworkSettings network = NetworkSettings::load(m_db);
-        network.parallelRequests = parallelRequests;
-        network.save(m_db);
+        NetworkSettings stored = NetworkSettings::load(m_db);
+        stored.parallelRequests = parallelRequests;
+        if (listener) {
+            stored.listenAddress = network.listenAddress;
+            stored.allowedNetworks = network.allowedNetworks;
+        }
+        stored.save(m_db);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         co_return false;

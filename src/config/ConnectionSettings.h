@@ -50,14 +50,24 @@ struct InternetTab
     int parallelRequests = 8; // "Parallel requests"
 };
 
+// Where the send listener listens and whom it serves; taken when the
+// listener starts, with the program.
+struct ListenerFields
+{
+    QString listenAddress; // empty: every interface
+    QString allowedNetworks;
+};
+
 struct SettingsScreenState
 {
     std::array<PortTab, kPortCount> ports;
     InternetTab internet;
+    ListenerFields listener;
 };
 
-// frmConfig's operations on the port settings and the gateway account's
-// on/off flag, stored through PortConfig and GatewayAccountRecord (the
+// frmConfig's operations on the port settings, the gateway account's
+// on/off flag, the gateway's parallel requests and the listener's fields,
+// stored through PortConfig, GatewayAccountRecord and NetworkSettings (the
 // Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings
@@ -90,11 +100,12 @@ public:
     // "Apply" on port tab `index` (0 … 4 = COM1 … COM5): saves that port as active.
     ApplyOutcome applyPort(int index, PortSettings settings);
 
-    // "Update Settings": the five on/off flags, the Internet flag and how many
-    // gateway requests may be out at once, then port initialisation. True
-    // when they were saved.
+    // "Update Settings": the five on/off flags, the Internet flag, how many
+    // gateway requests may be out at once and the listener's fields when
+    // given, then port initialisation. Nothing is saved when the listener's
+    // fields do not parse. True when saved.
     QCoro::Task<bool> updateSettings(std::array<bool, kPortCount> portActive, bool internetActive,
-                                     int parallelRequests);
+                                     int parallelRequests, std::optional<ListenerFields> listener = std::nullopt);
 
     // The close button's question; true to close.
     QCoro::Task<bool> confirmClose();

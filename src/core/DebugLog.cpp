@@ -8,6 +8,20 @@
 
 namespace tavsms {
 
+namespace {
+
+// A value that carries a line break (a message from the listener, a reply
+// from a push URL) must not start a line of its own.
+QByteArray oneLine(const QString &line)
+{
+    QByteArray text = line.toUtf8();
+    if (text.contains('\r') || text.contains('\n'))
+        text.replace("\r", "\\r").replace("\n", "\\n");
+    return text;
+}
+
+} // namespace
+
 QString DebugLog::open(const QString &path)
 {
     close();
@@ -59,7 +73,7 @@ void DebugLog::writeLine(const QString &line)
         return;
     if (!m_file.isOpen() && !openFile())
         return;
-    const QByteArray bytes = line.toUtf8() + "\r\n";
+    const QByteArray bytes = oneLine(line) + "\r\n";
     if (m_file.write(bytes) != bytes.size()) {
         setTrouble(m_file.errorString());
         return;

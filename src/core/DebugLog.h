@@ -37,7 +37,8 @@ public:
     // Why the last line could not be written; empty while writing works.
     QString trouble() const { return m_trouble; }
 
-    // Writes the line as given.
+    // Writes the line as given, except that CR and LF within it are written
+    // as the two characters \r and \n.
     void writeLine(const QString &line);
     // Writes the display date-time of now followed by the event text, which
     // by convention begins with a space (" Activating COM1 - ").

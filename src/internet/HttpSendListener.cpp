@@ -3,9 +3,14 @@
 #include "DateTimeText.h"
 #include "DebugLog.h"
 #include "MessageQueue.h"
-#include "SendRequestParser.h"
+#include "Store.h"
 
 #include <cerrno>
+#include <cstring>
+#include <utility>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,12 +18,29 @@ namespace tavsms {
 
 namespace {
 
-const QByteArray kStatusLine = QByteArrayLiteral("HTTP/1.1 200 OK\r\n\r\n");
+// Closes with a reset instead of the closing handshake: for a connection
+// turned away or given up unanswered, which has nothing to finish, so that
+// a flood of them leaves no closing sockets behind.
+void abandon(qintptr descriptor)
+{
+    const linger now{1, 0};
+    ::setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    while (::close(int(descriptor)) == -1 && errno == EINTR) {
+    }
+}
 
 void closeDescriptor(qintptr descriptor)
 {
     while (::close(int(descriptor)) == -1 && errno == EINTR) {
     }
+}
+
+QByteArray replyWith(const QByteArray &body, bool keepAlive)
+{
+    return QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") + QByteArray::number(body.size())
+        + (keepAlive ? QByteArrayLiteral("\r\nConnection: keep-alive\r\n\r\n")
+                     : QByteArrayLiteral("\r\nConnection: close\r\n\r\n"))
+        + body;
 }
 
 } // namespace
@@ -27,159 +49,488 @@ HttpSendListener::HttpSendListener(DebugLog &log, InternetTimeouts timeouts, QOb
     : QObject(parent)
     , m_log(log)
     , m_timeouts(timeouts)
+    , m_allowed(*AllowedNetworks::parse(AllowedNetworks::kDefault))
 {
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] { finish(false); });
-    connect(&m_readable, &QSocketNotifier::activated, this, &HttpSendListener::readRequest);
-    // Connections wait their turn in the kernel's queue behind this one.
-    m_server.setListenBacklogSize(kWaitingConnections);
-    // Out of descriptors, say: the server stops accepting; start again soon.
-    connect(&m_server, &QTcpServer::acceptError, this, [this] {
-        QTimer::singleShot(100, this, [this] { m_server.resumeAccepting(); });
-    });
+    m_expiry.setSingleShot(true);
+    connect(&m_expiry, &QTimer::timeout, this, &HttpSendListener::expire);
+    m_noteWindow.setSingleShot(true);
+    connect(&m_noteWindow, &QTimer::timeout, this, &HttpSendListener::reportQuietNotes);
+    // Connections arriving faster than they are accepted wait in the kernel.
+    m_server.setListenBacklogSize(kMaxConnections);
+    m_acceptAgain.setSingleShot(true);
+    m_acceptAgain.setInterval(100);
+    connect(&m_acceptAgain, &QTimer::timeout, this, [this] { watchListening(true); });
+    m_events = ::epoll_create1(EPOLL_CLOEXEC);
+    if (m_events >= 0) {
+        m_eventsReady = std::make_unique<QSocketNotifier>(m_events, QSocketNotifier::Read);
+        connect(m_eventsReady.get(), &QSocketNotifier::activated, this, &HttpSendListener::onEvents);
+    }
 }
 
 HttpSendListener::~HttpSendListener()
 {
     close();
+    m_eventsReady.reset();
+    if (m_events >= 0)
+        closeDescriptor(m_events);
 }
 
 QString HttpSendListener::listen(quint16 port, const QHostAddress &address)
 {
     close();
+    if (m_events < 0)
+        return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(QString::fromLocal8Bit(std::strerror(errno)));
     if (!m_server.listen(address, port))
         return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(m_server.errorString());
+    // The server only opens the socket; connections are taken from it here,
+    // a few per turn of the event loop between the others' requests.
+    m_server.pauseAccepting();
+    // A connection that has sent nothing is not handed over until it does,
+    // or until the arrival time-out has passed: idle connections wait in the
+    // kernel and take no place here.
+    const int seconds = int(std::max<qint64>(1, std::chrono::ceil<std::chrono::seconds>(m_timeouts.requestArrival).count()));
+    ::setsockopt(int(m_server.socketDescriptor()), IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+    if (!watchListening(true)) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        m_server.close();
+        return QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(why);
+    }
     return {};
+}
+
+bool HttpSendListener::watchListening(bool on)
+{
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.ptr = nullptr; // no connection: the listening socket
+    return ::epoll_ctl(m_events, on ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, int(m_server.socketDescriptor()), &event) == 0;
+}
+
+void HttpSendListener::acceptSome()
+{
+    // A bounded number per turn: a flood of connections must not keep the
+    // requests already in from being served.
+    for (int i = 0; i < kAcceptsPerTurn; ++i) {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        const int descriptor =
+            ::accept4(int(m_server.socketDescriptor()), reinterpret_cast<sockaddr *>(&address), &length, SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            accept(descriptor, PeerAddress::from(reinterpret_cast<const sockaddr *>(&address)));
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return;
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            // Out of descriptors or memory: stop taking connections for a
+            // moment rather than spin on the one that cannot be taken.
+            watchListening(false);
+            m_acceptAgain.start();
+            return;
+        }
+        // A client that went away before it was taken, an interrupted call:
+        // on with the next.
+    }
 }
 
 void HttpSendListener::close()
 {
+    m_acceptAgain.stop();
+    if (m_server.isListening())
+        watchListening(false);
     m_server.close();
-    if (m_peer >= 0)
-        finish(false);
-    while (!m_waiting.isEmpty())
-        closeDescriptor(m_waiting.dequeue());
+    while (!m_waiting.empty())
+        drop(m_waiting.front());
+    while (!m_ready.empty())
+        drop(m_ready.front());
+    m_expiry.stop();
 }
 
-QByteArray HttpSendListener::successReply(const QString &mobile)
+QByteArray HttpSendListener::successText(const QString &mobile)
 {
-    return kStatusLine + "Status:OK <br>Message Sent to " + mobile.toUtf8();
+    return "Status:OK <br>Message Sent to " + mobile.toUtf8();
 }
 
-QByteArray HttpSendListener::failureReply(const QString &error)
+QByteArray HttpSendListener::failureText(const QString &error)
 {
-    return kStatusLine + "<b>Error Occured:</b> " + error.toUtf8();
+    return "<b>Error Occured:</b> " + error.toUtf8();
 }
 
-bool HttpSendListener::isComplete(const QByteArray &data)
+void HttpSendListener::accept(qintptr descriptor, const std::optional<PeerAddress> &peer)
 {
-    return data.contains("\r\n\r\n") || data.contains("\n\n");
-}
-
-void HttpSendListener::enqueue(qintptr descriptor)
-{
-    m_waiting.enqueue(descriptor);
-    // Beyond this many, further clients wait in the kernel's queue.
-    if (m_waiting.size() >= kWaitingConnections)
-        m_server.pauseAccepting();
-    serveNext();
-}
-
-void HttpSendListener::serveNext()
-{
-    m_nextScheduled = false;
-    if (m_peer >= 0 || m_waiting.isEmpty())
+    if (!peer) {
+        abandon(descriptor); // not an IP peer
         return;
-    m_peer = m_waiting.dequeue();
-    m_server.resumeAccepting();
-    m_data.clear();
-    m_deadline.start(m_timeouts.requestArrival);
-    // The request has usually arrived with the connection: read it now.
-    readRequest();
+    }
+    if (!m_allowed.allows(*peer)) {
+        abandon(descriptor);
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - refused %1: not in the allowed networks")
+                                 .arg(peer->toString()));
+        return;
+    }
+    if (!makeRoom(*peer)) {
+        abandon(descriptor);
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - refused %1: every connection has a request being served")
+                                 .arg(peer->toString()));
+        return;
+    }
+
+    ++m_perAddress[*peer];
+    Connection &c = m_waiting.emplace_back();
+    c.self = std::prev(m_waiting.end());
+    c.descriptor = descriptor;
+    c.peer = *peer;
+    c.deadline = Clock::now() + m_timeouts.requestArrival;
+    if (!m_expiry.isActive())
+        m_expiry.start(m_timeouts.requestArrival);
+    // The request has often arrived with the connection: read it now.
+    (void)readFrom(c);
 }
 
-void HttpSendListener::readRequest()
+bool HttpSendListener::makeRoom(const PeerAddress &peer)
 {
-    if (m_peer < 0)
-        return;
+    // An address at its cap gives up the connection that has waited longest
+    // past the grace without a whole request. When all of its connections
+    // are younger the client is a prompt one with many requests on their
+    // way (ab -c 16 on one machine): it is let in, and the cap holds again
+    // once they have waited that long.
+    if (m_perAddress.value(peer) >= kMaxConnectionsPerAddress)
+        (void)pushOutLongestWaiting(&peer, Clock::now() - m_timeouts.promptRequest + m_timeouts.requestArrival);
+    // The cap in all holds at once: it is what keeps descriptors for others.
+    for (;;) {
+        if (m_waiting.size() + m_ready.size() < size_t(kMaxConnections))
+            return true;
+        // Complete requests are served now rather than on the next turn:
+        // the connections that close make room.
+        if (!m_ready.empty()) {
+            serveReady();
+            continue;
+        }
+        if (!pushOutLongestWaiting(nullptr, Clock::time_point::max()) && m_ready.empty())
+            return false;
+    }
+}
+
+bool HttpSendListener::pushOutLongestWaiting(const PeerAddress *from, Clock::time_point deadlineBy)
+{
+    for (auto next = m_waiting.begin(); next != m_waiting.end() && next->deadline <= deadlineBy;) {
+        Connection &c = *next++; // on before `c` moves or goes
+        if (from && c.peer != *from)
+            continue;
+        // What it has sent meanwhile may be a whole request: that is served,
+        // and the next in line goes instead.
+        if (c.unsent.isEmpty()) {
+            switch (readFrom(c, false)) {
+            case After::Ready:
+                continue;
+            case After::Gone:
+                return true;
+            case After::Waiting:
+                break;
+            }
+        }
+        if (mayNote())
+            m_log.writeEvent(QStringLiteral(" HTTP listener - closed the longest waiting connection of %1 to make room")
+                                 .arg(c.peer.toString()));
+        drop(c);
+        return true;
+    }
+    return false;
+}
+
+HttpSendListener::After HttpSendListener::readFrom(Connection &c, bool watchOn)
+{
     char buffer[4096];
     for (;;) {
-        const qsizetype want = std::min<qsizetype>(qsizetype(sizeof buffer), kMaxRequestBytes + 1 - m_data.size());
-        const ssize_t got = ::recv(int(m_peer), buffer, size_t(want), MSG_DONTWAIT);
+        const qsizetype want = std::min<qsizetype>(qsizetype(sizeof buffer), kMaxRequestBytes + 1 - c.data.size());
+        const ssize_t got = ::recv(int(c.descriptor), buffer, size_t(want), MSG_DONTWAIT);
         if (got > 0) {
-            m_data.append(buffer, got);
-            if (m_data.size() > kMaxRequestBytes)
-                return finish(false);
-            continue;
+            c.data.append(buffer, got);
+            switch (findRequest(c)) {
+            case Found::Request:
+                becomeReady(c);
+                return After::Ready;
+            case Found::TooLarge:
+                drop(c);
+                return After::Gone;
+            case Found::Nothing:
+                continue;
+            }
         }
         if (got == -1 && errno == EINTR)
             continue;
-        if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        // The peer closed (or the connection failed): answer what is complete.
-        if (isComplete(m_data))
-            return answer();
-        return finish(false);
+        if (got == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return !watchOn || watch(c, Awaits::Reading) ? After::Waiting : After::Gone;
+        }
+        // The peer has finished sending (or the connection failed): a
+        // request that is complete is still served.
+        c.peerDone = true;
+        if (got == 0 && findRequest(c) == Found::Request) {
+            becomeReady(c);
+            return After::Ready;
+        }
+        drop(c);
+        return After::Gone;
     }
-    if (isComplete(m_data))
-        return answer();
-    // Wait for the rest.
-    m_readable.setSocket(m_peer);
-    m_readable.setEnabled(true);
 }
 
-void HttpSendListener::answer()
+HttpSendListener::Found HttpSendListener::findRequest(Connection &c)
 {
-    const QDateTime when = QDateTime::currentDateTime();
-    const QString now = DateTimeText::display(when);
-    SendRequest request = SendRequestParser::parse(QString::fromUtf8(m_data));
-    if (request.isValid()) {
-        if (!m_queue) {
-            request.error = QStringLiteral("The message store is not open.");
-        } else {
-            const EnqueueResult queued = m_queue->addToQueue(trimSpaces(request.mobile),
-                                                             trimSpaces(request.message),
-                                                             kRouteAuto, when);
-            if (!queued)
-                request.error = queued.error;
-        }
+    if (c.request.length == 0) {
+        // Trickled bytes are searched once: from just before the new ones.
+        const qsizetype end = SendRequestParser::headEnd(c.data, c.scanned - 3);
+        c.scanned = c.data.size();
+        if (end >= 0)
+            c.request = SendRequestParser::frame(QByteArrayView(c.data).first(end));
     }
+    if (c.request.length > kMaxRequestBytes || (c.request.length == 0 && c.data.size() > kMaxRequestBytes))
+        return Found::TooLarge;
+    return c.request.length > 0 && c.data.size() >= c.request.length ? Found::Request : Found::Nothing;
+}
 
-    QByteArray reply;
+bool HttpSendListener::watch(Connection &c, Awaits what)
+{
+    // One event, then quiet until watched again: a connection is looked at
+    // only while it waits for something.
+    epoll_event event{};
+    event.events = (what == Awaits::Reading ? EPOLLIN : EPOLLOUT) | EPOLLONESHOT;
+    event.data.ptr = &c;
+    if (::epoll_ctl(m_events, c.watched ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, int(c.descriptor), &event) != 0) {
+        drop(c); // no room in the set: the client sees its connection end
+        return false;
+    }
+    c.watched = true;
+    c.awaits = what;
+    return true;
+}
+
+void HttpSendListener::onEvents()
+{
+    // One batch per turn; the notifier comes again while more are pending.
+    // New connections are taken last: taking them may push out a
+    // connection whose event is in the batch.
+    epoll_event events[64];
+    const int count = ::epoll_wait(m_events, events, 64, 0);
+    m_inEvents = true;
+    bool listening = false;
+    for (int i = 0; i < count; ++i) {
+        if (!events[i].data.ptr) {
+            listening = true;
+            continue;
+        }
+        Connection &c = *static_cast<Connection *>(events[i].data.ptr);
+        const Awaits what = std::exchange(c.awaits, Awaits::Nothing);
+        if (what == Awaits::Reading)
+            (void)readFrom(c);
+        else if (what == Awaits::Writing)
+            sendOn(c);
+    }
+    if (listening)
+        acceptSome();
+    m_inEvents = false;
+    // What completed in this batch is served together.
+    serveReady();
+}
+
+void HttpSendListener::becomeReady(Connection &c)
+{
+    c.awaits = Awaits::Nothing; // the rest stays in the kernel until this one is answered
+    m_ready.splice(m_ready.end(), m_waiting, c.self);
+    c.ready = true;
+    // Served at the end of the batch of events it came in, together with
+    // whatever else completes in it; else (a request that followed another
+    // on its connection) on the next turn.
+    if (!m_inEvents && !m_serveScheduled) {
+        m_serveScheduled = true;
+        QMetaObject::invokeMethod(this, &HttpSendListener::serveTurn, Qt::QueuedConnection);
+    }
+}
+
+void HttpSendListener::serveTurn()
+{
+    m_serveScheduled = false;
+    serveReady();
+}
+
+void HttpSendListener::serveReady()
+{
+    // Those that completed so far; a request that follows on one of their
+    // connections waits behind the others.
+    std::vector<Connection *> turn;
+    std::vector<SendRequest> requests;
+    turn.reserve(m_ready.size());
+    requests.reserve(m_ready.size());
+    for (Connection &c : m_ready) {
+        turn.push_back(&c);
+        const qsizetype headLength = SendRequestParser::headEnd(c.data);
+        requests.push_back(SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength)));
+    }
+    if (turn.empty())
+        return;
+    queueAll(requests);
+    // Local time is costly to find and format next to a request, and many
+    // come within a second.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    if (second != m_shownSecond) {
+        m_shownSecond = second;
+        m_shown = DateTimeText::display(QDateTime::fromSecsSinceEpoch(second));
+    }
+    const QString &shown = m_shown;
+    for (size_t i = 0; i < turn.size(); ++i)
+        answer(*turn[i], requests[i], shown);
+}
+
+void HttpSendListener::queueAll(std::vector<SendRequest> &requests)
+{
+    std::vector<SendRequest *> valid;
+    for (SendRequest &r : requests)
+        if (r.isValid())
+            valid.push_back(&r);
+    if (valid.empty())
+        return;
+    if (!m_store) {
+        for (SendRequest *r : valid)
+            r->error = QStringLiteral("The message store is not open.");
+        return;
+    }
+    // Due now: the queue stamps the row itself.
+    const auto add = [this](const SendRequest &r) {
+        return m_store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto);
+    };
+    if (valid.size() > 1) {
+        try {
+            Transaction tx(m_store->db());
+            if (std::all_of(valid.begin(), valid.end(), [&](const SendRequest *r) { return bool(add(*r)); })) {
+                tx.commit();
+                return;
+            }
+        } catch (const DbError &) {
+        }
+        // The turn's rows went with the failure: each is queued alone, so
+        // that only one that fails itself is refused, saying why.
+    }
+    for (SendRequest *r : valid)
+        if (const EnqueueResult queued = add(*r); !queued)
+            r->error = queued.error;
+}
+
+void HttpSendListener::answer(Connection &c, const SendRequest &request, const QString &when)
+{
+    QByteArray body;
     if (request.isValid()) {
-        m_log.writeLine(QStringLiteral("HTTP MSG Sent - ") + now + QStringLiteral(" Mobile= ") + request.mobile
+        m_log.writeLine(QStringLiteral("HTTP MSG Sent - ") + when + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message);
-        reply = successReply(request.mobile);
+        body = successText(request.mobile);
     } else {
-        m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + now + QStringLiteral(" Mobile= ") + request.mobile
+        m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + when + QStringLiteral(" Mobile= ") + request.mobile
                         + QStringLiteral(" Message= ") + request.message + QStringLiteral(" Error= ")
                         + request.error);
-        reply = failureReply(request.error);
+        body = failureText(request.error);
     }
-    // A fresh connection's send buffer takes a reply this short whole; a
-    // peer that has gone simply does not get it.
-    ssize_t sent;
-    do {
-        sent = ::send(int(m_peer), reply.constData(), size_t(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-    } while (sent == -1 && errno == EINTR);
-    finish(true);
+
+    const bool keepAlive = c.request.keepAlive;
+    c.answered = true;
+    c.data.remove(0, c.request.length);
+    c.request = {};
+    c.scanned = 0;
+    c.closeWhenSent = !keepAlive;
+    c.unsent = replyWith(body, keepAlive);
+    // Back among the waiting: whatever comes next has the arrival time-out.
+    m_waiting.splice(m_waiting.end(), m_ready, c.self);
+    c.ready = false;
+    c.deadline = Clock::now() + m_timeouts.requestArrival;
+    if (!m_expiry.isActive())
+        m_expiry.start(m_timeouts.requestArrival);
+    sendOn(c);
 }
 
-void HttpSendListener::finish(bool answered)
+void HttpSendListener::sendOn(Connection &c)
 {
-    m_deadline.stop();
-    m_readable.setEnabled(false);
-    if (m_peer >= 0) {
-        // The close ends the reply for the client: it carries no length.
-        closeDescriptor(m_peer);
-        m_peer = -1;
+    while (!c.unsent.isEmpty()) {
+        const ssize_t sent = ::send(int(c.descriptor), c.unsent.constData(), size_t(c.unsent.size()),
+                                    MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent > 0) {
+            c.unsent.remove(0, sent);
+        } else if (sent == -1 && errno == EINTR) {
+            continue;
+        } else if (sent == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A client that sends but does not read: the rest goes out when
+            // there is room, and nothing more is read from it till then.
+            (void)watch(c, Awaits::Writing);
+            return;
+        } else {
+            return drop(c); // the peer has gone: it does not get the reply
+        }
     }
-    m_data.clear();
-    Q_EMIT connectionDone(answered);
-    if (!m_nextScheduled && !m_waiting.isEmpty()) {
-        m_nextScheduled = true;
-        QMetaObject::invokeMethod(this, &HttpSendListener::serveNext, Qt::QueuedConnection);
+    afterReply(c);
+}
+
+void HttpSendListener::afterReply(Connection &c)
+{
+    if (c.closeWhenSent) {
+        // Unread bytes would make the close a reset, and a reset can destroy
+        // the reply before the client has read it.
+        char discard[4096];
+        for (int i = 0; i < 16 && ::recv(int(c.descriptor), discard, sizeof discard, MSG_DONTWAIT) > 0; ++i) {
+        }
+        return drop(c);
     }
+    switch (findRequest(c)) {
+    case Found::Request:
+        return becomeReady(c);
+    case Found::TooLarge:
+        return drop(c);
+    case Found::Nothing:
+        break;
+    }
+    if (c.peerDone)
+        return drop(c);
+    (void)watch(c, Awaits::Reading);
+}
+
+void HttpSendListener::drop(Connection &c)
+{
+    const auto count = m_perAddress.find(c.peer);
+    if (count != m_perAddress.end() && --*count <= 0)
+        m_perAddress.erase(count);
+    if (c.answered)
+        closeDescriptor(c.descriptor);
+    else
+        abandon(c.descriptor);
+    (c.ready ? m_ready : m_waiting).erase(c.self);
+}
+
+void HttpSendListener::expire()
+{
+    const Clock::time_point now = Clock::now();
+    while (!m_waiting.empty() && m_waiting.front().deadline <= now)
+        drop(m_waiting.front());
+    if (!m_waiting.empty()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_waiting.front().deadline - now);
+        m_expiry.start(left);
+    }
+}
+
+bool HttpSendListener::mayNote()
+{
+    if (m_noteWindow.isActive()) {
+        ++m_quietNotes;
+        return false;
+    }
+    m_noteWindow.start(m_timeouts.refusalReport);
+    return true;
+}
+
+void HttpSendListener::reportQuietNotes()
+{
+    if (m_quietNotes == 0)
+        return;
+    m_log.writeEvent(QStringLiteral(" HTTP listener - %1 more connections refused or closed to make room")
+                         .arg(m_quietNotes));
+    m_quietNotes = 0;
+    m_noteWindow.start(m_timeouts.refusalReport);
 }
 
 } // namespace tavsms

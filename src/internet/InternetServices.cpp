@@ -31,17 +31,22 @@ InternetServices::~InternetServices()
 QString InternetServices::start()
 {
     Store &store = m_controller.store();
-    quint16 port = 0;
+    NetworkSettings settings;
     try {
-        port = NetworkSettings::load(store.db()).listenerPort;
+        settings = NetworkSettings::load(store.db());
     } catch (const DbError &e) {
         return e.message();
     }
     m_sender = std::make_unique<GatewaySender>(store, *m_client, m_controller.state(), m_controller.debugLog(),
                                                m_controller.gatewayTimer(), m_timeouts);
     m_account = std::make_unique<GatewayAccount>(store.db(), *m_client, m_controller.prompter());
-    m_listener->setQueue(&store.queue());
-    return m_listener->listen(port);
+    m_listener->setStore(&store);
+    QString why;
+    std::optional<NetworkSettings::Listener> place = settings.listener(&why);
+    if (!place)
+        return why;
+    m_listener->setAllowedNetworks(std::move(place->allowed));
+    return m_listener->listen(settings.listenerPort, place->address);
 }
 
 } // namespace tavsms

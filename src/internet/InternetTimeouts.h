@@ -11,6 +11,13 @@ struct InternetTimeouts
     std::chrono::milliseconds request{30000};
     // A listener client has this long to send its whole request.
     std::chrono::milliseconds requestArrival{10000};
+    // A listener connection that has waited this long without a whole
+    // request may be pushed out for a newcomer from its address; a younger
+    // one belongs to a prompt client whose request is on its way.
+    std::chrono::milliseconds promptRequest{1000};
+    // The listener logs one refused connection per this long, and then how
+    // many more it refused meanwhile.
+    std::chrono::milliseconds refusalReport{60000};
     // Gateway unreachable: the sender pauses this long, doubling on every
     // further failure up to the longest pause.
     std::chrono::milliseconds firstPause{1000};

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AllowedNetworks.h"
+
+#include <QHostAddress>
 #include <QString>
 
 namespace tavsms {
@@ -14,6 +17,8 @@ struct NetworkSettings
     QString updateHost;
     QString productSite;
     quint16 listenerPort = 8081;
+    QString listenAddress; // empty: every interface
+    QString allowedNetworks = AllowedNetworks::kDefault;
     // Gateway requests the sender may have out at once.
     int parallelRequests = 8;
     static constexpr int kFewestParallel = 1;
@@ -22,6 +27,15 @@ struct NetworkSettings
     // Throws DbError. A stored count out of range is read as the nearest bound.
     static NetworkSettings load(Database &db);
     void save(Database &db) const;
+
+    // The listener's address and allow-list as the listener takes them.
+    struct Listener
+    {
+        QHostAddress address;
+        AllowedNetworks allowed;
+    };
+    // Empty `why` on success; else what to tell the operator, naming the bad entry.
+    std::optional<Listener> listener(QString *why) const;
 };
 
 } // namespace tavsms

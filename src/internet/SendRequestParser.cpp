@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cstring>
+
 namespace tavsms::SendRequestParser {
 
 namespace {
@@ -24,7 +26,93 @@ const Code kCodes[] = {
     {"%7B", "{"},    {"%7C", "|"},  {"%7D", "}"},  {"%7E", "~"},  {"%0D%0A", "\r\n"},
 };
 
+bool sameLetters(QByteArrayView a, QByteArrayView b)
+{
+    return a.size() == b.size() && qstrnicmp(a.data(), a.size(), b.data(), b.size()) == 0;
+}
+
+QByteArrayView trimmed(QByteArrayView v)
+{
+    while (!v.isEmpty() && (v.front() == ' ' || v.front() == '\t'))
+        v = v.sliced(1);
+    while (!v.isEmpty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r'))
+        v.chop(1);
+    return v;
+}
+
 } // namespace
+
+qsizetype headEnd(QByteArrayView data, qsizetype from)
+{
+    const char *const begin = data.data();
+    const char *const end = begin + data.size();
+    for (const char *p = begin + std::max<qsizetype>(from, 0); p < end;) {
+        const auto *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!nl)
+            return -1;
+        if (nl + 1 < end && nl[1] == '\n')
+            return nl + 2 - begin;
+        if (nl > begin && nl[-1] == '\r' && nl + 2 < end && nl[1] == '\r' && nl[2] == '\n')
+            return nl + 3 - begin;
+        p = nl + 1;
+    }
+    return -1;
+}
+
+RequestFrame frame(QByteArrayView head)
+{
+    RequestFrame f;
+    f.length = head.size();
+    qsizetype at = 0;
+    bool first = true, close = false, keep = false, unknownBody = false;
+    qsizetype bodyLength = -1;
+    while (at < head.size()) {
+        qsizetype nl = head.indexOf('\n', at);
+        if (nl < 0)
+            nl = head.size();
+        const QByteArrayView line = trimmed(head.sliced(at, nl - at));
+        at = nl + 1;
+        if (first) {
+            first = false;
+            const qsizetype space = line.lastIndexOf(' ');
+            const QByteArrayView version = space < 0 ? QByteArrayView() : line.sliced(space + 1);
+            f.keepAlive = version.startsWith("HTTP/1.") && version != "HTTP/1.0";
+            continue;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArrayView name = trimmed(line.first(colon));
+        const QByteArrayView value = trimmed(line.sliced(colon + 1));
+        if (sameLetters(name, "connection")) {
+            for (qsizetype from = 0; from <= value.size();) {
+                qsizetype comma = value.indexOf(',', from);
+                if (comma < 0)
+                    comma = value.size();
+                const QByteArrayView token = trimmed(value.sliced(from, comma - from));
+                close = close || sameLetters(token, "close");
+                keep = keep || sameLetters(token, "keep-alive");
+                from = comma + 1;
+            }
+        } else if (sameLetters(name, "content-length")) {
+            bool ok = false;
+            const qsizetype length = value.toLongLong(&ok);
+            if (!ok || length < 0 || value.front() == '+' || (bodyLength >= 0 && bodyLength != length))
+                unknownBody = true;
+            else
+                bodyLength = length;
+        } else if (sameLetters(name, "transfer-encoding")) {
+            unknownBody = true;
+        }
+    }
+    if (keep)
+        f.keepAlive = true;
+    if (close || unknownBody)
+        f.keepAlive = false;
+    if (!unknownBody && bodyLength > 0)
+        f.length += bodyLength;
+    return f;
+}
 
 qsizetype characterCount(const QString &text)
 {

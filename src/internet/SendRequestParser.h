@@ -2,6 +2,7 @@
 
 #include "TextRules.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace tavsms {
@@ -18,9 +19,27 @@ struct SendRequest
     bool isValid() const { return error.isEmpty(); }
 };
 
+// How one request sits in what its connection sent.
+struct RequestFrame
+{
+    qsizetype length = 0;   // head and body
+    bool keepAlive = false; // another request may follow on the connection
+};
+
 // The listener's request rules: no I/O, so every case is checked apart
 // from sockets.
 namespace SendRequestParser {
+
+// Just past the empty line that ends the head: the first "\r\n\r\n" or
+// "\n\n" at or after `from`; -1 while the head is incomplete.
+qsizetype headEnd(QByteArrayView data, qsizetype from = 0);
+
+// The request line and headers of a complete head (through its empty line).
+// HTTP/1.1 keeps the connection unless "Connection: close"; anything older
+// closes it unless "Connection: keep-alive". A body is as long as its
+// Content-Length; one of unknown length (chunked, a bad length) ends the
+// connection after the reply, since where the next request begins is unknown.
+RequestFrame frame(QByteArrayView head);
 
 constexpr int kMaxMessageLength = 131;
 

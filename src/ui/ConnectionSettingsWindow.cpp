@@ -131,12 +131,27 @@ QWidget *ConnectionSettingsWindow::buildInternetTab(const QString &productSite)
                                 + productSite + QStringLiteral("\nSender IDs can be set from ") + productSite,
                             page);
     note->setWordWrap(true);
+    // The listener serves other programs whether or not Internet SMS is on.
+    auto *listener = new QGroupBox(QStringLiteral("HTTP Listener"), page);
+    m_listenAddress = new QLineEdit(listener);
+    m_listenAddress->setObjectName(QStringLiteral("txtListenAddress"));
+    m_listenAddress->setPlaceholderText(QStringLiteral("all interfaces"));
+    m_allowedNetworks = new QLineEdit(listener);
+    m_allowedNetworks->setObjectName(QStringLiteral("txtAllowedNetworks"));
+    m_allowedNetworks->setToolTip(QStringLiteral("Comma-separated networks, such as 127.0.0.0/8, 192.168.1.0/24"));
+    auto *listenerForm = new QFormLayout(listener);
+    listenerForm->addRow(QStringLiteral("Listen address:"), m_listenAddress);
+    listenerForm->addRow(QStringLiteral("Allowed networks:"), m_allowedNetworks);
+    listenerForm->addRow(new QLabel(QStringLiteral("Saved by \"Update Settings\"; used from the next start of the program."),
+                                    listener));
+
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(m_internetActive);
     layout->addLayout(form);
     layout->addWidget(ids);
     layout->addWidget(m_internetApply, 0, Qt::AlignRight);
     layout->addWidget(note);
+    layout->addWidget(listener);
     layout->addStretch();
 
     connect(m_internetActive, &QCheckBox::toggled, this, &ConnectionSettingsWindow::setInternetEnabled);
@@ -193,6 +208,8 @@ void ConnectionSettingsWindow::load()
     m_gsmId->setText(state.internet.gsmId);
     m_cdmaId->setText(state.internet.cdmaId);
     m_parallelRequests->setValue(state.internet.parallelRequests);
+    m_listenAddress->setText(state.listener.listenAddress);
+    m_allowedNetworks->setText(state.listener.allowedNetworks);
 
     for (int i = 0; i < kPortCount; ++i) {
         const PortTab &tab = state.ports[size_t(i)];
@@ -264,7 +281,10 @@ QCoro::Task<void> ConnectionSettingsWindow::updateSettings()
     std::array<bool, kPortCount> active{};
     for (int i = 0; i < kPortCount; ++i)
         active[size_t(i)] = m_ports[size_t(i)].active->isChecked();
-    co_await m_settings.updateSettings(active, m_internetActive->isChecked(), m_parallelRequests->value());
+    // Named, not a braced temporary in the co_await: GCC 12 destroys such a
+    // temporary twice.
+    std::optional<ListenerFields> listener = ListenerFields{m_listenAddress->text(), m_allowedNetworks->text()};
+    co_await m_settings.updateSettings(active, m_internetActive->isChecked(), m_parallelRequests->value(), listener);
 }
 
 QCoro::Task<void> ConnectionSettingsWindow::closeScreen()

@@ -21,7 +21,8 @@ namespace tavsms {
 
 class GatewayAccount;
 
-// frmConfig, "Modem Settings": five port tabs and the "Internet SMS" tab.
+// frmConfig, "Modem Settings": five port tabs and the "Internet SMS" tab,
+// which also holds the send listener's address and allowed networks.
 // A thin view over ConnectionSettings and, for the Internet tab's "Apply",
 // the gateway account.
 class ConnectionSettingsWindow : public QWidget
@@ -77,6 +78,8 @@ private:
     QLineEdit *m_cdmaId = nullptr;
     QPushButton *m_internetApply = nullptr;
     QSpinBox *m_parallelRequests = nullptr;
+    QLineEdit *m_listenAddress = nullptr;
+    QLineEdit *m_allowedNetworks = nullptr;
     bool m_passwordEdited = false;
 };
 

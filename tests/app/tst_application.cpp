@@ -11,6 +11,7 @@
 
 #include <QCoroTask>
 #include <QSignalSpy>
+#include <QTcpSocket>
 
 using namespace tavsms;
 using namespace tavsms::test;
@@ -168,6 +169,47 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(status(rig, id), QStringLiteral("Delivered"), 5000);
         QTest::qWait(200);
         QCOMPARE(gateway.requestCount(), 3);
+    }
+
+    // The listener binds where the settings say and serves only the
+    // allowed networks; settings it cannot take stop the start, saying why.
+    void listenerTakesItsAddressAndNetworksFromTheSettings()
+    {
+        ModemRig rig;
+        rig.withStore([](Store &s) {
+            NetworkSettings n = NetworkSettings::load(s.db());
+            n.listenAddress = QStringLiteral("127.0.0.2");
+            n.allowedNetworks = QStringLiteral("127.0.0.3");
+            n.save(s.db());
+        });
+        rig.start();
+        const quint16 port = rig.app->internet().listener().port();
+        const auto ask = [port](const char *from, const char *to) {
+            QTcpSocket socket;
+            socket.bind(QHostAddress(QString::fromLatin1(from)));
+            socket.connectToHost(QHostAddress(QString::fromLatin1(to)), port);
+            socket.write("GET /?com=c&mobile=9876543210&message=hi HTTP/1.0\r\n\r\n");
+            QByteArray reply;
+            QObject::connect(&socket, &QTcpSocket::readyRead, [&] { reply += socket.readAll(); });
+            // The listener runs on this thread: wait with the event loop turning.
+            if (!QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 5000))
+                return QByteArray("still open");
+            return reply + socket.errorString().toUtf8();
+        };
+        QVERIFY(ask("127.0.0.3", "127.0.0.2").contains("Status:OK"));
+        QVERIFY(!ask("127.0.0.2", "127.0.0.2").contains("Status:OK"));
+        QVERIFY(ask("127.0.0.3", "127.0.0.1").contains("refused"));
+        QCOMPARE(rig.count(QStringLiteral("SELECT count(*) FROM q_logs")), 1);
+        rig.stop();
+
+        ModemRig bad;
+        bad.withStore([](Store &s) {
+            s.db().exec(QStringLiteral("UPDATE config_network SET allowedNetworks = '10.0.0.0/33'"));
+        });
+        bad.build();
+        QCOMPARE(bad.app->start(), Application::StartResult::Failed);
+        QVERIFY2(bad.prompter.dump().contains(QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network.")),
+                 qPrintable(bad.prompter.dump()));
     }
 };
 

@@ -66,7 +66,8 @@ class TestService : public QObject
         socket.connectToHost(QHostAddress::LocalHost, m_port);
         if (!socket.waitForConnected(3000))
             return "not connected: " + socket.errorString().toUtf8();
-        socket.write("GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        // Read to the end of the connection: ask the listener to end it.
+        socket.write("GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
         QByteArray reply;
         while (socket.waitForReadyRead(3000))
             reply += socket.readAll();

@@ -1,4 +1,5 @@
 // The connection settings' rules and the reset to defaults, on a real store.
+#include "AllowedNetworks.h"
 #include "AppState.h"
 #include "ConnectionSettings.h"
 #include "RecordingPrompter.h"
@@ -258,6 +259,48 @@ private Q_SLOTS:
             for (bool &flag : flags)
                 flag = !flag;
         }
+    }
+
+    // The listener's fields are saved with the flags, or, when one does not
+    // parse, nothing is saved and the box names the entry.
+    void updateSettingsSavesTheListenerFieldsWhenTheyParse()
+    {
+        const std::optional<SettingsScreenState> shown = m_settings->load();
+        QVERIFY(shown);
+        QCOMPARE(shown->listener.listenAddress, QString());
+        QCOMPARE(shown->listener.allowedNetworks, AllowedNetworks::kDefault);
+        const auto stored = [this](const char *column) {
+            return db().scalar(QStringLiteral("SELECT %1 FROM config_network").arg(QLatin1String(column))).toString();
+        };
+
+        QVERIFY(!QCoro::waitFor(m_settings->updateSettings(
+            {true, false, false, false, false}, true, 8,
+            ListenerFields{QStringLiteral("127.0.0.1"), QStringLiteral("10.0.0.0/8, 10.0.0.0/33")})));
+        QCOMPARE(m_prompter.count(), 1);
+        QCOMPARE(m_prompter.entries().first().text, QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network."));
+        QCOMPARE(m_prompter.entries().first().icon, Prompter::Icon::Exclamation);
+        QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("portActive")), QStringLiteral("0"));
+        QCOMPARE(stored("listenAddress"), QString());
+        QVERIFY(m_events.isEmpty());
+
+        m_prompter.clear();
+        QVERIFY(!QCoro::waitFor(m_settings->updateSettings({}, false, 8, ListenerFields{QStringLiteral("host.lan"),
+                                                                                        AllowedNetworks::kDefault})));
+        QCOMPARE(m_prompter.entries().first().text, QStringLiteral("Listen address: 'host.lan' is not an IP address."));
+
+        m_prompter.clear();
+        QVERIFY(QCoro::waitFor(m_settings->updateSettings(
+            {true, false, false, false, false}, false, 5,
+            ListenerFields{QStringLiteral(" 192.168.1.10 "), QStringLiteral("192.168.1.0/24, ::1")})));
+        QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("COM Ports Updated")));
+        QCOMPARE(column(QStringLiteral("COM1"), QStringLiteral("portActive")), QStringLiteral("1"));
+        QCOMPARE(stored("listenAddress"), QStringLiteral("192.168.1.10"));
+        QCOMPARE(stored("allowedNetworks"), QStringLiteral("192.168.1.0/24, ::1"));
+        QCOMPARE(stored("parallelRequests"), QStringLiteral("5"));
+        // The rest of the row stays as it was.
+        QCOMPARE(stored("listenerPort"), QStringLiteral("8081"));
+        QCOMPARE(stored("gatewayHost"), QStringLiteral("gateway.tavsms.com"));
+        QCOMPARE(m_settings->load()->listener.allowedNetworks, QStringLiteral("192.168.1.0/24, ::1"));
     }
 
     void closeAsksFirst()

@@ -93,6 +93,23 @@ private Q_SLOTS:
         }
     }
 
+    // A value carrying a line break cannot start a line of its own: CR and
+    // LF inside a line are written as the two characters \r and \n.
+    void lineBreaksInsideALineAreWrittenVisibly()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        DebugLog log;
+        QCOMPARE(log.open(path), QString());
+        log.writeLine(QStringLiteral("Message= a\r\n10/1/2024 1:00:00 PM forged\rb\nc\\n"));
+        log.writeEvent(QStringLiteral(" Push URL Response - one\ntwo"));
+        const QList<QByteArray> lines = read(path).split('\n');
+        QCOMPARE(lines.size(), 3); // two lines and nothing after the last break
+        QCOMPARE(lines[0], QByteArray("Message= a\\r\\n10/1/2024 1:00:00 PM forged\\rb\\nc\\n\r"));
+        QVERIFY2(lines[1].endsWith(" Push URL Response - one\\ntwo\r"), lines[1].constData());
+        QVERIFY(lines[2].isEmpty());
+    }
+
     void unopenableLogSaysWhy()
     {
         test::TestDataDirectory dir;

@@ -1,5 +1,6 @@
 // The send listener's request rules that its socket test does not reach:
-// the decoding order, how characters are counted, how pieces are read.
+// the decoding order, how characters are counted, how pieces are read,
+// where a request ends and whether its connection stays.
 #include "SendRequestParser.h"
 
 #include <QTest>
@@ -62,6 +63,74 @@ private Q_SLOTS:
         // Spaces alone would queue an empty message.
         QCOMPARE(get(QStringLiteral("/?com=1&mobile=9876543210&message=%20%20")).error, messageLengthError(2));
         QCOMPARE(trimSpaces(QStringLiteral("  a\tb \r\n ")), QStringLiteral("a\tb \r\n"));
+    }
+
+    void headEndsAtTheFirstEmptyLine_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qsizetype>("from");
+        QTest::addColumn<qsizetype>("end");
+        QTest::newRow("CR LF") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\nGET") << qsizetype(0) << qsizetype(27);
+        QTest::newRow("LF alone") << QByteArray("GET / HTTP/1.1\nHost: x\n\nGET") << qsizetype(0) << qsizetype(24);
+        QTest::newRow("CR LF then LF") << QByteArray("GET /\r\n\nx") << qsizetype(0) << qsizetype(8);
+        QTest::newRow("the first of two") << QByteArray("A\r\n\r\nB\n\n") << qsizetype(0) << qsizetype(5);
+        QTest::newRow("incomplete") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r") << qsizetype(0) << qsizetype(-1);
+        QTest::newRow("CR CR") << QByteArray("GET /\r\r\r\r") << qsizetype(0) << qsizetype(-1);
+        QTest::newRow("empty") << QByteArray() << qsizetype(0) << qsizetype(-1);
+        // Searching on from where the last search stopped (here after
+        // "GET /\r\n\r"), less three bytes, finds an end that straddles the two.
+        QTest::newRow("resumed across") << QByteArray("GET /\r\n\r\n") << qsizetype(8 - 3) << qsizetype(9);
+        QTest::newRow("resumed, before start") << QByteArray("\n\n") << qsizetype(-3) << qsizetype(2);
+    }
+    void headEndsAtTheFirstEmptyLine()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(qsizetype, from);
+        QFETCH(qsizetype, end);
+        QCOMPARE(headEnd(data, from), end);
+    }
+
+    void frameSaysHowLongAndWhetherTheConnectionStays_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qsizetype>("body");
+        QTest::addColumn<bool>("keepAlive");
+        QTest::newRow("1.1") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << qsizetype(0) << true;
+        QTest::newRow("1.1 close") << QByteArray("GET / HTTP/1.1\r\nConnection: close\r\n\r\n") << qsizetype(0) << false;
+        QTest::newRow("1.1 CLOSE, LF") << QByteArray("GET / HTTP/1.1\nconnection:CLOSE\n\n") << qsizetype(0) << false;
+        QTest::newRow("close among tokens") << QByteArray("GET / HTTP/1.1\r\nConnection: TE,\tclose \r\n\r\n")
+                                            << qsizetype(0) << false;
+        QTest::newRow("closed is no close") << QByteArray("GET / HTTP/1.1\r\nConnection: closed\r\n\r\n")
+                                            << qsizetype(0) << true;
+        QTest::newRow("X-Connection") << QByteArray("GET / HTTP/1.1\r\nX-Connection: close\r\n\r\n") << qsizetype(0)
+                                      << true;
+        QTest::newRow("1.0") << QByteArray("GET / HTTP/1.0\r\n\r\n") << qsizetype(0) << false;
+        QTest::newRow("1.0 keep-alive") << QByteArray("GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n")
+                                        << qsizetype(0) << true;
+        QTest::newRow("keep-alive and close") << QByteArray("GET / HTTP/1.0\r\nConnection: keep-alive, close\r\n\r\n")
+                                              << qsizetype(0) << false;
+        QTest::newRow("no version") << QByteArray("GET /?a=b\r\n\r\n") << qsizetype(0) << false;
+        QTest::newRow("nothing") << QByteArray("\r\n\r\n") << qsizetype(0) << false;
+        QTest::newRow("body") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 12\r\n\r\n") << qsizetype(12) << true;
+        QTest::newRow("body, the same twice") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\ncontent-length: 3\r\n\r\n")
+                                              << qsizetype(3) << true;
+        // Where the next request would start is unknown: the connection ends after the reply.
+        QTest::newRow("two lengths") << QByteArray("POST / HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\n")
+                                     << qsizetype(0) << false;
+        QTest::newRow("signed length") << QByteArray("POST / HTTP/1.1\r\nContent-Length: +3\r\n\r\n") << qsizetype(0)
+                                       << false;
+        QTest::newRow("no number") << QByteArray("POST / HTTP/1.1\r\nContent-Length: x\r\n\r\n") << qsizetype(0) << false;
+        QTest::newRow("chunked") << QByteArray("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n") << qsizetype(0)
+                                 << false;
+    }
+    void frameSaysHowLongAndWhetherTheConnectionStays()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(qsizetype, body);
+        QFETCH(bool, keepAlive);
+        const RequestFrame f = frame(head);
+        QCOMPARE(f.length, head.size() + body);
+        QCOMPARE(f.keepAlive, keepAlive);
     }
 };
 

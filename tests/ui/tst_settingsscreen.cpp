@@ -1,4 +1,5 @@
 // frmConfig offscreen, and the main window's Internet and reset menu items.
+#include "AllowedNetworks.h"
 #include "ConnectionSettingsWindow.h"
 #include "DataDirectory.h"
 #include "FakeGateway.h"
@@ -184,6 +185,47 @@ private Q_SLOTS:
         close->click();
         test::Boxes::press(test::Boxes::waitFor(question), QMessageBox::Ok);
         QTRY_VERIFY(!screen.isVisible());
+    }
+
+    // The Internet tab shows where the listener listens and whom it serves;
+    // "Update Settings" refuses an entry that does not parse, naming it.
+    void listenerFieldsAreShownAndSavedWithTheSettings()
+    {
+        Store store(m_dir->root() + QStringLiteral("/s.mdb"));
+        int reinits = 0;
+        ConnectionSettings::Hooks hooks{[&reinits]() -> QCoro::Task<void> {
+                                            ++reinits;
+                                            co_return;
+                                        },
+                                        [] { return QStringList{}; }, [](const QString &) { return false; }};
+        ConnectionSettingsWindow screen(store.db(), std::move(hooks), nullptr, QStringLiteral("www.example.com"));
+        screen.show();
+        auto *address = screen.findChild<QLineEdit *>(QStringLiteral("txtListenAddress"));
+        auto *networks = screen.findChild<QLineEdit *>(QStringLiteral("txtAllowedNetworks"));
+        QVERIFY(address && networks);
+        QCOMPARE(address->text(), QString());
+        QCOMPARE(networks->text(), AllowedNetworks::kDefault);
+        QVERIFY(address->isEnabled() && networks->isEnabled()); // whether or not Internet SMS is on
+
+        auto *update = screen.findChild<QPushButton *>(QStringLiteral("cmdUpdate"));
+        networks->setText(QStringLiteral("127.0.0.0/8, 10.0.0.0/33"));
+        update->click();
+        QMessageBox *error = test::Boxes::waitFor(QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network."),
+                                                  QStringLiteral("Error"));
+        QVERIFY2(error, qPrintable(test::Boxes::dump()));
+        QCOMPARE(error->parentWidget(), &screen);
+        test::Boxes::dismissAll();
+        QCOMPARE(reinits, 0);
+
+        address->setText(QStringLiteral("127.0.0.2"));
+        networks->setText(QStringLiteral("127.0.0.0/8"));
+        update->click();
+        QTRY_COMPARE(reinits, 1);
+        test::Boxes::dismissAll();
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT listenAddress FROM config_network")).toString(),
+                 QStringLiteral("127.0.0.2"));
+        QCOMPARE(store.db().scalar(QStringLiteral("SELECT allowedNetworks FROM config_network")).toString(),
+                 QStringLiteral("127.0.0.0/8"));
     }
 
     void pduChoiceIsForGsmTypesOnly()
