@@ -210,6 +210,8 @@ void ConnectionSettingsWindow::load()
     m_parallelRequests->setValue(state.internet.parallelRequests);
     m_listenAddress->setText(state.listener.listenAddress);
     m_allowedNetworks->setText(state.listener.allowedNetworks);
+    // The list is longer than the box: show its start, not its end.
+    m_allowedNetworks->setCursorPosition(0);
 
     for (int i = 0; i < kPortCount; ++i) {
         const PortTab &tab = state.ports[size_t(i)];
