@@ -101,15 +101,8 @@ QCoro::Task<void> IncomingPoller::poll(int portIndex, ModemPort &port)
             co_return;
         // A stored message is answered once, here, even when the device
         // went away before it confirmed the delete.
-        if (stored && m_handler) {
-            try {
-                co_await m_handler(softwarePort, message.sender, message.text);
-            } catch (const std::exception &e) {
-                // A failing rule must not stop the poll or the port's sender.
-                m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - handling the message from %2 failed: %3")
-                                     .arg(softwarePort, message.sender, QString::fromUtf8(e.what())));
-            }
-        }
+        if (stored)
+            co_await answer(softwarePort, message.sender, message.text);
         if (deleted == Outcome::PortLost)
             co_return;
     }
@@ -194,16 +187,22 @@ QCoro::Task<void> IncomingPoller::pollPdu(int portIndex, ModemPort &port)
             if (deleted == Outcome::PortLost)
                 break;
         }
-        if (stored && m_handler) {
-            try {
-                co_await m_handler(softwarePort, message.sender, message.text);
-            } catch (const std::exception &e) {
-                m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - handling the message from %2 failed: %3")
-                                     .arg(softwarePort, message.sender, QString::fromUtf8(e.what())));
-            }
-        }
+        if (stored)
+            co_await answer(softwarePort, message.sender, message.text);
         if (deleted == Outcome::PortLost)
             co_return;
+    }
+}
+
+QCoro::Task<void> IncomingPoller::answer(QString softwarePort, QString sender, QString text)
+{
+    if (!m_handler)
+        co_return;
+    try {
+        co_await m_handler(softwarePort, sender, text);
+    } catch (const std::exception &e) {
+        m_log.writeEvent(QStringLiteral(" Incoming SMS %1 - handling the message from %2 failed: %3")
+                             .arg(softwarePort, sender, QString::fromUtf8(e.what())));
     }
 }
 

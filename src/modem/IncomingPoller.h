@@ -40,6 +40,9 @@ public:
 
 private:
     QCoro::Task<void> pollPdu(int portIndex, ModemPort &port);
+    // Runs the keyword rules on a stored message; a failing rule is logged,
+    // never let out to stop the poll or the port's sender.
+    QCoro::Task<void> answer(QString softwarePort, QString sender, QString text);
 
     AppState &m_state;
     StoreAccess m_store;

@@ -675,7 +675,11 @@ QList<QByteArray> encodeDeliver(const QString &sender, const QString &text, cons
     return out;
 }
 
-std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error)
+namespace {
+
+// The hexadecimal PDU read up to its first octet, which must name `type`
+// (0 DELIVER, 1 SUBMIT); `after` octets more must follow it.
+std::optional<Reader> openPdu(const QByteArray &hex, int type, int after, quint8 *first, QString *error)
 {
     auto bytes = fromHex(hex, error);
     if (!bytes)
@@ -683,15 +687,29 @@ std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error)
     Reader r(std::move(*bytes));
     if (!skipServiceCentre(r, error))
         return std::nullopt;
-    if (!r.has(1)) {
+    if (!r.has(1 + after)) {
         fail(error, QStringLiteral("first octet missing"));
         return std::nullopt;
     }
-    const quint8 first = r.take();
-    if ((first & 0x3) != 0) {
-        fail(error, QStringLiteral("not an SMS-DELIVER (first octet %1)").arg(first, 2, 16, QLatin1Char('0')));
+    *first = r.take();
+    if ((*first & 0x3) != type) {
+        fail(error, QStringLiteral("not an SMS-%1 (first octet %2)")
+                        .arg(type == 0 ? QStringLiteral("DELIVER") : QStringLiteral("SUBMIT"))
+                        .arg(*first, 2, 16, QLatin1Char('0')));
         return std::nullopt;
     }
+    return r;
+}
+
+} // namespace
+
+std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error)
+{
+    quint8 first = 0;
+    auto opened = openPdu(hex, 0, 0, &first, error);
+    if (!opened)
+        return std::nullopt;
+    Reader &r = *opened;
     Message m;
     if (!readAddress(r, &m.number, error))
         return std::nullopt;
@@ -711,21 +729,11 @@ std::optional<Message> decodeDeliver(const QByteArray &hex, QString *error)
 
 std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error)
 {
-    auto bytes = fromHex(hex, error);
-    if (!bytes)
+    quint8 first = 0;
+    auto opened = openPdu(hex, 1, 1, &first, error); // the message reference follows
+    if (!opened)
         return std::nullopt;
-    Reader r(std::move(*bytes));
-    if (!skipServiceCentre(r, error))
-        return std::nullopt;
-    if (!r.has(2)) {
-        fail(error, QStringLiteral("first octet missing"));
-        return std::nullopt;
-    }
-    const quint8 first = r.take();
-    if ((first & 0x3) != 1) {
-        fail(error, QStringLiteral("not an SMS-SUBMIT (first octet %1)").arg(first, 2, 16, QLatin1Char('0')));
-        return std::nullopt;
-    }
+    Reader &r = *opened;
     r.take(); // message reference
     Message m;
     if (!readAddress(r, &m.number, error))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionChoice.h"
+
 #include <QPlainTextEdit>
 
 #include <functional>
@@ -25,6 +27,14 @@ public:
     // What the box may hold decided by a rule instead of a length (the parts
     // of a port in PDU mode); a longer text never fits where a shorter did not.
     void setFits(Fits fits) { m_fits = std::move(fits); }
+    // The limit of the connection chosen: characters, or parts on a PDU port.
+    void setLimit(const LengthLimit &limit)
+    {
+        if (limit.inParts)
+            setFits([limit](const QString &text) { return limit.fits(text); });
+        else
+            setMaxLength(limit.characters);
+    }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

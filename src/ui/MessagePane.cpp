@@ -64,10 +64,7 @@ void MessagePane::setMessage(const QString &text)
 void MessagePane::setLimit(const LengthLimit &limit)
 {
     m_limitValue = limit;
-    if (limit.inParts)
-        m_message->setFits([limit](const QString &text) { return limit.fits(text); });
-    else
-        m_message->setMaxLength(limit.characters);
+    m_message->setLimit(limit);
     showCount();
 }
 

@@ -185,10 +185,7 @@ void ScheduleWindow::render(const ScheduleForm &f)
 void ScheduleWindow::showLimit(const LengthLimit &limit)
 {
     m_limitValue = limit;
-    if (limit.inParts)
-        m_message->setFits([limit](const QString &text) { return limit.fits(text); });
-    else
-        m_message->setMaxLength(limit.characters);
+    m_message->setLimit(limit);
     showCount();
 }
 

@@ -390,39 +390,42 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("pdu");
         QTest::addColumn<bool>("deliver");
+        QTest::addColumn<QString>("reason"); // a part of the error, where one case could fail for several
         const QByteArray good = "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37";
         const QByteArray head = "07917283010010F5440BC87238880900F1000099309251619580";
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("blank") << QByteArray("  \r\n") << true;
-        QTest::newRow("odd hex") << good.chopped(1) << true;
-        QTest::newRow("not hex") << good.chopped(1) + "G" << true;
-        QTest::newRow("space inside") << QByteArray("0791 7283010010F5") << true;
-        QTest::newRow("UDL longer than the data") << good.left(good.indexOf("0AE832")) + "0BE8329BFD4697D9EC37" << true;
-        QTest::newRow("UCS-2 UDL longer") << QByteArray("00040B919170000000F1000842501021436500050928092E") << true;
-        QTest::newRow("service centre beyond the end") << QByteArray("0F917283010010F5") << true;
-        QTest::newRow("address beyond the end") << QByteArray("07917283010010F5040BC8723888") << true;
-        QTest::newRow("address too long") << QByteArray("00041591000000000000000000000000000000000000") << true;
-        QTest::newRow("cut before the stamp") << QByteArray("07917283010010F5040BC87238880900F10000993092") << true;
-        QTest::newRow("no user data length") << good.left(good.indexOf("0AE832")) << true;
-        QTest::newRow("header beyond UDL") << head + "090A0003CC0201D069" << true;
-        QTest::newRow("header element too long") << head + "09050004CC0201D069" << true;
-        QTest::newRow("header without data") << head + "00" << true;
-        QTest::newRow("UCS-2 header beyond UDL") << QByteArray("00440B919170000000F100084250102143650004050003010201") << true;
-        QTest::newRow("a SUBMIT read as DELIVER") << QByteArray("0011000A8189674523010000AA029B32") << true;
-        QTest::newRow("status report") << QByteArray("0006") << true;
-        QTest::newRow("a DELIVER read as SUBMIT") << good << false;
-        QTest::newRow("SUBMIT cut in the validity") << QByteArray("0019000A81896745230100000000") << false;
-        QTest::newRow("SUBMIT UDL longer") << QByteArray("0011000A8189674523010000AA039B32") << false;
+        QTest::newRow("empty") << QByteArray() << true << QString();
+        QTest::newRow("blank") << QByteArray("  \r\n") << true << QString();
+        QTest::newRow("odd hex") << good.chopped(1) << true << QString();
+        QTest::newRow("not hex") << good.chopped(1) + "G" << true << QString();
+        QTest::newRow("space inside") << QByteArray("0791 7283010010F5") << true << QString();
+        QTest::newRow("UDL longer than the data") << good.left(good.indexOf("0AE832")) + "0BE8329BFD4697D9EC37" << true << QString();
+        QTest::newRow("UCS-2 UDL longer") << QByteArray("00040B919170000000F1000842501021436500050928092E") << true << QString();
+        QTest::newRow("service centre beyond the end") << QByteArray("0F917283010010F5") << true << QString();
+        QTest::newRow("address beyond the end") << QByteArray("07917283010010F5040BC8723888") << true << QString();
+        QTest::newRow("address too long") << QByteArray("00041591000000000000000000000000000000000000") << true << QString();
+        QTest::newRow("cut before the stamp") << QByteArray("07917283010010F5040BC87238880900F10000993092") << true << QString();
+        QTest::newRow("no user data length") << good.left(good.indexOf("0AE832")) << true << QString();
+        QTest::newRow("header beyond UDL") << head + "090A0003CC0201D069" << true << QString();
+        QTest::newRow("header element too long") << head + "09050004CC0201D069" << true << QString();
+        QTest::newRow("header without data") << head + "00" << true << QString();
+        QTest::newRow("UCS-2 header beyond UDL") << QByteArray("00440B919170000000F100084250102143650004050003010201") << true << QString();
+        QTest::newRow("a SUBMIT read as DELIVER") << QByteArray("0011000A8189674523010000AA029B32") << true << QString("not an SMS-DELIVER");
+        QTest::newRow("status report") << QByteArray("0006") << true << QString("not an SMS-DELIVER");
+        QTest::newRow("a DELIVER read as SUBMIT") << good << false << QString("not an SMS-SUBMIT");
+        QTest::newRow("SUBMIT cut in the validity") << QByteArray("0019000A81896745230100000000") << false << QString();
+        QTest::newRow("SUBMIT UDL longer") << QByteArray("0011000A8189674523010000AA039B32") << false << QString();
     }
 
     void brokenPdusAreRefused()
     {
         QFETCH(QByteArray, pdu);
         QFETCH(bool, deliver);
+        QFETCH(QString, reason);
         QString error;
         const auto m = deliver ? SmsPdu::decodeDeliver(pdu, &error) : SmsPdu::decodeSubmit(pdu, &error);
         QVERIFY(!m);
         QVERIFY(!error.isEmpty());
+        QVERIFY2(error.contains(reason), qPrintable(error));
     }
 
     void doubtfulPdusAreReadAsFarAsTheyGo()
