@@ -364,8 +364,7 @@ void HttpSendListener::serveReady()
     requests.reserve(m_ready.size());
     for (Connection &c : m_ready) {
         turn.push_back(&c);
-        const qsizetype headLength = SendRequestParser::headEnd(c.data);
-        requests.push_back(SendRequestParser::parse(QString::fromUtf8(c.data.constData(), headLength)));
+        requests.push_back(SendRequestParser::parse(QString::fromUtf8(c.data.constData(), c.request.head)));
     }
     if (turn.empty())
         return;

@@ -62,6 +62,7 @@ qsizetype headEnd(QByteArrayView data, qsizetype from)
 RequestFrame frame(QByteArrayView head)
 {
     RequestFrame f;
+    f.head = head.size();
     f.length = head.size();
     qsizetype at = 0;
     bool first = true, close = false, keep = false, unknownBody = false;

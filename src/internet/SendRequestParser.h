@@ -22,6 +22,7 @@ struct SendRequest
 // How one request sits in what its connection sent.
 struct RequestFrame
 {
+    qsizetype head = 0;     // the request line and headers, through the empty line
     qsizetype length = 0;   // head and body
     bool keepAlive = false; // another request may follow on the connection
 };

@@ -129,6 +129,7 @@ private Q_SLOTS:
         QFETCH(qsizetype, body);
         QFETCH(bool, keepAlive);
         const RequestFrame f = frame(head);
+        QCOMPARE(f.head, head.size());
         QCOMPARE(f.length, head.size() + body);
         QCOMPARE(f.keepAlive, keepAlive);
     }
