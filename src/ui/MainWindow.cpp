@@ -79,20 +79,11 @@ QAction *MainWindow::addItem(QMenu *menu, const QString &caption, const QString 
     return action;
 }
 
-void MainWindow::notYetAvailable(const QString &caption)
-{
-    m_prompter.information(caption, caption + QStringLiteral(" is not available in this version yet."));
-}
-
 void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
-    auto later = [this](QMenu *menu, const QString &caption, const QString &name) {
-        QAction *action = addItem(menu, caption, name);
-        connect(action, &QAction::triggered, this, [this, caption] { notYetAvailable(caption); });
-        return action;
-    };
     MainController &controller = m_app.controller();
+    Application *app = &m_app;
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
@@ -102,7 +93,8 @@ void MainWindow::buildMenus()
     connect(m_reinitAction, &QAction::triggered, this, [this] { m_app.reinitialize(); });
     connect(&controller, &MainController::initializingChanged, m_reinitAction,
             [this](bool running) { m_reinitAction->setEnabled(!running); });
-    later(file, QStringLiteral("Import Data"), QStringLiteral("mnuFileImp"));
+    opens<ImportWindow>(addItem(file, QStringLiteral("Import Data"), QStringLiteral("mnuFileImp")),
+                        [app] { return new ImportWindow(app->store().db()); });
     QMenu *flow = file->addMenu(QStringLiteral("Manage SMS Flow"));
     flow->setObjectName(QStringLiteral("mnuFileMSF"));
     m_stopAction = addItem(flow, QStringLiteral("Stop Message Sending"), QStringLiteral("mnuFileMSFStop"));
@@ -120,70 +112,47 @@ void MainWindow::buildMenus()
 
     QMenu *msg = bar->addMenu(QStringLiteral("&Messages"));
     msg->setObjectName(QStringLiteral("mnuMsg"));
-    connect(addItem(msg, QStringLiteral("Send Single SMS"), QStringLiteral("mnuMsgSingle")), &QAction::triggered, this,
-            [this] {
-                openScreen<SendSingleWindow>([this] { return new SendSingleWindow(m_app.store(), m_app.state()); });
-            });
-    connect(addItem(msg, QStringLiteral("Send Group SMS"), QStringLiteral("mnuMsgGroup")), &QAction::triggered, this,
-            [this] {
-                openScreen<SendGroupWindow>([this] { return new SendGroupWindow(m_app.store(), m_app.state()); });
-            });
-    connect(addItem(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna")), &QAction::triggered, this,
-            [this] {
-                openScreen<DynamicSmsWindow>([this] {
-                    auto *screen = new DynamicSmsWindow(m_app.store().db());
-                    connect(screen, &DynamicSmsWindow::merged, this, [this](const QList<MergedRow> &rows) {
-                        if (auto *shown = openScreen<MergedMessagesWindow>([this] {
-                                return new MergedMessagesWindow(m_app.store(), m_app.state());
-                            }))
-                            shown->setRows(rows);
-                    });
-                    return screen;
-                });
-            });
-    connect(addItem(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel")), &QAction::triggered,
-            this, [this] {
-                openScreen<FileMessagesWindow>(
-                    [this] { return new FileMessagesWindow(m_app.store(), m_app.state()); });
-            });
-    msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
-    connect(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")), &QAction::triggered, this,
-            [this] {
-                openScreen<IncomingSmsWindow>([this] { return new IncomingSmsWindow(m_app.store().db()); });
-            });
-    connect(addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming")), &QAction::triggered,
-            this, [this] { openScreen<AutoReplyWindow>([this] { return new AutoReplyWindow(m_app.store().db()); }); });
-    connect(addItem(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch")), &QAction::triggered, this, [this] {
-        openScreen<ScheduleWindow>(
-            [this] { return new ScheduleWindow(m_app.store().db(), m_app.store().queue(), m_app.state()); });
+    opens<SendSingleWindow>(addItem(msg, QStringLiteral("Send Single SMS"), QStringLiteral("mnuMsgSingle")),
+                            [app] { return new SendSingleWindow(app->store(), app->state()); });
+    opens<SendGroupWindow>(addItem(msg, QStringLiteral("Send Group SMS"), QStringLiteral("mnuMsgGroup")),
+                           [app] { return new SendGroupWindow(app->store(), app->state()); });
+    opens<DynamicSmsWindow>(addItem(msg, QStringLiteral("Dynamic SMS"), QStringLiteral("mnyMsgDyna")), [this] {
+        auto *screen = new DynamicSmsWindow(m_app.store().db());
+        connect(screen, &DynamicSmsWindow::merged, this, [this](const QList<MergedRow> &rows) {
+            Application *app = &m_app;
+            if (auto *shown = openScreen<MergedMessagesWindow>(
+                    [app] { return new MergedMessagesWindow(app->store(), app->state()); }))
+                shown->setRows(rows);
+        });
+        return screen;
     });
-    connect(addItem(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg")), &QAction::triggered, this,
-            [this] {
-                openScreen<QueuedMessagesWindow>(
-                    [this] { return new QueuedMessagesWindow(m_app.store().db(), m_app.state()); });
-            });
+    opens<FileMessagesWindow>(addItem(msg, QStringLiteral("Dynamic SMS via Excel"), QStringLiteral("mnuMsgDynExcel")),
+                              [app] { return new FileMessagesWindow(app->store(), app->state()); });
+    msg->addSeparator()->setObjectName(QStringLiteral("mnuDash"));
+    opens<IncomingSmsWindow>(addItem(msg, QStringLiteral("Incoming SMS"), QStringLiteral("mnuMsgIncSMS")),
+                             [app] { return new IncomingSmsWindow(app->store().db()); });
+    opens<AutoReplyWindow>(addItem(msg, QStringLiteral("Auto-Reply SMS"), QStringLiteral("mnuMsgIncoming")),
+                           [app] { return new AutoReplyWindow(app->store().db()); });
+    opens<ScheduleWindow>(addItem(msg, QStringLiteral("Schedule SMS"), QStringLiteral("mnuMsgSch")),
+                          [app] { return new ScheduleWindow(app->store().db(), app->store().queue(), app->state()); });
+    opens<QueuedMessagesWindow>(addItem(msg, QStringLiteral("Queued Messages"), QStringLiteral("mnuMsgQMsg")),
+                                [app] { return new QueuedMessagesWindow(app->store().db(), app->state()); });
 
     QMenu *groups = bar->addMenu(QStringLiteral("Groups"));
     groups->setObjectName(QStringLiteral("mnuGroup"));
     QAction *manageGroups = addItem(groups, QStringLiteral("Manage Groups"), QStringLiteral("mnuMsgCG"));
     manageGroups->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    connect(manageGroups, &QAction::triggered, this,
-            [this] { openScreen<GroupWindow>([this] { return new GroupWindow(m_app.store().db()); }); });
-    connect(addItem(groups, QStringLiteral("Edit Group Members"), QStringLiteral("mnuGroupEGM")), &QAction::triggered,
-            this, [this] {
-                openScreen<GroupMembersWindow>([this] { return new GroupMembersWindow(m_app.store().db()); });
-            });
-    connect(addItem(groups, QStringLiteral("Import Data"), QStringLiteral("mnuGroupImport")), &QAction::triggered, this,
-            [this] { openScreen<ImportWindow>([this] { return new ImportWindow(m_app.store().db()); }); });
+    opens<GroupWindow>(manageGroups, [app] { return new GroupWindow(app->store().db()); });
+    opens<GroupMembersWindow>(addItem(groups, QStringLiteral("Edit Group Members"), QStringLiteral("mnuGroupEGM")),
+                              [app] { return new GroupMembersWindow(app->store().db()); });
     groups->addSeparator()->setObjectName(QStringLiteral("mnuGrpDash1"));
     connect(addItem(groups, QStringLiteral("Backup Groups"), QStringLiteral("mnuGrpBackup")), &QAction::triggered, this,
             [this] { GroupBackup::start(std::make_shared<GroupBackup>(m_app.store().db(), m_prompter)); });
 
     QMenu *templates = bar->addMenu(QStringLiteral("&Templates"));
     templates->setObjectName(QStringLiteral("mnuTemp"));
-    connect(addItem(templates, QStringLiteral("Manage Templates"), QStringLiteral("mnuTempManage")),
-            &QAction::triggered, this,
-            [this] { openScreen<TemplatesWindow>([this] { return new TemplatesWindow(m_app.store().db()); }); });
+    opens<TemplatesWindow>(addItem(templates, QStringLiteral("Manage Templates"), QStringLiteral("mnuTempManage")),
+                           [app] { return new TemplatesWindow(app->store().db()); });
 
     QMenu *internet = bar->addMenu(QStringLiteral("Internet SMS"));
     internet->setObjectName(QStringLiteral("mnuIS"));
@@ -195,13 +164,10 @@ void MainWindow::buildMenus()
 
     QMenu *reports = bar->addMenu(QStringLiteral("Reports"));
     reports->setObjectName(QStringLiteral("mnuReport"));
-    connect(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")), &QAction::triggered,
-            this, [this] { openScreen<RptGroupsWindow>([this] { return new RptGroupsWindow(m_app.store().db()); }); });
-    connect(addItem(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF")),
-            &QAction::triggered, this, [this] {
-                openScreen<MessageFlowWindow>(
-                    [this] { return new MessageFlowWindow(m_app.store().db(), m_app.state()); });
-            });
+    opens<RptGroupsWindow>(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")),
+                           [app] { return new RptGroupsWindow(app->store().db()); });
+    opens<MessageFlowWindow>(addItem(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF")),
+                             [app] { return new MessageFlowWindow(app->store().db(), app->state()); });
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -218,10 +184,9 @@ void MainWindow::buildMenus()
             });
     connect(addItem(help, QStringLiteral("Reset to Default"), QStringLiteral("mnuHelpReset")), &QAction::triggered,
             this, &MainWindow::resetSettings);
-    connect(addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST")), &QAction::triggered,
-            this, [this] {
-                openScreen<PhoneConsoleWindow>([this] { return new PhoneConsoleWindow(m_app.modem().console()); });
-            });
+    // Shown and enabled, so that the phone console can be reached at all.
+    opens<PhoneConsoleWindow>(addItem(help, QStringLiteral("Create Support Ticket"), QStringLiteral("mnuHelpCST")),
+                              [app] { return new PhoneConsoleWindow(app->modem().console()); });
 }
 
 void MainWindow::buildToolBar()

@@ -60,7 +60,12 @@ private:
     void buildToolBar();
     void buildStatusBar();
     QAction *addItem(QMenu *menu, const QString &caption, const QString &name);
-    void notYetAvailable(const QString &caption);
+    // The menu item opens the screen that `make` builds (see openScreen).
+    template<typename Screen, typename Make>
+    void opens(QAction *item, Make make)
+    {
+        connect(item, &QAction::triggered, this, [this, make] { openScreen<Screen>(make); });
+    }
     void centreOnScreen();
     bool storeIsOpen() const;
     void showScreen(QWidget *screen);

@@ -168,8 +168,8 @@ private Q_SLOTS:
         WindowProgram program;
         QCOMPARE(program.start(), Application::StartResult::Running);
 
-        program.action("mnuGroupImport")->trigger();
-        program.action("mnuGroupImport")->trigger(); // brought to the front, not opened twice
+        program.action("mnuFileImp")->trigger();
+        program.action("mnuFileImp")->trigger(); // brought to the front, not opened twice
         auto *mdi = program.window.findChild<QMdiArea *>();
         QCOMPARE(mdi->subWindowList().size(), 1);
         QCOMPARE(mdi->subWindowList().first()->widget()->objectName(), QStringLiteral("frmImport"));

@@ -96,8 +96,7 @@ private Q_SLOTS:
                               "mnuMsgIncoming=Auto-Reply SMS", "mnuMsgSch=Schedule SMS",
                               "mnuMsgQMsg=Queued Messages"}));
         QCOMPARE(listing(menu("mnuGroup")),
-                 (QStringList{"mnuMsgCG=Manage Groups", "mnuGroupEGM=Edit Group Members",
-                              "mnuGroupImport=Import Data", "-",
+                 (QStringList{"mnuMsgCG=Manage Groups", "mnuGroupEGM=Edit Group Members", "-",
                               "mnuGrpBackup=Backup Groups"}));
         QCOMPARE(listing(menu("mnuTemp")), (QStringList{"mnuTempManage=Manage Templates"}));
         QCOMPARE(listing(menu("mnuIS")), (QStringList{"mnuISCheck=Check Balance"}));
@@ -241,20 +240,31 @@ private Q_SLOTS:
         QVERIFY(!controller().debugLog().isOpen());
     }
 
-    void everyScreenOpensWhollyInsideTheFrame()
+    // Every menu item of a screen opens that screen, beside the frame and not
+    // blocking it, wholly inside it however small the frame.
+    void everyScreenOpensFromItsItemWhollyInsideTheFrame()
     {
         startWindow();
         m_window->resize(760, 520); // a small frame: the larger screens must be fitted in
         QTest::qWait(20);
         // The sending screens through their toolbar buttons, the others through their menu items.
-        const std::initializer_list<const char *> items = {"mnuFileConfig", "mnuMsgIncSMS", "mnuMsgIncoming",
-                                                           "mnuHelpCST", "tbmnuMsgSingle", "tbmnuMsgGroup",
-                                                           "mnuMsgSch", "mnuTempManage", "mnuMsgCG", "mnuGroupEGM",
-                                                           "mnuGroupImport", "mnyMsgDyna", "mnuMsgDynExcel",
-                                                           "mnuMsgQMsg", "mnuReportMMF"};
-        for (const char *item : items)
-            action(item)->trigger();
+        const QList<std::pair<const char *, const char *>> items = {
+            {"mnuFileConfig", "frmConfig"},     {"mnuFileImp", "frmImport"},
+            {"tbmnuMsgSingle", "frmSendSingle"}, {"tbmnuMsgGroup", "frmSendGroup"},
+            {"mnyMsgDyna", "frmDynamicSMS"},    {"mnuMsgDynExcel", "frmDynaExcel"},
+            {"mnuMsgIncSMS", "frmIncomingSMS"}, {"mnuMsgIncoming", "frmAutoReply"},
+            {"mnuMsgSch", "frmSch"},            {"mnuMsgQMsg", "frmQMsg"},
+            {"mnuMsgCG", "frmGroup"},           {"mnuGroupEGM", "frmManageGroups"},
+            {"mnuTempManage", "frmTemplate"},   {"mnuReportGM", "frmRptGroups"},
+            {"mnuReportMMF", "frmMsgFlow"},     {"mnuHelpCST", "frmIncoming"}};
         auto *mdi = m_window->findChild<QMdiArea *>();
+        for (const auto &[item, screen] : items) {
+            action(item)->trigger();
+            QVERIFY2(mdi->activeSubWindow(), item);
+            QCOMPARE(mdi->activeSubWindow()->widget()->objectName(), QString::fromLatin1(screen));
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+        QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
         const QRect area = mdi->viewport()->rect();
         QCOMPARE(mdi->subWindowList().size(), int(items.size()));
         for (QMdiSubWindow *sub : mdi->subWindowList())
