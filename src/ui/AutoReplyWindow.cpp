@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -122,8 +123,10 @@ AutoReplyWindow::AutoReplyWindow(Database &db, QWidget *parent)
     connect(m_actionConnection, &QComboBox::activated, this,
             [this] { apply(m_settings.chooseActionConnection(form())); });
     connect(m_keywords, &QComboBox::activated, this, [this] { apply(m_settings.chooseKeyword(form())); });
-    connect(m_options, &QButtonGroup::idClicked, this,
-            [this](int id) { apply(m_settings.chooseOption(form(), Option(id))); });
+    connect(m_options, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            apply(m_settings.chooseOption(form(), Option(id)));
+    });
     connect(m_url, &QLineEdit::editingFinished, this, [this] { apply(m_settings.leaveUrlBox(form())); });
     connect(createKey, &QPushButton::clicked, this, [this] { apply(m_settings.createKey(form())); });
     connect(save, &QPushButton::clicked, this, [this] { apply(m_settings.saveKeyAction(form())); });
@@ -160,7 +163,10 @@ void AutoReplyWindow::render(const AutoReplyForm &f)
         m_keywordBox->setText(f.keywordBox);
     if (m_reply->toPlainText() != f.reply)
         m_reply->setPlainText(f.reply);
-    m_options->button(int(f.option))->setChecked(true);
+    {
+        const QSignalBlocker quiet(m_options);
+        m_options->button(int(f.option))->setChecked(true);
+    }
     if (m_url->text() != f.url)
         m_url->setText(f.url);
     const bool url = f.urlEnabled();

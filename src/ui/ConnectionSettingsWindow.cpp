@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -90,7 +91,7 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     layout->addWidget(w.status);
 
     connect(w.active, &QCheckBox::toggled, this, [this, index](bool on) { setPortEnabled(index, on); });
-    connect(w.blockIncoming, &QCheckBox::clicked, this, &ConnectionSettingsWindow::onBlockToggled);
+    connect(w.blockIncoming, &QCheckBox::toggled, this, &ConnectionSettingsWindow::onBlockToggled);
     connect(w.apply, &QPushButton::clicked, this, [this, index] { applyPort(index); });
     connect(w.modemType, &QComboBox::currentIndexChanged, this, [this, index] { showPduChoice(index); });
     setPortEnabled(index, false);
@@ -225,7 +226,11 @@ void ConnectionSettingsWindow::load()
         w.mobileOperator->setText(tab.settings.mobileOperator);
         w.allowRouting->setChecked(tab.settings.allowRouting);
         w.allowTwoWay->setChecked(tab.settings.allowTwoWay);
-        w.blockIncoming->setChecked(tab.settings.blockIncoming);
+        {
+            // What was stored is no tick of the operator's: no notice for it.
+            const QSignalBlocker quiet(w.blockIncoming);
+            w.blockIncoming->setChecked(tab.settings.blockIncoming);
+        }
         const int type = int(kDeviceTypes.indexOf(tab.settings.deviceType));
         if (type >= 0)
             w.modemType->setCurrentIndex(type);

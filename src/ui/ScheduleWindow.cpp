@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -118,8 +119,12 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
         m_count->setText(preview.count);
         m_next->setText(preview.next);
     });
-    connect(m_recipient, &QButtonGroup::idClicked, this,
-            [this](int id) { render(m_scheduler.chooseRecipient(form(), Recipient(id))); });
+    // The choice, however made (mouse, keyboard, a screen reader's toggle),
+    // not only a click.
+    connect(m_recipient, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            render(m_scheduler.chooseRecipient(form(), Recipient(id)));
+    });
     connect(m_connection, &QComboBox::activated, this,
             [this] { showLimit(m_scheduler.chooseConnection(m_connection->currentText())); });
     connect(m_message, &QPlainTextEdit::textChanged, this, &ScheduleWindow::showCount);
@@ -170,6 +175,7 @@ ScheduleForm ScheduleWindow::form() const
 
 void ScheduleWindow::render(const ScheduleForm &f)
 {
+    const QSignalBlocker quiet(m_recipient);
     if (f.recipient == Recipient::None) {
         m_recipient->setExclusive(false);
         for (QAbstractButton *button : m_recipient->buttons())

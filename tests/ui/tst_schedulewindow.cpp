@@ -9,6 +9,7 @@
 #include "TestDataDirectory.h"
 #include "WindowProgram.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -76,8 +77,17 @@ private Q_SLOTS:
         QCOMPARE(child<QLabel>(screen, "lblOccurances")->text(), QStringLiteral("4"));
         QCOMPARE(child<QLabel>(screen, "lblNextOccurance")->text(), QStringLiteral("1/12/%1 10:15:00 AM").arg(year));
 
-        child<QRadioButton>(screen, "optSingle")->click();
-        QVERIFY(number->isEnabled());
+        // The recipient follows the choice however it is made: the state set
+        // directly, or a screen reader's Toggle action, neither a click.
+        auto *groups = child<QComboBox>(screen, "cboGroup");
+        child<QRadioButton>(screen, "optGroup")->setChecked(true);
+        QVERIFY(groups->isEnabled() && !number->isEnabled());
+        auto *single = child<QRadioButton>(screen, "optSingle");
+        QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(single);
+        QVERIFY(reader && reader->actionInterface());
+        reader->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(single->isChecked());
+        QVERIFY(number->isEnabled() && !groups->isEnabled());
         number->setFocus();
         QTest::keyClicks(number, QStringLiteral("98765"));
         message->setFocus(Qt::TabFocusReason);
