@@ -2,6 +2,8 @@
 
 #include "DateTimeText.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,6 +24,11 @@ QByteArray oneLine(const QString &line)
 
 } // namespace
 
+DebugLog::~DebugLog()
+{
+    close();
+}
+
 QString DebugLog::open(const QString &path)
 {
     close();
@@ -33,28 +40,26 @@ QString DebugLog::open(const QString &path)
 
 bool DebugLog::openFile()
 {
-    // O_APPEND by hand: QFile's Append seeks to the end, which a device such
-    // as a pipe cannot do and says so on standard error. Unbuffered: a line
-    // that fails is gone rather than kept back to come out later, cut or out
-    // of order.
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    // O_APPEND by hand: a seek to the end is what a device such as a pipe
+    // cannot do. Plain write(2) calls, unbuffered: a line that fails is known
+    // at once, with the system's reason, rather than kept back to come out
+    // later, cut or out of order.
+    m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
         setTrouble(qt_error_string(errno));
         return false;
     }
-    m_file.setFileName(m_path);
-    if (m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
-        return true;
-    ::close(fd);
-    setTrouble(m_file.errorString());
-    return false;
+    return true;
 }
 
 void DebugLog::close()
 {
-    if (m_file.isOpen())
-        m_file.close();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
     m_path.clear();
+    m_unfinished.clear();
+    m_dropped = 0;
 }
 
 void DebugLog::setTrouble(const QString &reason)
@@ -67,18 +72,64 @@ void DebugLog::setTrouble(const QString &reason)
         m_onTrouble(reason);
 }
 
+qsizetype DebugLog::writeSome(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        setTrouble(n < 0 ? qt_error_string(errno) : QStringLiteral("The file takes nothing more"));
+        break;
+    }
+    return done;
+}
+
+bool DebugLog::finishCutLine()
+{
+    m_unfinished.remove(0, writeSome(m_unfinished));
+    return m_unfinished.isEmpty();
+}
+
 void DebugLog::writeLine(const QString &line)
 {
     if (m_path.isEmpty())
         return;
-    if (!m_file.isOpen() && !openFile())
-        return;
-    const QByteArray bytes = oneLine(line) + "\r\n";
-    if (m_file.write(bytes) != bytes.size()) {
-        setTrouble(m_file.errorString());
+    if ((m_fd < 0 && !openFile()) || !finishCutLine()) {
+        ++m_dropped;
         return;
     }
-    setTrouble({});
+    if (m_dropped > 0) {
+        const QString lost = m_dropped == 1 ? QStringLiteral(" 1 line could not be written")
+                                            : QStringLiteral(" %1 lines could not be written").arg(m_dropped);
+        const QByteArray notice = oneLine(DateTimeText::displayNow() + lost) + "\r\n";
+        const qsizetype n = writeSome(notice);
+        if (n < notice.size()) {
+            if (n > 0) { // begun: it is finished with the rest, and counts no more
+                m_unfinished = notice.mid(n);
+                m_dropped = 0;
+            }
+            ++m_dropped;
+            return;
+        }
+        m_dropped = 0;
+    }
+    const QByteArray bytes = oneLine(line) + "\r\n";
+    const qsizetype n = writeSome(bytes);
+    if (n == bytes.size()) {
+        setTrouble({});
+        return;
+    }
+    // Not begun: dropped and counted. Begun: the rest goes first next time,
+    // so the line is whole and the next one starts a line of its own.
+    if (n == 0)
+        ++m_dropped;
+    else
+        m_unfinished = bytes.mid(n);
 }
 
 void DebugLog::writeEvent(const QString &eventText)

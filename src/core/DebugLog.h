@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -12,8 +12,10 @@ namespace tavsms {
 // write, so nothing is lost when the program dies.
 //
 // A log that cannot be written (disk full, file made read-only) never stops
-// the program: the trouble is told once, the lines meanwhile are dropped,
-// and writing resumes by itself once the file takes lines again.
+// the program: the trouble is told once, the lines meanwhile are counted and
+// dropped, and writing resumes by itself once the file takes lines again,
+// with one line saying how many were lost. Every line in the file is whole:
+// a line the disk cut short is finished before anything else is written.
 class DebugLog
 {
 public:
@@ -22,6 +24,7 @@ public:
     using TroubleHandler = std::function<void(const QString &reason)>;
 
     DebugLog() = default;
+    ~DebugLog();
     DebugLog(const DebugLog &) = delete;
     DebugLog &operator=(const DebugLog &) = delete;
 
@@ -32,10 +35,12 @@ public:
     // until close().
     QString open(const QString &path);
     void close();
-    bool isOpen() const { return m_file.isOpen(); }
+    bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
     // Why the last line could not be written; empty while writing works.
     QString trouble() const { return m_trouble; }
+    // Lines dropped since writing last worked.
+    qint64 droppedLines() const { return m_dropped; }
 
     // Writes the line as given, except that CR and LF within it are written
     // as the two characters \r and \n.
@@ -46,11 +51,18 @@ public:
 
 private:
     bool openFile();
+    // Writes as much of `bytes` as the file takes and says how much; the
+    // system's reason is told when that is not all.
+    qsizetype writeSome(const QByteArray &bytes);
+    // Writes the end of a line the file took only part of; true once whole.
+    bool finishCutLine();
     void setTrouble(const QString &reason);
 
-    QFile m_file;
+    int m_fd = -1;
     QString m_path; // empty once closed
     QString m_trouble;
+    QByteArray m_unfinished; // the end of a line the file took only part of
+    qint64 m_dropped = 0;
     TroubleHandler m_onTrouble;
 };
 

@@ -13,7 +13,9 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tavsms;
@@ -126,12 +128,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.root() + QStringLiteral("/no/such/dir/debug.txt")));
     }
 
-    // /dev/full fails every write as a full disk does: told once however many
-    // lines fail, and no line is kept back to come out later.
+    // /dev/full fails every write as a full disk does: told once, with the
+    // system's reason, however many lines fail, and each line counted.
     void aFullDiskIsToldOnce()
     {
-        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-            QSKIP("no /dev/full here");
         test::TestDataDirectory dir;
         const QString path = dir.root() + QStringLiteral("/debug.txt");
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
@@ -144,6 +144,64 @@ private Q_SLOTS:
             log.writeEvent(QStringLiteral(" Activating COM1 - "));
         QCOMPARE(told, QStringList{QStringLiteral("No space left on device")});
         QCOMPARE(log.trouble(), told.first());
+        QCOMPARE(log.droppedLines(), 3);
+    }
+
+    // The disk fills in the middle of a line (here the file-size limit, which
+    // cuts a write short as a full disk does) and frees later: the cut line is
+    // finished before anything else, the lines meanwhile are counted in one
+    // line, and every line in the file is whole.
+    void aLineCutShortIsFinishedAndTheLostAreCounted()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        DebugLog log;
+        QStringList told;
+        log.setTroubleHandler([&told](const QString &reason) { told << reason; });
+        QCOMPARE(log.open(path), QString());
+        log.writeLine(QStringLiteral("first"));
+
+        struct FileSizeLimit
+        {
+            rlimit saved{};
+            void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+            FileSizeLimit(rlim_t bytes)
+            {
+                getrlimit(RLIMIT_FSIZE, &saved);
+                rlimit limit = saved;
+                limit.rlim_cur = bytes;
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            ~FileSizeLimit()
+            {
+                setrlimit(RLIMIT_FSIZE, &saved);
+                std::signal(SIGXFSZ, handler);
+            }
+        };
+        {
+            FileSizeLimit full(QFileInfo(path).size() + 10);
+            log.writeLine(QStringLiteral("HTTP MSG Failed - the disk filled here"));
+            log.writeLine(QStringLiteral("lost one"));
+            log.writeLine(QStringLiteral("lost two"));
+            QCOMPARE(told, QStringList{QStringLiteral("File too large")});
+            QCOMPARE(log.droppedLines(), 2);
+        }
+        log.writeLine(QStringLiteral("HTTP MSG Sent - after"));
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.last(), QString());
+        QCOMPARE(log.droppedLines(), 0);
+
+        const QList<QByteArray> lines = read(path).split('\n');
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], QByteArray("first\r"));
+        QCOMPARE(lines[1], QByteArray("HTTP MSG Failed - the disk filled here\r"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M "
+                                                   "2 lines could not be written\r$"))
+                     .match(QString::fromUtf8(lines[2]))
+                     .hasMatch(),
+                 lines[2].constData());
+        QCOMPARE(lines[3], QByteArray("HTTP MSG Sent - after\r"));
+        QVERIFY(lines[4].isEmpty());
     }
 
     // The file cannot be opened: told once, then the lines try it again and
@@ -187,7 +245,10 @@ private Q_SLOTS:
         QCOMPARE(told.size(), 2);
         QCOMPARE(told.last(), QString());
         QCOMPARE(log.trouble(), QString());
-        QCOMPARE(read(path), QByteArray(readOnly ? "before\r\nafter\r\n" : "after\r\n"));
+        const QByteArray text = read(path);
+        QVERIFY2(text.startsWith(readOnly ? "before\r\n" : "") && text.endsWith(" 2 lines could not be written\r\nafter\r\n")
+                     && text.count('\n') == (readOnly ? 3 : 2),
+                 text.constData());
     }
 
     // The program starts and runs without its log: no box, one line on
