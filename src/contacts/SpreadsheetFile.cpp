@@ -1,6 +1,9 @@
 #include "SpreadsheetFile.h"
 
+#include "CompoundFile.h"
+
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <freexl.h>
 
@@ -36,6 +39,40 @@ QString cellText(const FreeXL_CellValue &cell)
     }
 }
 
+// FreeXL reads a workbook kept in the container's mini stream (one under
+// 4,096 bytes) from the mini stream's first byte on, as if it were stored
+// there whole and in order. Stored anywhere else in it (after the document
+// summary, say, as some programs write it) it is misread, and freexl_open
+// answers FREEXL_OK with no handle. Such a workbook is copied into a
+// container of its own, padded to 4,096 bytes as Excel pads it, so that it
+// is read as an ordinary stream. Nothing for every other file.
+std::unique_ptr<QTemporaryFile> readableCopy(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return nullptr;
+    const uchar *mapped = file.map(0, file.size());
+    if (!mapped)
+        return nullptr;
+    const std::optional<CompoundFile> container =
+        CompoundFile::parse(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(file.size())));
+    if (!container)
+        return nullptr;
+    const std::optional<CompoundFile::Stream> workbook =
+        container->stream({QStringLiteral("Workbook"), QStringLiteral("Book")});
+    if (!workbook || !workbook->mini || container->startsTheMiniStreamInOrder(*workbook))
+        return nullptr;
+    const std::optional<QByteArray> data = container->read(*workbook);
+    if (!data)
+        return nullptr;
+    const QByteArray copy =
+        CompoundFile::build({{workbook->name, data->leftJustified(CompoundFile::kMiniStreamCutoff, '\0')}});
+    auto temporary = std::make_unique<QTemporaryFile>();
+    if (copy.isEmpty() || !temporary->open() || temporary->write(copy) != copy.size() || !temporary->flush())
+        return nullptr;
+    return temporary;
+}
+
 } // namespace
 
 SpreadsheetFile::SpreadsheetFile(const QString &path)
@@ -46,10 +83,18 @@ SpreadsheetFile::SpreadsheetFile(const QString &path)
     if (!QFileInfo(path).isReadable())
         throw TableFileError(kSource, QStringLiteral("The file %1 cannot be read.").arg(path));
 
+    // FreeXL reads the whole workbook when it opens it: the copy may go after.
+    const std::unique_ptr<QTemporaryFile> copy = readableCopy(path);
     const void *handle = nullptr;
-    if (freexl_open(QFile::encodeName(path).constData(), &handle) != FREEXL_OK) {
+    const int opened = freexl_open(QFile::encodeName(copy ? copy->fileName() : path).constData(), &handle);
+    if (opened != FREEXL_OK || !handle) {
         if (handle)
             freexl_close(handle);
+        // A container FreeXL took, but a workbook in it that it could not.
+        if (opened == FREEXL_OK)
+            throw TableFileError(kSource, QStringLiteral("%1 cannot be read: the workbook in it is damaged or stored "
+                                                         "in a way this program cannot read.")
+                                              .arg(name));
         throw TableFileError(kSource, QStringLiteral("%1 is not an Excel 97-2003 workbook (.xls).").arg(name));
     }
     m_handle = handle;

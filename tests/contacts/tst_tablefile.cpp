@@ -1,5 +1,6 @@
 // The data file readers: every fixture read cell by cell, and files that are
 // not what their extension says refused with a clear reason.
+#include "CompoundFile.h"
 #include "TableFile.h"
 #include "TextTableFile.h"
 
@@ -128,6 +129,55 @@ private Q_SLOTS:
         QCOMPARE(allRows(table), rows);
     }
 
+    // The workbook of members.xls in every layout of its container: as saved
+    // (first in the mini stream), after the document summary in the mini
+    // stream (as some programs write it; FreeXL alone misreads it), and
+    // padded into ordinary sectors as Excel writes it.
+    void readsTheWorkbookWhereverItsContainerKeepsIt()
+    {
+        QFile saved(data(QStringLiteral("members.xls")));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const std::optional<CompoundFile> container = CompoundFile::parse(saved.readAll());
+        QVERIFY(container);
+        const auto stream = [&](const QString &name) {
+            const std::optional<CompoundFile::Stream> s = container->stream({name});
+            return s ? container->read(*s).value_or(QByteArray()) : QByteArray();
+        };
+        const QByteArray workbook = stream(QStringLiteral("Workbook"));
+        const QByteArray summary = stream(QStringLiteral("\x05SummaryInformation"));
+        QVERIFY(workbook.size() > 0 && workbook.size() < int(CompoundFile::kMiniStreamCutoff) && summary.size() > 0);
+
+        const QByteArray second = CompoundFile::build(
+            {{QStringLiteral("\x05SummaryInformation"), summary}, {QStringLiteral("Workbook"), workbook}});
+        const std::optional<CompoundFile> odd = CompoundFile::parse(second);
+        QVERIFY(odd && odd->stream({QStringLiteral("workbook")})->mini);
+        QVERIFY(!odd->startsTheMiniStreamInOrder(*odd->stream({QStringLiteral("Workbook")})));
+        QCOMPARE(odd->read(*odd->stream({QStringLiteral("Workbook")})), workbook);
+
+        const std::unique_ptr<TableFile> expected = TableFile::open(saved.fileName());
+        for (const auto &[name, bytes] :
+             {std::pair{QStringLiteral("second.xls"), second},
+              std::pair{QStringLiteral("padded.xls"),
+                        CompoundFile::build({{QStringLiteral("Workbook"), workbook.leftJustified(4096, '\0')}})}}) {
+            try {
+                const std::unique_ptr<TableFile> table = TableFile::open(write(name, bytes));
+                QCOMPARE(table->columns(), expected->columns());
+                QCOMPARE(allRows(*table), allRows(*expected));
+            } catch (const TableFileError &e) {
+                QFAIL(qPrintable(e.description()));
+            }
+        }
+
+        // Cut short anywhere, the odd container is refused with a reason; it
+        // is never read past its end.
+        for (qsizetype size = 0; size < second.size(); size += 64) {
+            try {
+                TableFile::open(write(QStringLiteral("cut.xls"), second.left(size)));
+            } catch (const TableFileError &) {
+            }
+        }
+    }
+
     void refusesWhatItCannotRead_data()
     {
         QTest::addColumn<QString>("path");
@@ -141,6 +191,10 @@ private Q_SLOTS:
                                             << "members-no-sheet1.xls has no worksheet named \"Sheet1\".";
         QTest::newRow("empty xls") << write(QStringLiteral("empty.xls"), {}) << "Excel reader"
                                    << "empty.xls is not an Excel 97-2003 workbook (.xls).";
+        QTest::newRow("damaged workbook")
+            << write(QStringLiteral("damaged.xls"), CompoundFile::build({{QStringLiteral("Workbook"), QByteArray(300, '\0')}}))
+            << "Excel reader"
+            << "damaged.xls cannot be read: the workbook in it is damaged or stored in a way this program cannot read.";
         QTest::newRow("empty txt") << write(QStringLiteral("empty.txt"), {}) << "Text reader"
                                    << "empty.txt is empty: it has no column names.";
         QTest::newRow("only a BOM") << write(QStringLiteral("bom.txt"), "\xEF\xBB\xBF") << "Text reader"
