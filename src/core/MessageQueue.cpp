@@ -40,8 +40,10 @@ EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &m
     const QString now = storedNow();
     const QString due = deliveryTime.isValid() ? DateTimeText::stored(deliveryTime) : now;
     try {
+        // OR FAIL: a one-row insert has nothing to undo on a conflict, so the
+        // engine keeps no statement journal for it (see the schema's version 5).
         Statement st = m_db.prepare(QStringLiteral(
-            "INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time) "
+            "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time) "
             "VALUES (?, ?, ?, ?, ?)"));
         st.bind(1, now).bind(2, connection).bind(3, mobileNo).bind(4, message).bind(5, due);
         st.exec();
@@ -345,16 +347,6 @@ DeliveredCounts MessageQueue::deliveredCounts(const QDateTime &from, const QDate
     if (until.isValid() && untilText != lastMidnight)
         addDeliveredBetween(lastMidnight, untilText, counts);
     return counts;
-}
-
-void MessageQueue::recountDeliveredDays()
-{
-    Transaction tx(m_db);
-    m_db.exec(QStringLiteral("DELETE FROM q_logs_delivered_days"));
-    m_db.exec(QStringLiteral("INSERT INTO q_logs_delivered_days (sent_from, day, delivered) "
-                             "SELECT coalesce(sent_from, ''), coalesce(substr(sent_at, 1, 10), ''), count(*) "
-                             "FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2"));
-    tx.commit();
 }
 
 TableQuery MessageQueue::pendingQuery()

@@ -127,10 +127,6 @@ public:
     // order of kDeliveryConnections) with sent_at in [from, until); an
     // invalid bound is no bound. Throws DbError.
     DeliveredCounts deliveredCounts(const QDateTime &from, const QDateTime &until);
-    // Counts the per-day delivered rows afresh from the log. The senders keep
-    // them as they mark rows; a log written by other means (rows inserted
-    // already delivered) needs this once. Throws DbError.
-    void recountDeliveredDays();
 
     // The rows still waiting to go out ("Pending"), in queue order, for the
     // queue view's grid.
