@@ -6,7 +6,10 @@
 #  - the gateway sender draining 1,000 due rows into a local fake gateway:
 #    answered at once, and after a 50 ms round trip one at a time (N = 1,
 #    measured on 200 rows and scaled) and with 8 and 32 requests in flight,
-#    with the TCP connections each opened.
+#    with the TCP connections each opened;
+#  - the program killed (SIGKILL) ten times during such a drain (N = 8, 50 ms):
+#    per kill, the requests the gateway held unanswered and the messages sent
+#    again after it.
 # Kannel is started and stopped by the peer script beside the repository:
 #   ../shared/peers/kannel-sendsms start DIR | stop DIR
 # (it installs Kannel itself). ab comes from the Debian package apache2-utils,
@@ -25,7 +28,7 @@ if ! command -v ab >/dev/null; then
     { "${sudo[@]}" apt-get update -qq && "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get install -y -qq --no-install-recommends apache2-utils >/dev/null; }
 fi
-cmake --build "$build" --target bench_listener bench_gateway_drain >/dev/null
+cmake --build "$build" --target bench_listener bench_gateway_drain bench_gateway_kill >/dev/null
 
 work=$(mktemp -d)
 cleanup() { [ -x "$peer" ] && "$peer" stop "$work/kannel" >/dev/null 2>&1 || true; rm -rf "$work"; }
@@ -66,3 +69,4 @@ else
 fi
 
 "$build/bench/bench_gateway_drain" 1000 200 50
+"$build/bench/bench_gateway_kill" 2000 10 50 8

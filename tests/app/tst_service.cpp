@@ -1,5 +1,6 @@
 // `tavsms --service` as an operator runs it: no window, no display, a
 // simulated modem, messages queued through the listener, SIGTERM, restart.
+#include "FakeGateway.h"
 #include "ModemSimulator.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
@@ -203,6 +204,84 @@ private Q_SLOTS:
         service->terminate();
         QVERIFY(ended(*service));
         QCOMPARE(service->exitCode(), 0);
+    }
+
+    // The program killed (SIGKILL) again and again while the gateway drains
+    // the queue with 8 requests in flight, each answered after 50 ms: after
+    // each kill, the only messages sent again are those whose requests the
+    // gateway held unanswered at that moment. Each kill comes once every
+    // answer the gateway gave is in the program's hands, its row no longer
+    // "Sending": in the middle of the drain, with 8 requests held, and at
+    // its end, with none.
+    void gatewayMessagesAnsweredBeforeAKillAreNotSentAgain()
+    {
+        constexpr int kRows = 83;
+        constexpr int kInFlight = 8;
+        test::FakeGateway gateway;
+        bool holding = false; // answers wait: the requests in flight at the kill
+        gateway.setHandler([&holding](const test::FakeGateway::Request &) {
+            test::FakeGateway::Reply reply{200, "OK", "Message Sent! Success", 50};
+            reply.hold = holding;
+            return reply;
+        });
+        QVERIFY(gateway.start());
+        listenOnTheFreePort();
+        {
+            Store store(databasePath());
+            store.db().exec(QStringLiteral("UPDATE config_network SET gatewayHost = ?, parallelRequests = ?"),
+                            {gateway.host(), kInFlight});
+            store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'u', TAVpassword = 'p', "
+                                           "TAVisActive = 1"));
+            for (int i = 0; i < kRows; ++i)
+                QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("m%1").arg(i),
+                                                 kRouteGateway));
+        }
+        auto log = Database::open(databasePath(), QByteArray(Store::kKey));
+        const auto sending = [&] {
+            return log->scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Sending'")).toInt();
+        };
+        QHash<QString, int> times; // requests per message
+        int seen = 0;
+        int sentAgain = 0; // requests for a message asked for before, since the last kill
+        const auto look = [&] {
+            for (; seen < gateway.requestCount(); ++seen)
+                sentAgain += times[gateway.requests().at(seen).query.value(QStringLiteral("messageid"))]++ > 0;
+        };
+
+        int held = 0; // at the last kill
+        for (const int requestsBeforeKill : {16, 36, 56, kRows}) {
+            auto service = startService();
+            QVERIFY(service->state() == QProcess::Running);
+            // What the last kill left "Sending" goes first.
+            QVERIFY(QTest::qWaitFor([&] { return gateway.requestCount() >= requestsBeforeKill; }, 10000));
+            look();
+            QVERIFY2(sentAgain <= held, qPrintable(QStringLiteral("%1 sent again, %2 unanswered at the kill")
+                                                       .arg(sentAgain).arg(held)));
+            const bool end = requestsBeforeKill == kRows;
+            if (end) // every message asked for once
+                QVERIFY(QTest::qWaitFor([&] { look(); return times.size() == kRows; }, 10000));
+            holding = true;
+            const int expectHeld = end ? 0 : kInFlight;
+            QVERIFY2(QTest::qWaitFor([&] { return gateway.openNow() == expectHeld && gateway.held().size() == expectHeld
+                                                  && sending() == expectHeld; }, 5000),
+                     qPrintable(QStringLiteral("%1 rows sending, %2 requests open").arg(sending()).arg(gateway.openNow())));
+            look();
+            held = gateway.openNow();
+            sentAgain = 0;
+            service->kill();
+            QVERIFY(ended(*service));
+            for (int request : gateway.held())
+                gateway.answerHeld(request); // to a dead connection: nobody reads it
+            holding = false;
+        }
+
+        auto last = startService();
+        QVERIFY(QTest::qWaitFor([&] { return sending() == 0; }, 5000));
+        last->terminate();
+        QVERIFY(ended(*last));
+        look();
+        QCOMPARE(sentAgain, 0); // nothing was in flight at the last kill
+        QCOMPARE(log->scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(), kRows);
     }
 
     void aLockLeftByADeadProgramDoesNotBlock()

@@ -11,6 +11,7 @@ FakeGateway::FakeGateway(QObject *parent)
     : QObject(parent)
 {
     replyWith("Message Sent! Success");
+    m_clock.start();
     connect(&m_server, &QTcpServer::newConnection, this, &FakeGateway::onConnection);
 }
 
@@ -46,6 +47,7 @@ void FakeGateway::answerHeld(int index)
             continue;
         const Held h = m_held.takeAt(i);
         --m_open;
+        m_answeredAt[index] = clockUs();
         if (h.socket)
             h.socket->write(h.response);
         return;
@@ -83,6 +85,8 @@ void FakeGateway::onConnection()
                                              QUrl::fromPercentEncoding(item.mid(eq + 1)));
                 }
                 m_requests.append(request);
+                m_answeredAt.append(-1);
+                const qsizetype index = m_requests.size() - 1;
                 const Reply reply = m_handler(request);
                 if (reply.hang)
                     continue;
@@ -95,8 +99,9 @@ void FakeGateway::onConnection()
                     m_held.append({int(m_requests.size()) - 1, guard, response});
                     continue;
                 }
-                QTimer::singleShot(reply.delayMs, this, [this, guard, response] {
+                QTimer::singleShot(reply.delayMs, this, [this, guard, response, index] {
                     --m_open;
+                    m_answeredAt[index] = clockUs();
                     if (guard)
                         guard->write(response);
                 });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -51,6 +52,12 @@ public:
     int requestCount() const { return int(m_requests.size()); }
     // Most requests that were open (received, not yet answered) at once.
     int mostOpenAtOnce() const { return m_mostOpen; }
+    // Requests received and not yet answered, now.
+    int openNow() const { return m_open; }
+    // When each request of requests() was answered, in microseconds on the
+    // gateway's clock (-1: not yet), and that clock now.
+    const QList<qint64> &answeredAt() const { return m_answeredAt; }
+    qint64 clockUs() const { return m_clock.nsecsElapsed() / 1000; }
     // TCP connections accepted since the start.
     int connectionsOpened() const { return m_connections; }
 
@@ -68,6 +75,8 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
+    QElapsedTimer m_clock;
+    QList<qint64> m_answeredAt;
     int m_mostOpen = 0;
     int m_connections = 0;
     struct Held
