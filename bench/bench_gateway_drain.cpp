@@ -7,12 +7,11 @@
 //    its time is scaled to 1,000, as the line says.
 // Each line also gives the TCP connections the fake gateway accepted. The
 // fake gateway answers from a thread of its own, as a real one would from
-// another machine: on the sender's thread its timers would wait on the sender.
 //
 //   bench_gateway_drain [rows] [serial-rows] [round-trip-ms]   (1000 200 50)
 #include "AppState.h"
 #include "DebugLog.h"
-#include "FakeGateway.h"
+#include "GatewayOnItsOwnThread.h"
 #include "GatewaySender.h"
 #include "HttpClient.h"
 #include "NetworkSettings.h"
@@ -55,31 +54,10 @@ Drained drain(QCoreApplication &app, int rows, int parallel, int roundTripMs)
     Store store(dir.filePath(QStringLiteral("tavsms.mdb")));
     DebugLog log;
     log.open(dir.filePath(QStringLiteral("debug.txt")));
-    QThread thread;
-    QObject anchor; // runs work on the gateway's thread
-    anchor.moveToThread(&thread);
-    thread.start();
-    const auto onGatewayThread = [&anchor](const std::function<void()> &work) {
-        QMetaObject::invokeMethod(&anchor, work, Qt::BlockingQueuedConnection);
-    };
-    std::unique_ptr<test::FakeGateway> gateway;
-    bool started = false;
-    onGatewayThread([&] {
-        gateway = std::make_unique<test::FakeGateway>();
-        gateway->setHandler([roundTripMs](const test::FakeGateway::Request &) {
-            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", roundTripMs};
-        });
-        started = gateway->start();
-    });
-    const auto finish = [&] {
-        onGatewayThread([&] { gateway.reset(); });
-        thread.quit();
-        thread.wait();
-    };
-    if (!started) {
-        finish();
+    bench::GatewayOnItsOwnThread remote(roundTripMs);
+    if (!remote.started())
         return {};
-    }
+    test::FakeGateway *gateway = &remote.gateway();
     NetworkSettings net = NetworkSettings::load(store.db());
     net.gatewayHost = gateway->host();
     net.parallelRequests = parallel;
@@ -110,11 +88,10 @@ Drained drain(QCoreApplication &app, int rows, int parallel, int roundTripMs)
     d.busy = threadCpuSeconds() - cpu;
     d.delivered =
         store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toLongLong();
-    onGatewayThread([&] {
+    remote.run([&] {
         d.connections = gateway->connectionsOpened();
         d.mostOpen = gateway->mostOpenAtOnce();
     });
-    finish();
     return d;
 }
 

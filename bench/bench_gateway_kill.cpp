@@ -6,7 +6,7 @@
 // itself, so that what it holds at that instant is exact.
 //
 //   bench_gateway_kill [rows] [kills] [round-trip-ms] [parallel]   (2000 10 50 8)
-#include "FakeGateway.h"
+#include "GatewayOnItsOwnThread.h"
 #include "NetworkSettings.h"
 #include "Store.h"
 
@@ -42,21 +42,9 @@ int main(int argc, char *argv[])
     const int roundTrip = argument(argc, argv, 3, 50);
     const int parallel = argument(argc, argv, 4, 8);
 
-    QThread thread;
-    QObject anchor; // runs work on the gateway's thread
-    anchor.moveToThread(&thread);
-    thread.start();
-    const auto onGatewayThread = [&anchor](const std::function<void()> &work) {
-        QMetaObject::invokeMethod(&anchor, work, Qt::BlockingQueuedConnection);
-    };
-    std::unique_ptr<test::FakeGateway> gateway;
-    onGatewayThread([&] {
-        gateway = std::make_unique<test::FakeGateway>();
-        gateway->setHandler([roundTrip](const test::FakeGateway::Request &) {
-            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", roundTrip};
-        });
-        gateway->start();
-    });
+    bench::GatewayOnItsOwnThread remote(roundTrip);
+    test::FakeGateway *gateway = &remote.gateway();
+    const auto onGatewayThread = [&remote](const std::function<void()> &work) { remote.run(work); };
 
     QTemporaryDir dir;
     const QString dataHome = dir.filePath(QStringLiteral("data"));
@@ -158,8 +146,5 @@ int main(int argc, char *argv[])
     std::printf("gateway drain killed %d times (N = %d, %d ms round trip): %d message(s) sent again, %d request(s) "
                 "unanswered at the kills (goal: sent again <= unanswered, but for answers still on their way)\n",
                 kills, parallel, roundTrip, totalAgain, totalHeld);
-    onGatewayThread([&] { gateway.reset(); });
-    thread.quit();
-    thread.wait();
     return 0;
 }
