@@ -5,8 +5,7 @@
 //    trip (50 ms), one at a time (N = 1) and with 8 and 32 in flight. One
 //    at a time takes the round trip per row: it sends fewer rows (200) and
 //    its time is scaled to 1,000, as the line says.
-// Each line also gives the TCP connections the fake gateway accepted. The
-// fake gateway answers from a thread of its own, as a real one would from
+// Each line also gives the TCP connections the fake gateway accepted.
 //
 //   bench_gateway_drain [rows] [serial-rows] [round-trip-ms]   (1000 200 50)
 #include "AppState.h"
