@@ -2,6 +2,7 @@
 // simulated modem, messages queued through the listener, SIGTERM, restart.
 #include "FakeGateway.h"
 #include "ModemSimulator.h"
+#include "QueueLog.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -91,9 +92,7 @@ class TestService : public QObject
     QString statusOf(const QString &message)
     {
         Store store(databasePath());
-        return store.db()
-            .scalar(QStringLiteral("SELECT status FROM q_logs WHERE outgoing_message = ?"), {message})
-            .toString();
+        return test::QueueLog(store.db()).statusOf(message);
     }
 
     static QByteArray hashOf(const QString &path)
@@ -236,10 +235,9 @@ private Q_SLOTS:
                 QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("m%1").arg(i),
                                                  kRouteGateway));
         }
-        auto log = Database::open(databasePath(), QByteArray(Store::kKey));
-        const auto sending = [&] {
-            return log->scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Sending'")).toInt();
-        };
+        auto db = Database::open(databasePath(), QByteArray(Store::kKey));
+        const test::QueueLog log(*db);
+        const auto sending = [&] { return log.count(QueueStatus::Sending); };
         QHash<QString, int> times; // requests per message
         int seen = 0;
         int sentAgain = 0; // requests for a message asked for before, since the last kill
@@ -281,7 +279,7 @@ private Q_SLOTS:
         QVERIFY(ended(*last));
         look();
         QCOMPARE(sentAgain, 0); // nothing was in flight at the last kill
-        QCOMPARE(log->scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(), kRows);
+        QCOMPARE(log.count(QueueStatus::Delivered), kRows);
     }
 
     void aLockLeftByADeadProgramDoesNotBlock()

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tavsms {
+class Database;
+}
+
+namespace tavsms::test {
+
+// q_logs as the tests look at it: how many rows there are (of a status),
+// chosen columns of every row in queue order, one row's status.
+class QueueLog
+{
+public:
+    explicit QueueLog(Database &db)
+        : m_db(db)
+    {
+    }
+
+    // Every row, or those of one status.
+    qint64 count(const QString &status = {}) const;
+    // The columns ("outgoing_mobileNo, status") of each row, joined by '|',
+    // in queue order; a NULL reads as empty.
+    QStringList rows(const QString &columns) const;
+    // The status of the row holding this message text; empty when none does.
+    QString statusOf(const QString &message) const;
+
+private:
+    Database &m_db;
+};
+
+} // namespace tavsms::test
