@@ -61,8 +61,10 @@ struct EnqueueResult
     explicit operator bool() const { return error.isEmpty(); }
 };
 
-// The outgoing queue, which is also the delivery log. Every statement on
-// q_logs lives here, with its values bound as parameters.
+// The outgoing queue: a row's life from queued to delivered or failed, and
+// the queue view's pending rows. Every statement that changes q_logs lives
+// here, with its values bound as parameters; the reports read the same rows
+// as the delivery log through DeliveryLog.
 class MessageQueue
 {
 public:
@@ -115,19 +117,6 @@ public:
 
     std::optional<QueueRow> row(qint64 id);
 
-    // The sent-messages reports, newest queued first: dated, sent_at,
-    // outgoing_mobileNo, outgoing_message, status, com_port of the rows
-    // delivered through one connection (sent_from), or of every row queued
-    // at or after a time. The counts are of the same rows.
-    Statement sentThrough(const QString &connection);
-    qint64 sentThroughCount(const QString &connection);
-    Statement queuedSince(const QDateTime &from);
-    qint64 queuedSinceCount(const QDateTime &from);
-    // "Delivered" rows per connection that sent them (sent_from, in the
-    // order of kDeliveryConnections) with sent_at in [from, until); an
-    // invalid bound is no bound. Throws DbError.
-    DeliveredCounts deliveredCounts(const QDateTime &from, const QDateTime &until);
-
     // The rows still waiting to go out ("Pending"), in queue order, for the
     // queue view's grid.
     static TableQuery pendingQuery();
@@ -139,7 +128,6 @@ private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
     QList<QueueRow> dueAtGateway(const QString &route, const QDateTime &now, int count);
     std::optional<QueueRow> nextRetried(const QString &route, const QDateTime &now, qint64 after);
-    void addDeliveredBetween(const QString &from, const QString &until, DeliveredCounts &counts);
     QString storedNow();
 
     Database &m_db;

@@ -9,6 +9,7 @@ namespace tavsms {
 
 MessageFlow::MessageFlow(Database &db, Prompter &prompter, const AppState &state)
     : m_db(db)
+    , m_log(db)
     , m_prompter(prompter)
     , m_state(state)
 {
@@ -67,7 +68,7 @@ std::optional<MessageFlow::Stats> MessageFlow::showStats(const QString &period)
         return std::nullopt;
     Stats stats;
     try {
-        stats.counts = MessageQueue(m_db).deliveredCounts(b->from, b->until);
+        stats.counts = m_log.deliveredCounts(b->from, b->until);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return std::nullopt;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageQueue.h"
+#include "DeliveryLog.h"
 
 #include <QDateTime>
 #include <QString>
@@ -56,6 +56,7 @@ public:
 
 private:
     Database &m_db;
+    DeliveryLog m_log;
     Prompter &m_prompter;
     const AppState &m_state;
 };

@@ -1,6 +1,7 @@
 #include "MiscReports.h"
 
 #include "Database.h"
+#include "DeliveryLog.h"
 #include "DateTimeText.h"
 #include "Groups.h"
 #include "MessageQueue.h"
@@ -42,6 +43,7 @@ ReportLayout sentLayout(const QString &footer)
 
 MiscReports::MiscReports(Database &db, Prompter &prompter, QDate today)
     : m_db(db)
+    , m_log(db)
     , m_prompter(prompter)
     , m_today(today)
 {
@@ -106,14 +108,14 @@ std::optional<Report> MiscReports::sentByConnection(const QString &choice)
     report.caption = QStringLiteral("Messages Sent By Connection ") + choice;
     report.layout = sentLayout(footer());
     try {
-        report.total = MessageQueue(m_db).sentThroughCount(connection);
+        report.total = m_log.sentThroughCount(connection);
     } catch (const DbError &) {
         m_prompter.critical(kError, kReportFailed);
         return std::nullopt;
     }
     Database *db = &m_db;
     report.open = [db, connection]() -> std::unique_ptr<ReportRows> {
-        return std::make_unique<StatementRows>(MessageQueue(*db).sentThrough(connection), 5,
+        return std::make_unique<StatementRows>(DeliveryLog(*db).sentThrough(connection), 5,
                                                QList<StatementRows::Formatter>{timeText, timeText});
     };
     return report;
@@ -131,14 +133,14 @@ std::optional<Report> MiscReports::sentSince(int day, int month, int year)
     report.caption = QStringLiteral("Messages Sent On and After Date %1/%2/%3").arg(month).arg(day).arg(year);
     report.layout = sentLayout(footer());
     try {
-        report.total = MessageQueue(m_db).queuedSinceCount(from);
+        report.total = m_log.queuedSinceCount(from);
     } catch (const DbError &) {
         m_prompter.critical(kError, kReportFailed);
         return std::nullopt;
     }
     Database *db = &m_db;
     report.open = [db, from]() -> std::unique_ptr<ReportRows> {
-        return std::make_unique<StatementRows>(MessageQueue(*db).queuedSince(from), 5,
+        return std::make_unique<StatementRows>(DeliveryLog(*db).queuedSince(from), 5,
                                                QList<StatementRows::Formatter>{timeText, timeText});
     };
     return report;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeliveryLog.h"
 #include "Report.h"
 
 #include <QDate>
@@ -41,6 +42,7 @@ private:
     QString footer();
 
     Database &m_db;
+    DeliveryLog m_log;
     Prompter &m_prompter;
     QDate m_today;
 };

@@ -1,6 +1,7 @@
 // The message flow statistics: the bounds of each period and which rows
 // each count takes, on a real store with the clock set.
 #include "AppState.h"
+#include "DeliveryLog.h"
 #include "MessageFlow.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
@@ -202,7 +203,7 @@ private Q_SLOTS:
         addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), {});
 
         const DeliveredCounts expected = countedInTheLog(from, until);
-        const DeliveredCounts counts = m_store->queue().deliveredCounts(from, until);
+        const DeliveredCounts counts = DeliveryLog(db()).deliveredCounts(from, until);
         for (size_t i = 0; i < expected.size(); ++i)
             QCOMPARE(counts[i], expected[i]);
     }
@@ -248,7 +249,7 @@ private Q_SLOTS:
         for (const QString &change : changes) {
             db().exec(change);
             for (const FlowBounds &p : periods)
-                QVERIFY2(queue.deliveredCounts(p.from, p.until) == countedInTheLog(p.from, p.until), qPrintable(change));
+                QVERIFY2(DeliveryLog(db()).deliveredCounts(p.from, p.until) == countedInTheLog(p.from, p.until), qPrintable(change));
         }
     }
 
@@ -281,8 +282,8 @@ private Q_SLOTS:
         }
         m_store = std::make_unique<Store>(path);
         QCOMPARE(Schema::version(db()), Schema::kCurrentVersion);
-        QCOMPARE(m_store->queue().deliveredCounts({}, {})[3], 2);
-        QCOMPARE(m_store->queue().deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
+        QCOMPARE(DeliveryLog(db()).deliveredCounts({}, {})[3], 2);
+        QCOMPARE(DeliveryLog(db()).deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
     }
 
     void noPeriodCountsNothingAndAnEmptyLogCountsZero()
