@@ -297,23 +297,35 @@ private Q_SLOTS:
 
     // A failed insert: a statement refused alone keeps the rows before it; a
     // failure that rolls the engine's transaction back (a full disk) loses
-    // that chunk. Either way the box counts what the queue holds.
+    // that chunk, as does a chunk whose commit is refused. Either way the box
+    // counts what the queue holds, and no later chunk is queued.
     void failedInsertsAreCountedExactly_data()
     {
-        QTest::addColumn<QString>("raise");
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<qint64>("expected");
-        QTest::newRow("statement refused") << "ABORT" << qint64(2500);
-        QTest::newRow("transaction lost") << "ROLLBACK" << qint64(2000);
+        QTest::addColumn<QString>("reason");
+        const QString refuse = QStringLiteral("CREATE TRIGGER full BEFORE INSERT ON q_logs "
+                                              "WHEN (SELECT count(*) FROM q_logs) >= 2500 "
+                                              "BEGIN SELECT RAISE(%1, 'database or disk is full'); END;");
+        QTest::newRow("statement refused") << refuse.arg(QStringLiteral("ABORT")) << qint64(2500)
+                                           << "The message to 9000002500 could not be queued";
+        QTest::newRow("transaction lost") << refuse.arg(QStringLiteral("ROLLBACK")) << qint64(2000)
+                                          << "The message to 9000002500 could not be queued";
+        // A deferred constraint broken by the 2,500th row is found at the commit.
+        QTest::newRow("commit refused")
+            << QStringLiteral("PRAGMA foreign_keys = ON; CREATE TABLE parent (id INTEGER PRIMARY KEY); "
+                              "CREATE TABLE child (p INTEGER REFERENCES parent (id) DEFERRABLE INITIALLY DEFERRED); "
+                              "CREATE TRIGGER full AFTER INSERT ON q_logs WHEN new.outgoing_mobileNo = '9000002500' "
+                              "BEGIN INSERT INTO child VALUES (1); END;")
+            << qint64(2000) << "1000 messages could not be queued: FOREIGN KEY constraint failed";
     }
     void failedInsertsAreCountedExactly()
     {
-        QFETCH(QString, raise);
+        QFETCH(QString, fault);
         QFETCH(qint64, expected);
+        QFETCH(QString, reason);
         f->addMembers(f->addGroup(QStringLiteral("Everyone")), 5000);
-        f->db().execScript(QStringLiteral("CREATE TRIGGER full BEFORE INSERT ON q_logs "
-                                          "WHEN (SELECT count(*) FROM q_logs) >= 2500 "
-                                          "BEGIN SELECT RAISE(%1, 'database or disk is full'); END;")
-                               .arg(raise));
+        f->db().execScript(fault);
         RecordingProgress progress;
         GroupSend send(f->store, f->state, f->prompter, progress, 1000);
         QCoro::waitFor(send.send(QStringLiteral("Everyone"), QStringLiteral("hi"), QStringLiteral("Auto")));
@@ -322,7 +334,7 @@ private Q_SLOTS:
         const RecordingPrompter::Entry box = f->prompter.entries().first();
         QCOMPARE(box.icon, Prompter::Icon::Critical);
         QCOMPARE(reportedCount(box.text), expected);
-        QVERIFY2(box.text.contains(QLatin1String("The message to 9000002500 could not be queued")), qPrintable(box.text));
+        QVERIFY2(box.text.contains(reason), qPrintable(box.text));
         QVERIFY(!f->db().inTransaction());
         // The screen is still usable once the trouble has gone.
         f->db().execScript(QStringLiteral("DROP TRIGGER full;"));
