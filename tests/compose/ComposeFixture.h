@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "Database.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -14,7 +15,7 @@ namespace tavsms::test {
 struct ComposeFixture
 {
     TestDataDirectory dir;
-    Store store{dir.root() + QStringLiteral("/compose.mdb")};
+    Store &store = freshStore();
     AppState state;
     RecordingPrompter prompter;
 

@@ -5,6 +5,7 @@
 #include "RecordingProgress.h"
 #include "RecordingPrompter.h"
 #include "Scheduler.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -53,7 +54,7 @@ class TestScheduler : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<test::ManualClock> m_clock;
     std::unique_ptr<test::RecordingPrompter> m_prompter;
@@ -107,7 +108,7 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/sch.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_state = std::make_unique<AppState>();
         setClock(QDateTime(QDate(2026, 1, 10), QTime(8, 0)));
         m_prompter = std::make_unique<test::RecordingPrompter>();
@@ -124,7 +125,7 @@ private Q_SLOTS:
         m_scheduler.reset();
         m_prompter.reset();
         m_state.reset();
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

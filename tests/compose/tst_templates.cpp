@@ -2,6 +2,7 @@
 // committed change reaches `templates` or is told and undone.
 #include "Database.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TemplateTableModel.h"
 #include "Templates.h"
@@ -34,7 +35,7 @@ class TestTemplates : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     test::RecordingPrompter m_prompter;
     std::unique_ptr<TemplateTableModel> m_model;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
@@ -79,14 +80,14 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/t.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter.clear();
     }
     void cleanup()
     {
         m_tester.reset();
         m_model.reset();
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

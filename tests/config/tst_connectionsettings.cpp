@@ -4,6 +4,7 @@
 #include "ConnectionSettings.h"
 #include "RecordingPrompter.h"
 #include "SettingsReset.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -17,7 +18,7 @@ class TestConnectionSettings : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     test::RecordingPrompter m_prompter;
     QStringList m_events; // reinitialisations and boxes, in order
     std::unique_ptr<ConnectionSettings> m_settings;
@@ -58,7 +59,7 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/c.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter.clear();
         m_events.clear();
         m_settings = std::make_unique<ConnectionSettings>(
@@ -70,7 +71,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_settings.reset();
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

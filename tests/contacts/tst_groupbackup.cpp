@@ -3,6 +3,7 @@
 #include "DateTimeText.h"
 #include "GroupBackup.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 #include "TextTableFile.h"
@@ -20,7 +21,7 @@ class TestGroupBackup : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     RecordingPrompter m_prompter;
     QString m_target;  // the directory the backup goes to
     QDateTime m_now{QDate(2026, 12, 5), QTime(10, 18, 46)};
@@ -53,14 +54,14 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/b.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_target = m_dir->root() + QStringLiteral("/out");
         QDir().mkpath(m_target);
         m_prompter.clear();
     }
     void cleanup()
     {
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

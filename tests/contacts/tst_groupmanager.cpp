@@ -3,6 +3,7 @@
 #include "GroupManager.h"
 #include "MemberTableModel.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -18,7 +19,7 @@ class TestGroupManager : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     std::unique_ptr<RecordingPrompter> m_prompter;
     std::unique_ptr<GroupManager> m_logic;
 
@@ -53,7 +54,7 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/g.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter = std::make_unique<RecordingPrompter>();
         m_logic = std::make_unique<GroupManager>(db(), prompter());
     }

@@ -1,5 +1,6 @@
 // Groups and their members: names, ids, and adding and removing a number by its last ten characters.
 #include "Groups.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -13,7 +14,7 @@ class TestGroups : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     std::unique_ptr<Groups> m_groups;
 
     Database &db() { return m_store->db(); }
@@ -46,13 +47,13 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/g.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_groups = std::make_unique<Groups>(db());
     }
     void cleanup()
     {
         m_groups.reset();
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

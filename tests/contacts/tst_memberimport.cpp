@@ -3,6 +3,7 @@
 #include "MemberImport.h"
 #include "RecordingProgress.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TableFile.h"
 #include "TestDataDirectory.h"
@@ -32,7 +33,7 @@ class TestMemberImport : public QObject
     Q_OBJECT
 
     std::unique_ptr<TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     RecordingPrompter m_prompter;
     RecordingProgress m_progress;
     QTemporaryDir m_files; // files the data rows write
@@ -84,13 +85,13 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/i.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter.clear();
         m_progress = RecordingProgress();
     }
     void cleanup()
     {
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

@@ -1,6 +1,7 @@
 // The queue: addToQueue, the due-row pick, the status life cycle and the date-time texts.
 #include "DateTimeText.h"
 #include "QueueBatch.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -13,9 +14,11 @@ class TestMessageQueue : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
+    std::unique_ptr<MessageQueue> m_queue;
 
-    MessageQueue &queue() { return m_store->queue(); }
+    // A queue of its own: its picks start counting afresh.
+    MessageQueue &queue() { return *m_queue; }
     Database &db() { return m_store->db(); }
     qint64 add(const QString &port, const QDateTime &due = {}, const QString &text = QStringLiteral("hello"))
     {
@@ -29,11 +32,13 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/q.mdb"));
+        m_store = &tavsms::test::freshStore();
+        m_queue = std::make_unique<MessageQueue>(m_store->db());
     }
     void cleanup()
     {
-        m_store.reset();
+        m_queue.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

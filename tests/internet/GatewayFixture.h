@@ -6,6 +6,7 @@
 #include "FakeGateway.h"
 #include "HttpClient.h"
 #include "NetworkSettings.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -19,7 +20,7 @@ namespace tavsms::test {
 struct GatewayFixture
 {
     TestDataDirectory dir;
-    Store store{dir.root() + QStringLiteral("/g.mdb")};
+    Store &store = freshStore();
     DebugLog log;
     AppState state;
     FakeGateway gateway;

@@ -6,6 +6,7 @@
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "Schema.h"
+#include "SharedStore.h"
 #include "TestDataDirectory.h"
 
 #include <QTest>
@@ -25,8 +26,7 @@ class TestMessageFlow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     test::RecordingPrompter m_prompter;
     AppState m_state;
 
@@ -65,14 +65,12 @@ class TestMessageFlow : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/f.mdb"));
+        m_store = &test::freshStore();
         m_prompter.clear();
     }
     void cleanup()
     {
-        m_store.reset();
-        m_dir.reset();
+        m_store = nullptr;
     }
 
     void periodBounds_data()
@@ -265,8 +263,8 @@ private Q_SLOTS:
     void anEarlierLogIsCountedAfterTheUpgrade()
     {
         QFETCH(int, version);
-        m_store.reset();
-        const QString path = m_dir->root() + QStringLiteral("/old.mdb");
+        const test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/old.mdb");
         {
             auto old = Database::open(path, QByteArray(Store::kKey));
             Schema::upgrade(*old, version);
@@ -280,10 +278,10 @@ private Q_SLOTS:
                           {QString::fromLatin1(row[0]), row[1] ? QVariant(QString::fromLatin1(row[1])) : QVariant(),
                            row[1] ? QVariant(QStringLiteral("COM4")) : QVariant()});
         }
-        m_store = std::make_unique<Store>(path);
-        QCOMPARE(Schema::version(db()), Schema::kCurrentVersion);
-        QCOMPARE(DeliveryLog(db()).deliveredCounts({}, {})[3], 2);
-        QCOMPARE(DeliveryLog(db()).deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
+        Store upgraded(path);
+        QCOMPARE(Schema::version(upgraded.db()), Schema::kCurrentVersion);
+        QCOMPARE(DeliveryLog(upgraded.db()).deliveredCounts({}, {})[3], 2);
+        QCOMPARE(DeliveryLog(upgraded.db()).deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
     }
 
     void noPeriodCountsNothingAndAnEmptyLogCountsZero()

@@ -6,6 +6,7 @@
 #include "PdfText.h"
 #include "RecordingProgress.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -18,7 +19,7 @@ class TestMiscReports : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     test::RecordingPrompter m_prompter;
 
     Database &db() { return m_store->db(); }
@@ -59,7 +60,7 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/r.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter.clear();
         db().exec(QStringLiteral("UPDATE config_network SET productSite = ?"), {QStringLiteral("www.tavsms.example")});
         const qint64 staff = addGroup(QStringLiteral("Staff"));
@@ -80,7 +81,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 

@@ -4,6 +4,7 @@
 #include "QueryTableModel.h"
 #include "QueuedMessages.h"
 #include "RecordingPrompter.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -17,7 +18,7 @@ class TestQueuedMessages : public QObject
     Q_OBJECT
 
     std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
+    Store *m_store = nullptr;
     test::RecordingPrompter m_prompter;
 
     Database &db() { return m_store->db(); }
@@ -49,12 +50,12 @@ private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/q.mdb"));
+        m_store = &tavsms::test::freshStore();
         m_prompter = test::RecordingPrompter();
     }
     void cleanup()
     {
-        m_store.reset();
+        m_store = nullptr;
         m_dir.reset();
     }
 
