@@ -7,6 +7,7 @@
 #include "ManualClock.h"
 #include "QueueLog.h"
 #include "RecordingPrompter.h"
+#include "Wait.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -24,9 +25,19 @@ class TestGatewaySender : public QObject
     std::unique_ptr<GatewaySender> m_sender;
 
     void run() { m_timer->start(); }
+    // Waits until the sender's timer has ticked `count` more times: what
+    // would have gone out by then has.
+    bool ticksPass(int count = 5)
+    {
+        int ticks = 0;
+        const QMetaObject::Connection c = connect(m_timer.get(), &QTimer::timeout, this, [&ticks] { ++ticks; });
+        const bool passed = test::waitFor([&] { return ticks >= count; });
+        disconnect(c);
+        return passed;
+    }
     bool settled(qint64 id)
     {
-        return QTest::qWaitFor([&] {
+        return test::waitFor([&] {
             const QString s = f->row(id).status;
             return s == QLatin1String("Delivered") || s == QLatin1String("Failed");
         }, 5000);
@@ -105,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(r.retryNo, 0);
         QVERIFY(stampedNow(f->row(empty).comments, QStringLiteral("Reason: ")));
         // Failed rows stay failed: later ticks never ask again.
-        QTest::qWait(300);
+        QVERIFY(ticksPass());
         QCOMPARE(f->gateway.requestCount(), 2);
         QCOMPARE(f->row(refused).status, QStringLiteral("Failed"));
     }
@@ -141,7 +152,7 @@ private Q_SLOTS:
         QSignalSpy ticks(m_timer.get(), &QTimer::timeout);
         const auto someTicksPass = [&] {
             const qsizetype seen = ticks.count();
-            return QTest::qWaitFor([&] { return ticks.count() >= seen + 5; });
+            return test::waitFor([&] { return ticks.count() >= seen + 5; });
         };
         const qint64 port = f->add(QStringLiteral("9876543210"), QStringLiteral("modem only"), QStringLiteral("COM1"));
         const qint64 later = f->add(QStringLiteral("9876543210"), QStringLiteral("later"), QStringLiteral("Auto"),
@@ -176,14 +187,17 @@ private Q_SLOTS:
     void rowIsClaimedWhileItsRequestRuns()
     {
         f->gateway.setHandler([](const test::FakeGateway::Request &) {
-            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", 400};
+            test::FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
+            reply.hold = true;
+            return reply;
         });
         const qint64 id = f->add(QStringLiteral("9876543210"), QStringLiteral("a"));
         run();
-        QTRY_COMPARE(f->gateway.requestCount(), 1);
+        WAIT_COMPARE(f->gateway.held().size(), 1);
         QCOMPARE(f->row(id).status, QStringLiteral("Sending"));
         // A modem sender looking for work does not see it.
         QVERIFY(!f->store.queue().nextDueForPort(QStringLiteral("COM1"), QDateTime::currentDateTime()));
+        f->gateway.answerHeld(f->gateway.held().first());
         QVERIFY(settled(id));
         QCOMPARE(f->row(id).status, QStringLiteral("Delivered"));
     }
@@ -200,6 +214,8 @@ private Q_SLOTS:
         f->gateway.stop(); // nothing listens there any more
         const qint64 id = f->add(QStringLiteral("9876543210"), QStringLiteral("a"));
         const qint64 second = f->add(QStringLiteral("9876543210"), QStringLiteral("b"));
+        for (int i = 0; i < 10; ++i) // more than one request's worth, eight at once allowed
+            f->add(QStringLiteral("9876543210"), QStringLiteral("more %1").arg(i));
         QSignalSpy ticks(m_timer.get(), &QTimer::timeout);
         const auto attempts = [this] {
             return int(f->logText().count(QStringLiteral("Internet SMS gateway not reachable")));
@@ -207,11 +223,12 @@ private Q_SLOTS:
         // Ticks come and go; none may try before the pause is over.
         const auto noAttemptFor = [&](int expected) {
             const qsizetype seen = ticks.count();
-            QTRY_VERIFY(ticks.count() >= seen + 5);
+            WAIT_VERIFY(ticks.count() >= seen + 5);
             QCOMPARE(attempts(), expected);
         };
         run();
-        QTRY_COMPARE(attempts(), 1);
+        WAIT_COMPARE(attempts(), 1);
+        WAIT_VERIFY(!m_sender->isSending()); // every request of the first tick failed
         QueueRow r = f->row(id);
         QCOMPARE(r.status, QStringLiteral("Pending"));
         QCOMPARE(r.retryNo, 0);
@@ -229,7 +246,7 @@ private Q_SLOTS:
             noAttemptFor(tries);
             clock.advance(1ms);
             ++tries;
-            QTRY_COMPARE(attempts(), tries);
+            WAIT_COMPARE(attempts(), tries);
         }
         QCOMPARE(f->row(id).status, QStringLiteral("Pending"));
         clock.advance(60s);
@@ -240,9 +257,22 @@ private Q_SLOTS:
             QSKIP("the old port was taken meanwhile");
         probe.close();
         f->pointAt(QStringLiteral("127.0.0.1:%1").arg(port));
+        // One probe until the gateway answers well; then eight at once again.
+        bool probing = true;
+        f->gateway.setHandler([&probing](const test::FakeGateway::Request &) {
+            test::FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
+            reply.hold = probing;
+            return reply;
+        });
         f->gateway.start(); // same port again
+        WAIT_COMPARE(f->gateway.held().size(), 1);
+        QCOMPARE(m_sender->inFlight(), 1); // and no more
+        probing = false;
+        f->gateway.answerHeld(f->gateway.held().first());
         QVERIFY(settled(id));
         QVERIFY(settled(second));
+        WAIT_COMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered), 12);
+        QVERIFY(f->gateway.mostOpenAtOnce() > 1);
         QCOMPARE(f->row(id).status, QStringLiteral("Delivered"));
         QVERIFY(f->logText().contains(QStringLiteral("Internet SMS gateway reachable again")));
         QCOMPARE(m_sender->currentPause(), 0ms);
@@ -251,7 +281,7 @@ private Q_SLOTS:
     void gatewayThatNeverAnswersTimesOutAndTheRowStays()
     {
         InternetTimeouts t = test::GatewayFixture::shortTimeouts();
-        t.request = 300ms;
+        t.request = 100ms;
         f->client = std::make_unique<HttpClient>(t);
         m_sender = std::make_unique<GatewaySender>(f->store, *f->client, f->state, f->log, *m_timer, t);
         f->gateway.setHandler([](const test::FakeGateway::Request &) {
@@ -261,7 +291,7 @@ private Q_SLOTS:
         });
         const qint64 id = f->add(QStringLiteral("9876543210"), QStringLiteral("a"));
         run();
-        QTRY_VERIFY(f->logText().contains(QStringLiteral("not reachable")));
+        WAIT_VERIFY(f->logText().contains(QStringLiteral("not reachable")));
         QCOMPARE(f->row(id).status, QStringLiteral("Pending"));
         QVERIFY(m_timer->isActive()); // the tick ended and gave the timer back
     }
@@ -287,17 +317,17 @@ private Q_SLOTS:
                                           + f->gateway.host() + QStringLiteral(": HTTP/1.1 503 Service Unavailable)")));
         };
         run();
-        QTRY_COMPARE(pauses(), 1);
+        WAIT_COMPARE(pauses(), 1);
         QCOMPARE(f->gateway.requestCount(), GatewaySender::kFailingRows);
         // A quarter of an hour of it, each pause and each row's own wait over.
         for (int minute = 0; minute < 15; ++minute) {
             const int before = f->gateway.requestCount();
             clock.advance(61s);
-            QTRY_VERIFY(f->gateway.requestCount() > before);
-            QTRY_VERIFY(m_sender->isPausing());
+            WAIT_VERIFY(f->gateway.requestCount() > before);
+            WAIT_VERIFY(m_sender->isPausing());
         }
         QVERIFY(pauses() >= 15);
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Failed'")).toInt(), 0);
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Failed), 0);
         QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT sum(retry_no) FROM q_logs")).toInt(),
                  GatewaySender::kFailingRows - 1);
 
@@ -305,7 +335,7 @@ private Q_SLOTS:
         clock.advance(61s);
         for (qint64 id : ids)
             QVERIFY(settled(id));
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(),
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered),
                  6);
         QVERIFY(f->logText().contains(QStringLiteral("Internet SMS gateway reachable again")));
     }
@@ -349,7 +379,7 @@ private Q_SLOTS:
         // An attempt is over when its answer is written back, not when its
         // request arrives: the clock moves only then.
         const auto attemptOver = [&] {
-            return QTest::qWaitFor([&] { return f->row(poison).status != QueueStatus::Sending; });
+            return test::waitFor([&] { return f->row(poison).status != QueueStatus::Sending; });
         };
         for (qint64 id : good)
             QVERIFY2(settled(id), qPrintable(f->logText()));
@@ -367,13 +397,13 @@ private Q_SLOTS:
             // Before its time it is left alone.
             const qsizetype seen = ticks.count();
             clock.advance(59s);
-            QTRY_VERIFY(ticks.count() >= seen + 5);
+            WAIT_VERIFY(ticks.count() >= seen + 5);
             QCOMPARE(poisonRequests(), attempt - 1);
             clock.advance(1s);
-            QTRY_COMPARE(poisonRequests(), attempt);
+            WAIT_COMPARE(poisonRequests(), attempt);
             QVERIFY(attemptOver());
         }
-        QTRY_COMPARE(f->row(poison).status, QStringLiteral("Failed"));
+        WAIT_COMPARE(f->row(poison).status, QStringLiteral("Failed"));
         r = f->row(poison);
         const QString reason = QStringLiteral("Reason: HTTP/1.1 500 Internal Server Error at");
         QVERIFY2(r.comments.startsWith(reason), qPrintable(r.comments));
@@ -382,7 +412,7 @@ private Q_SLOTS:
         QCOMPARE(r.sentAt, clock.now());
         clock.advance(120s);
         const qsizetype seen = ticks.count();
-        QTRY_VERIFY(ticks.count() >= seen + 5);
+        WAIT_VERIFY(ticks.count() >= seen + 5);
         QCOMPARE(poisonRequests(), GatewaySender::kServerErrorLimit);
         QCOMPARE(f->gateway.requestCount(), 20 + GatewaySender::kServerErrorLimit);
     }
@@ -416,7 +446,7 @@ private Q_SLOTS:
         for (int i = 0; i < GatewaySender::kFailingRows; ++i)
             f->add(QStringLiteral("98765432%1").arg(10 + i), QStringLiteral("private words %1").arg(i));
         run();
-        QTRY_VERIFY(f->logText().contains(QStringLiteral("not reachable")));
+        WAIT_VERIFY(f->logText().contains(QStringLiteral("not reachable")));
         const QString log = f->logText();
         QVERIFY2(log.contains(QStringLiteral("not reachable (") + host + QStringLiteral(": ")), qPrintable(log));
         for (const QString &secret : {QStringLiteral("S3cr3t"), QStringLiteral("pwd"), QStringLiteral("userid"),
@@ -430,14 +460,14 @@ private Q_SLOTS:
     {
         f->setParallel(8);
         f->gateway.setHandler([](const test::FakeGateway::Request &) {
-            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", 20};
+            return test::FakeGateway::Reply{200, "OK", "Message Sent! Success", 5};
         });
         for (int i = 0; i < 80; ++i)
             f->add(QStringLiteral("98765%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("m%1").arg(i));
         QSignalSpy ticks(m_sender.get(), &GatewaySender::tickFinished);
         m_sender->tick();
         QVERIFY(ticks.wait(10000));
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(),
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered),
                  80);
         QSet<QString> sent;
         for (const auto &r : f->gateway.requests())
@@ -467,7 +497,7 @@ private Q_SLOTS:
         for (int i = 0; i < 8; ++i)
             ids << f->add(QStringLiteral("98765432%1").arg(10 + i), QStringLiteral("m%1").arg(i));
         run();
-        QTRY_COMPARE(f->gateway.held().size(), 8);
+        WAIT_COMPARE(f->gateway.held().size(), 8);
         const QList<int> held = f->gateway.held();
         for (qsizetype k = held.size() - 1; k >= 0; --k) {
             const int request = held[k];
@@ -506,15 +536,14 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i)
             ids << f->add(QStringLiteral("98765432%1").arg(10 + i), QStringLiteral("m%1").arg(i));
         run();
-        QTRY_COMPARE(f->gateway.held().size(), 8);
-        QTest::qWait(50);
-        QCOMPARE(f->gateway.requestCount(), 8);
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Sending'")).toInt(), 8);
+        WAIT_COMPARE(f->gateway.held().size(), 8);
+        QCOMPARE(m_sender->inFlight(), 8); // and no more
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Sending), 8);
 
         const quint16 port = f->gateway.port();
         f->gateway.stop();
-        QTRY_COMPARE(m_sender->inFlight(), 0);
-        QTRY_VERIFY(!m_sender->isSending());
+        WAIT_COMPARE(m_sender->inFlight(), 0);
+        WAIT_VERIFY(!m_sender->isSending());
         for (qint64 id : ids) {
             const QueueRow r = f->row(id);
             QCOMPARE(r.status, QStringLiteral("Pending"));
@@ -539,7 +568,7 @@ private Q_SLOTS:
         QCOMPARE(after.size(), 20);
         for (auto it = after.cbegin(); it != after.cend(); ++it)
             QCOMPARE(it.value(), 1);
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(),
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered),
                  20);
     }
 
@@ -557,25 +586,20 @@ private Q_SLOTS:
             f->add(QStringLiteral("98765432%1").arg(10 + i), QStringLiteral("m%1").arg(i));
         QSignalSpy ticks(m_sender.get(), &GatewaySender::tickFinished);
         run();
-        QTRY_COMPARE(f->gateway.held().size(), 8);
+        WAIT_COMPARE(f->gateway.held().size(), 8);
         f->state.setSendingRunning(false);
         QVERIFY(m_sender->isSending());
         for (int request : f->gateway.held())
             f->gateway.answerHeld(request);
-        QTRY_COMPARE(ticks.count(), 1);
+        WAIT_COMPARE(ticks.count(), 1);
         QVERIFY(!m_sender->isSending());
-        QTest::qWait(100);
+        QVERIFY(ticksPass());
         QCOMPARE(f->gateway.requestCount(), 8);
-        const auto count = [this](const char *status) {
-            return f->store.db()
-                .scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = ?"), {QString::fromLatin1(status)})
-                .toInt();
-        };
-        QCOMPARE(count("Delivered"), 8);
-        QCOMPARE(count("Pending"), 12);
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered), 8);
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Pending), 12);
 
         f->state.setSendingRunning(true);
-        QTRY_COMPARE(f->gateway.held().size(), 8);
+        WAIT_COMPARE(f->gateway.held().size(), 8);
     }
 
     // A drain filling every connection it may use: the account check and a
@@ -592,9 +616,8 @@ private Q_SLOTS:
         for (int i = 0; i < 100; ++i)
             f->add(QStringLiteral("98765%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("m%1").arg(i));
         run();
-        QTRY_COMPARE(f->gateway.held().size(), NetworkSettings::kMostParallel);
-        QTest::qWait(50);
-        QCOMPARE(f->gateway.held().size(), NetworkSettings::kMostParallel);
+        WAIT_COMPARE(f->gateway.held().size(), NetworkSettings::kMostParallel);
+        QCOMPARE(m_sender->inFlight(), NetworkSettings::kMostParallel); // and no more
 
         test::RecordingPrompter prompter;
         GatewayAccount account(f->store.db(), *f->client, prompter);
@@ -620,7 +643,7 @@ private Q_SLOTS:
         m_sender->tick();
         QVERIFY(ticks.wait(5000));
         QCOMPARE(f->gateway.requestCount(), 40);
-        QCOMPARE(f->store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toInt(),
+        QCOMPARE(test::QueueLog(f->store.db()).count(QueueStatus::Delivered),
                  40);
         // In queue order.
         QCOMPARE(f->gateway.requests().first().query.value(QStringLiteral("messageid")), QStringLiteral("m0"));
