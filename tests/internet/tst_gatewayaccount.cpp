@@ -5,6 +5,7 @@
 #include "GatewayAccountRecord.h"
 #include "GatewayFixture.h"
 #include "RecordingPrompter.h"
+#include "Wait.h"
 
 #include <QCoroTask>
 
@@ -199,7 +200,7 @@ private Q_SLOTS:
     void requestsRunOneAtATimeInTheirOrder()
     {
         f->gateway.setHandler([](const test::FakeGateway::Request &r) {
-            return Reply{200, "OK", r.rawQuery, 80};
+            return Reply{200, "OK", r.rawQuery, 20};
         });
         QList<QString> answers;
         std::vector<QCoro::Task<void>> tasks;
@@ -207,7 +208,7 @@ private Q_SLOTS:
             tasks.push_back(fetch(i, &answers));
         QVERIFY(f->client->isBusy());
         QCOMPARE(f->client->waiting(), 3);
-        QTRY_COMPARE(answers.size(), 4);
+        WAIT_COMPARE(answers.size(), 4);
         QCOMPARE(answers, (QList<QString>{QStringLiteral("n=0"), QStringLiteral("n=1"), QStringLiteral("n=2"),
                                           QStringLiteral("n=3")}));
         QCOMPARE(f->gateway.mostOpenAtOnce(), 1);
