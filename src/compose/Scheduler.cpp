@@ -17,15 +17,6 @@ namespace {
 const QString kStartCaption = QStringLiteral("Start Date/Time");
 const QString kEndCaption = QStringLiteral("End Date/Time");
 
-QStringList numbers(int from, int to)
-{
-    QStringList out;
-    for (int i = from; i <= to; ++i)
-        out << QString::number(i);
-    return out;
-}
-
-
 } // namespace
 
 Scheduler::Scheduler(Database &db, MessageQueue &queue, const AppState &state, Prompter &prompter, int chunkSize)
@@ -41,10 +32,10 @@ SchedulerState Scheduler::load()
     const QDateTime now = m_state.now();
     SchedulerState s;
     s.frequencies = Recurrence::names();
-    s.days = numbers(1, 31);
-    s.months = numbers(1, 12);
-    s.years = numbers(2007, std::max(2007, now.date().year() + 10));
-    s.hours = numbers(0, 24);
+    s.days = numberTexts(1, 31);
+    s.months = numberTexts(1, 12);
+    s.years = numberTexts(2007, std::max(2007, now.date().year() + 10));
+    s.hours = numberTexts(0, 24);
     s.minutes = {QStringLiteral("00"), QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("45")};
 
     s.form.frequency = s.frequencies.first();

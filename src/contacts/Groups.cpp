@@ -13,6 +13,15 @@ const QString kMembersOfGroup = QStringLiteral(
     "SELECT groups_mem.group_mem_mobile, groups_mem.id FROM groups "
     "INNER JOIN groups_mem ON groups.id = groups_mem.group_name WHERE groups.group_name = ?");
 
+QStringList firstColumn(Database &db, const QString &sql)
+{
+    QStringList out;
+    Statement st = db.prepare(sql);
+    while (st.next())
+        out << st.value(0).toString();
+    return out;
+}
+
 } // namespace
 
 Groups::Groups(Database &db)
@@ -22,20 +31,12 @@ Groups::Groups(Database &db)
 
 QStringList Groups::names()
 {
-    QStringList out;
-    Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups ORDER BY group_name ASC"));
-    while (st.next())
-        out << st.text(QStringLiteral("group_name"));
-    return out;
+    return firstColumn(m_db, QStringLiteral("SELECT group_name FROM groups ORDER BY group_name ASC"));
 }
 
 QStringList Groups::namesByAge()
 {
-    QStringList out;
-    Statement st = m_db.prepare(QStringLiteral("SELECT group_name FROM groups ORDER BY id"));
-    while (st.next())
-        out << st.text(QStringLiteral("group_name"));
-    return out;
+    return firstColumn(m_db, QStringLiteral("SELECT group_name FROM groups ORDER BY id"));
 }
 
 bool Groups::nameTaken(const QString &name)

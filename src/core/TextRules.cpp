@@ -43,4 +43,12 @@ QString joinTypedLines(const QString &text)
     return trimSpaces(out);
 }
 
+QStringList numberTexts(int from, int to)
+{
+    QStringList out;
+    for (int n = from; n <= to; ++n)
+        out << QString::number(n);
+    return out;
+}
+
 } // namespace tavsms

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tavsms {
 
@@ -21,5 +22,9 @@ QString joinLines(const QString &text);
 // The same for a text typed into a message box, where a line break is LF
 // alone: every line break (CR LF or LF) becomes one space.
 QString joinTypedLines(const QString &text);
+
+// The whole numbers from `from` to `to` as text, for the day, month, year
+// and hour lists of the screens.
+QStringList numberTexts(int from, int to);
 
 } // namespace tavsms

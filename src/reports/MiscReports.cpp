@@ -7,6 +7,7 @@
 #include "MessageQueue.h"
 #include "NetworkSettings.h"
 #include "Prompter.h"
+#include "TextRules.h"
 
 namespace tavsms {
 
@@ -15,14 +16,6 @@ namespace {
 const QString kAll = QStringLiteral("All");
 const QString kError = QStringLiteral("Error");
 const QString kReportFailed = QStringLiteral("An error has been occured!!");
-
-QStringList numbers(int from, int to)
-{
-    QStringList out;
-    for (int n = from; n <= to; ++n)
-        out << QString::number(n);
-    return out;
-}
 
 QString timeText(const QVariant &stored)
 {
@@ -61,9 +54,9 @@ std::optional<MiscReports::State> MiscReports::load()
     for (int port = 1; port <= 5; ++port)
         state.connections << QStringLiteral("Software Port %1").arg(port);
     state.connections << kRouteGateway;
-    state.days = numbers(1, 31);
-    state.months = numbers(1, 12);
-    state.years = numbers(kFirstYear, std::max(kFirstYear, m_today.year()));
+    state.days = numberTexts(1, 31);
+    state.months = numberTexts(1, 12);
+    state.years = numberTexts(kFirstYear, std::max(kFirstYear, m_today.year()));
     state.yearIndex = int(state.years.size()) - 1;
     return state;
 }
