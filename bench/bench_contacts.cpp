@@ -1,11 +1,10 @@
 // Figures for the contacts screens: a 50,000-member spreadsheet imported into
 // a group through the import screen's logic, and a backup of 100,000
 // members. Prints what it measures.
+#include "BenchReporting.h"
 #include "Database.h"
 #include "GroupBackup.h"
 #include "MemberImport.h"
-#include "Progress.h"
-#include "Prompter.h"
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -19,27 +18,7 @@ using namespace tavsms;
 
 namespace {
 
-class QuietProgress : public Progress
-{
-public:
-    void begin(const QString &, qint64) override {}
-    void advance(qint64) override {}
-    bool cancelRequested() const override { return false; }
-    void end() override {}
-};
-
-class PrintingPrompter : public Prompter
-{
-public:
-    void notify(Icon, const QString &title, const QString &text) override
-    {
-        std::printf("  [%s] %s\n", qPrintable(title),
-                    qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-    }
-    QCoro::Task<bool> question(const QString &, const QString &, Icon, Default) override { co_return true; }
-};
-
-void importSpreadsheet(Store &store, PrintingPrompter &prompter)
+void importSpreadsheet(Store &store, bench::PrintingPrompter &prompter)
 {
     const QString file = QStringLiteral(TAVSMS_SOURCE_DIR "/../shared/fixtures/members-50000.xls");
     if (!QFileInfo::exists(file)) {
@@ -47,7 +26,7 @@ void importSpreadsheet(Store &store, PrintingPrompter &prompter)
         return;
     }
     store.db().exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-01-01 00:00:00', 'Imported')"));
-    QuietProgress progress;
+    bench::CountingProgress progress;
     MemberImport import(store.db(), prompter, progress);
     QElapsedTimer t;
     t.start();
@@ -56,7 +35,7 @@ void importSpreadsheet(Store &store, PrintingPrompter &prompter)
                 outcome.saved, outcome.total, t.elapsed());
 }
 
-void backup(Store &store, PrintingPrompter &prompter, const QString &dir)
+void backup(Store &store, bench::PrintingPrompter &prompter, const QString &dir)
 {
     constexpr int kMembers = 100000;
     store.db().exec(QStringLiteral("DELETE FROM groups_mem"));
@@ -94,7 +73,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     Store store(dir.filePath(QStringLiteral("bench.mdb")));
-    PrintingPrompter prompter;
+    bench::PrintingPrompter prompter;
     importSpreadsheet(store, prompter);
     backup(store, prompter, dir.path());
     return 0;

@@ -25,7 +25,7 @@ void fillLog(Database &db)
     const QDateTime start = QDateTime::currentDateTime().addDays(-365);
     Transaction tx(db);
     Statement st = db.prepare(QStringLiteral(
-        "INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, status, sent_at, "
+        "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, status, sent_at, "
         "sent_from) VALUES (?, ?, ?, ?, ?, 'Delivered', ?, ?)"));
     for (int i = 0; i < kRows; ++i) {
         const QString dated = DateTimeText::stored(start.addSecs(i / 50));

@@ -1,9 +1,8 @@
 // Figure for the group screen: a message to a group of 100,000 members,
 // queued through the screen's logic in chunks. Prints what it measures.
 #include "AppState.h"
+#include "BenchReporting.h"
 #include "GroupSend.h"
-#include "Progress.h"
-#include "Prompter.h"
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -15,26 +14,6 @@
 using namespace tavsms;
 
 namespace {
-
-class QuietProgress : public Progress
-{
-public:
-    void begin(const QString &, qint64) override {}
-    void advance(qint64) override { ++chunks; }
-    bool cancelRequested() const override { return false; }
-    void end() override {}
-    int chunks = 0;
-};
-
-class PrintingPrompter : public Prompter
-{
-public:
-    void notify(Icon, const QString &title, const QString &text) override
-    {
-        std::printf("  [%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-    }
-    QCoro::Task<bool> question(const QString &, const QString &, Icon, Default) override { co_return false; }
-};
 
 } // namespace
 
@@ -58,8 +37,8 @@ int main(int argc, char **argv)
     }
 
     AppState state;
-    PrintingPrompter prompter;
-    QuietProgress progress;
+    bench::PrintingPrompter prompter(false);
+    bench::CountingProgress progress;
     GroupSend send(store, state, prompter, progress);
     QElapsedTimer timer;
     timer.start();
@@ -70,6 +49,6 @@ int main(int argc, char **argv)
     const qint64 rows = store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs")).toLongLong();
     std::printf("group send: %lld of %d members queued from the group screen in %.3f s, %d chunks "
                 "(goal 0.5 s, at most 2 s)\n",
-                rows, kMembers, secs, progress.chunks);
+                rows, kMembers, secs, progress.turns);
     return rows == kMembers ? 0 : 1;
 }

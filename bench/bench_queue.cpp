@@ -46,7 +46,7 @@ void dueSelection(Store &store, int total, int pending)
         // A delivery log of a busy year, with a live backlog spread over the routes.
         Transaction tx(db);
         Statement st = db.prepare(QStringLiteral(
-            "INSERT INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, status, "
+            "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, status, "
             "retry_no, sent_at, sent_from) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         static const char *routes[] = {"Auto", "COM1", "COM2", "COM3", "WEBGATEWAY"};
         for (int i = 0; i < total; ++i) {

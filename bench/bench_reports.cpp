@@ -1,11 +1,11 @@
 // Prints the report figures: a 10,000-row report saved as PDF (chunked, as
 // "Save as PDF" does it), and the time until the first page of a
 // 100,000-row report shows in the report window. Asserts nothing.
+#include "BenchReporting.h"
 #include "Database.h"
 #include "Groups.h"
 #include "MiscReports.h"
 #include "PdfExport.h"
-#include "Progress.h"
 #include "ReportWindow.h"
 #include "Store.h"
 
@@ -19,26 +19,6 @@
 using namespace tavsms;
 
 namespace {
-
-class SilentProgress : public Progress
-{
-public:
-    void begin(const QString &, qint64) override {}
-    void advance(qint64) override { ++turns; }
-    bool cancelRequested() const override { return false; }
-    void end() override {}
-    int turns = 0;
-};
-
-class QuietPrompter : public Prompter
-{
-public:
-    void notify(Icon, const QString &title, const QString &text) override
-    {
-        std::printf("box: %s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    QCoro::Task<bool> question(const QString &, const QString &, Icon, Default) override { co_return false; }
-};
 
 } // namespace
 
@@ -66,13 +46,13 @@ int main(int argc, char **argv)
         }
         tx.commit();
     }
-    QuietPrompter prompter;
+    bench::PrintingPrompter prompter(false);
     MiscReports reports(db, prompter);
 
     {
         const std::optional<Report> report = reports.groupMembers(QStringLiteral("Ten thousand"));
         const QString path = dir.filePath(QStringLiteral("members.pdf"));
-        SilentProgress progress;
+        bench::CountingProgress progress;
         QObject guard;
         QElapsedTimer timer;
         timer.start();

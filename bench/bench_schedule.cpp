@@ -1,8 +1,7 @@
 // Figures for the scheduler: a year of deliveries every 15 minutes to one
 // number, saved as the screen saves it. Prints what it measures; asserts nothing.
 #include "AppState.h"
-#include "Progress.h"
-#include "Prompter.h"
+#include "BenchReporting.h"
 #include "Scheduler.h"
 #include "Store.h"
 
@@ -18,32 +17,12 @@ using namespace tavsms;
 namespace {
 
 // Prints the boxes the save shows.
-class PrintingPrompter : public Prompter
-{
-public:
-    void notify(Icon, const QString &title, const QString &text) override
-    {
-        std::printf("  [%s] %s\n", qPrintable(title), qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-    }
-    QCoro::Task<bool> question(const QString &, const QString &, Icon, Default) override { co_return true; }
-};
-
-class CountingProgress : public Progress
-{
-public:
-    void begin(const QString &, qint64) override {}
-    void advance(qint64) override { ++turns; }
-    bool cancelRequested() const override { return false; }
-    void end() override {}
-    int turns = 0;
-};
-
 QCoro::Task<void> yearOfQuarterHours(Store &store)
 {
     AppState state;
     const QDateTime now(QDate(2026, 1, 1), QTime(8, 0));
     state.setClock([now] { return now; });
-    PrintingPrompter prompter;
+    bench::PrintingPrompter prompter;
     Scheduler scheduler(store.db(), store.queue(), state, prompter);
 
     ScheduleForm form = scheduler.chooseRecipient(scheduler.load().form, Recipient::SingleNumber);
@@ -53,7 +32,7 @@ QCoro::Task<void> yearOfQuarterHours(Store &store)
     form.number = QStringLiteral("9876543210");
     form.message = QStringLiteral("Reminder: your monthly statement is ready. Reply STOP to opt out of reminders.");
 
-    CountingProgress progress;
+    bench::CountingProgress progress;
     QElapsedTimer timer;
     timer.start();
     const Scheduler::SaveOutcome outcome = co_await scheduler.save(form, progress);
