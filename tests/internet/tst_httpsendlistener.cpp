@@ -261,11 +261,11 @@ private Q_SLOTS:
         QFETCH(QString, queued);
         const QByteArray reply = exchange(requestFor(target));
         if (error.isEmpty()) {
-            QCOMPARE(reply, HttpSendListener::successText(QString::fromLatin1(target.mid(target.indexOf("mobile=") + 7, 10))));
+            QCOMPARE(reply, SendRequestDesk::successText(QString::fromLatin1(target.mid(target.indexOf("mobile=") + 7, 10))));
             QCOMPARE(rows(), 1);
             QCOMPARE(m_store->queue().row(1)->message, queued);
         } else {
-            QCOMPARE(reply, HttpSendListener::failureText(error));
+            QCOMPARE(reply, SendRequestDesk::failureText(error));
             QCOMPARE(rows(), 0);
         }
     }
@@ -345,7 +345,7 @@ private Q_SLOTS:
         QVERIFY(exchange(noise).isEmpty()); // closed when its time is up
 
         // A request line without a target.
-        QCOMPARE(exchange("GET\r\n\r\n"), HttpSendListener::failureText(SendRequestParser::messageLengthError(0)));
+        QCOMPARE(exchange("GET\r\n\r\n"), SendRequestDesk::failureText(SendRequestParser::messageLengthError(0)));
 
         // Over 8 KiB, and a megabyte: closed unanswered.
         QVERIFY(exchange(requestFor("/?com=c&mobile=9876543210&message=" + QByteArray(9000, 'a'))).isEmpty());
@@ -469,7 +469,7 @@ private Q_SLOTS:
         }, 5000));
         QTest::qWait(100);
         QCOMPARE(exchange(requestFor("/?com=c&mobile=9876543210&message=good")),
-                 HttpSendListener::successText(QStringLiteral("9876543210")));
+                 SendRequestDesk::successText(QStringLiteral("9876543210")));
         QVERIFY(std::none_of(silent.begin(), silent.end(), [](const auto &c) { return c->closed; }));
         QVERIFY2(!logText().contains(QStringLiteral("to make room")), qPrintable(logText()));
     }
