@@ -18,6 +18,8 @@ struct InternetTimeouts
     // The listener logs one refused connection per this long, and then how
     // many more it refused meanwhile.
     std::chrono::milliseconds refusalReport{60000};
+    // Out of descriptors, the listener stops taking connections this long.
+    std::chrono::milliseconds acceptRetry{100};
     // Gateway unreachable: the sender pauses this long, doubling on every
     // further failure up to the longest pause.
     std::chrono::milliseconds firstPause{1000};

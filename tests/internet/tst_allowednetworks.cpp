@@ -1,11 +1,10 @@
 // The listener's allow-list and the listener settings as the operator
 // types them: which peers a list lets in, and which entries are refused.
+// How the listener sees its peers is the socket test's matter.
 #include "AllowedNetworks.h"
 #include "NetworkSettings.h"
 
 #include <QTest>
-
-#include <netinet/in.h>
 
 using namespace tavsms;
 
@@ -66,28 +65,6 @@ private Q_SLOTS:
         QVERIFY(allows(QStringLiteral("::/0"), QStringLiteral("203.0.113.9")));
         // Spaces around entries, a stray comma.
         QVERIFY(allows(QStringLiteral("  10.0.0.0/8 ,, 192.168.0.0 / 16 ,"), QStringLiteral("192.168.9.9")));
-    }
-
-    // The dual-stack socket's form of an IPv4 peer matches IPv4 entries.
-    void peersAsTheSocketReportsThem()
-    {
-        const AllowedNetworks allowed = *AllowedNetworks::parse(QStringLiteral("10.0.0.0/8, ::1"));
-        sockaddr_in four{};
-        four.sin_family = AF_INET;
-        four.sin_addr.s_addr = htonl(0x0a010203);
-        QVERIFY(allowed.allows(*PeerAddress::from(reinterpret_cast<const sockaddr *>(&four))));
-        sockaddr_in6 mapped{};
-        mapped.sin6_family = AF_INET6;
-        const quint8 bytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 10, 1, 2, 3};
-        std::memcpy(&mapped.sin6_addr, bytes, 16);
-        const std::optional<PeerAddress> peer = PeerAddress::from(reinterpret_cast<const sockaddr *>(&mapped));
-        QVERIFY(allowed.allows(*peer));
-        QCOMPARE(peer->toString(), QStringLiteral("10.1.2.3"));
-        mapped.sin6_addr = in6addr_loopback;
-        QVERIFY(allowed.allows(*PeerAddress::from(reinterpret_cast<const sockaddr *>(&mapped))));
-        QCOMPARE(PeerAddress::from(reinterpret_cast<const sockaddr *>(&mapped))->toString(), QStringLiteral("::1"));
-        four.sin_family = AF_UNIX;
-        QVERIFY(!PeerAddress::from(reinterpret_cast<const sockaddr *>(&four)));
     }
 
     void badEntryIsNamed_data()
