@@ -6,7 +6,9 @@
 #include "HttpSendListener.h"
 #include "QueueLog.h"
 #include "RefusalNotes.h"
+#include "SharedStore.h"
 #include "Store.h"
+#include "Wait.h"
 #include "TestDataDirectory.h"
 
 #include <QFile>
@@ -134,14 +136,14 @@ class TestHttpSendListener : public QObject
     Q_OBJECT
 
     test::TestDataDirectory m_dir;
-    Store m_store{m_dir.root() + QStringLiteral("/l.mdb")}; // one for all: opening one takes a key derivation
+    Store *m_store = nullptr;
     DebugLog m_log;
     std::unique_ptr<HttpSendListener> m_listener;
     int m_logs = 0;
 
     quint16 port() const { return m_listener->port(); }
     int held() const { return m_listener->connectionCount(); }
-    QStringList queued() { return test::QueueLog(m_store.db()).rows(QStringLiteral("outgoing_message")); }
+    QStringList queued() { return test::QueueLog(m_store->db()).rows(QStringLiteral("outgoing_message")); }
     QString logText()
     {
         QFile f(m_log.path());
@@ -153,7 +155,7 @@ class TestHttpSendListener : public QObject
                  const QHostAddress &address = QHostAddress::LocalHost)
     {
         m_listener = std::make_unique<HttpSendListener>(m_log, timeouts);
-        m_listener->setStore(&m_store);
+        m_listener->setStore(m_store);
         m_listener->setAllowedNetworks(*AllowedNetworks::parse(allowed));
         const QString why = m_listener->listen(0, address);
         QVERIFY2(why.isEmpty(), qPrintable(why));
@@ -168,10 +170,10 @@ class TestHttpSendListener : public QObject
         const int before = held();
         for (int i = 0; i < count; ++i) {
             out.push_back(std::make_unique<Client>(port(), "G", loopback(from(i))));
-            if (inTurn && !QTest::qWaitFor([&] { return held() == before + i + 1; }))
+            if (inTurn && !test::waitFor([&] { return held() == before + i + 1; }))
                 qWarning("client %d was not taken", i);
         }
-        if (!QTest::qWaitFor([&] { return held() == before + count; }))
+        if (!test::waitFor([&] { return held() == before + count; }))
             qWarning("the listener holds %d connections", held());
         return out;
     }
@@ -179,7 +181,7 @@ class TestHttpSendListener : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_store.db().exec(QStringLiteral("DELETE FROM q_logs"));
+        m_store = &test::freshStore();
         QVERIFY(m_log.open(m_dir.root() + QStringLiteral("/debug%1.txt").arg(++m_logs)).isEmpty());
         restart();
     }
@@ -191,17 +193,17 @@ private Q_SLOTS:
     {
         Client silent(port(), "G");
         Client half(port(), "GET /?com=c&mobile=9876543210&message=first");
-        QTRY_COMPARE(held(), 2);
+        WAIT_COMPARE(held(), 2);
         const auto mobile = [](int i) { return QByteArray::number(9876543200LL + i); };
         Clients clients;
         for (int i = 0; i < 12; ++i) // from four addresses, below the cap per address
             clients.push_back(std::make_unique<Client>(port(), request("m", mobile(i)), loopback(2 + i % 4)));
-        QTRY_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, answered));
         for (int i = 0; i < 12; ++i)
             QCOMPARE(clients[size_t(i)]->replies(), QByteArrayList{sentTo(mobile(i))});
         QVERIFY(!silent.ended() && !half.ended());
         half.send(" HTTP/1.1\r\n\r\n");
-        QTRY_VERIFY(answered(half));
+        WAIT_VERIFY(answered(half));
         QCOMPARE(queued().size(), 13);
         QCOMPARE(queued().last(), QStringLiteral("first"));
     }
@@ -213,9 +215,9 @@ private Q_SLOTS:
         Client c(port(), request("one", "9876543211") + request("two", "98765")
                              + "POST /?com=c&mobile=9876543213&message=three HTTP/1.1\r\nContent-Length: 9\r\n\r\nGET / x\r\n"
                              + request("four", "9876543214"));
-        QTRY_COMPARE(c.replies().size(), 4);
+        WAIT_COMPARE(c.replies().size(), 4);
         c.send(request("five", "9876543215"));
-        QTRY_COMPARE(c.replies().size(), 5);
+        WAIT_COMPARE(c.replies().size(), 5);
         QCOMPARE(c.replies(), (QByteArrayList{sentTo("9876543211"),
                                               "<b>Error Occured:</b> Wrong number of arguments passed. Mobile number "
                                               "should be 10 digit long only.",
@@ -239,7 +241,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, head);
         QFETCH(bool, stays);
         Client c(port(), "GET /?com=c&mobile=9876543210&message=first " + head + "\r\n\r\n" + request("second"));
-        QTRY_VERIFY(c.replies().size() == 2 || c.ended());
+        WAIT_VERIFY(c.replies().size() == 2 || c.ended());
         QCOMPARE(c.replies().size(), stays ? 2 : 1);
         QCOMPARE(c.end(), stays ? -1 : 0);
         QVERIFY(c.received().startsWith("HTTP/1.1 200 OK\r\nContent-Length: 40\r\nConnection: "
@@ -264,9 +266,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, request);
         QFETCH(int, cut);
         Client c(port(), request.chopped(cut));
-        QTRY_COMPARE(held(), 1); // taken once its first bytes came, and read then
+        WAIT_COMPARE(held(), 1); // taken once its first bytes came, and read then
         c.send(request.right(cut));
-        QTRY_VERIFY(answered(c));
+        WAIT_VERIFY(answered(c));
         QCOMPARE(c.replies().size(), 1);
         QCOMPARE(queued(), QStringList{"pieces"});
     }
@@ -295,17 +297,17 @@ private Q_SLOTS:
         QFETCH(bool, served);
         auto c = std::make_unique<Client>(port(), bytes);
         if (hangUp) {
-            QTRY_COMPARE(held(), 1);
+            WAIT_COMPARE(held(), 1);
             c.reset();
-            QTRY_COMPARE(held(), 0);
+            WAIT_COMPARE(held(), 0);
         } else {
-            QTRY_VERIFY(c->ended() || answered(*c));
+            WAIT_VERIFY(c->ended() || answered(*c));
             QCOMPARE(c->end(), served ? -1 : ECONNRESET);
             QCOMPARE(c->received().isEmpty(), !served);
         }
         QCOMPARE(queued(), served ? QStringList{"sized"} : QStringList());
         Client next(port(), request("next"));
-        QTRY_VERIFY(answered(next));
+        WAIT_VERIFY(answered(next));
     }
 
     // Twenty that said a byte and nothing more and three sending a byte at a
@@ -328,12 +330,12 @@ private Q_SLOTS:
         drip.start(20);
 
         Client good(port(), request("good"));
-        QTRY_VERIFY(answered(good));
+        WAIT_VERIFY(answered(good));
         QVERIFY(all(others, [](Client &c) { return !c.ended(); }));
-        QTRY_VERIFY(all(others, ended));
+        WAIT_VERIFY(all(others, ended));
         QVERIFY(all(others, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
         QVERIFY(dripped < slow.size());
-        QTRY_VERIFY(good.ended());
+        WAIT_VERIFY(good.ended());
         QCOMPARE(good.end(), 0);
         QCOMPARE(good.replies().size(), 1);
         QCOMPARE(queued(), QStringList{"good"});
@@ -349,12 +351,12 @@ private Q_SLOTS:
         Clients idle = dawdling(8, [](int) { return 1; }, true);
         idle[0]->send(request("first").mid(1));
         Client ninth(port(), request("ninth"));
-        QTRY_VERIFY(answered(ninth) && answered(*idle[0]));
+        WAIT_VERIFY(answered(ninth) && answered(*idle[0]));
         // Pushed out when the ninth came, before it was answered.
         QVERIFY(idle[1]->ended() && idle[1]->received().isEmpty());
 
         Client other(port(), request("other"), loopback(2));
-        QTRY_VERIFY(answered(other));
+        WAIT_VERIFY(answered(other));
         QCOMPARE(held(), 9); // the six left idle, the first, the ninth and the other
         QCOMPARE(queued(), (QStringList{"first", "ninth", "other"}));
         QVERIFY(logText().contains(" HTTP listener - closed the longest waiting connection of 127.0.0.1 to make room\r\n"));
@@ -367,7 +369,7 @@ private Q_SLOTS:
         Clients first = dawdling(1, [](int) { return 0x101; });
         Clients idle = dawdling(255, [](int i) { return 0x101 + (i + 1) / 8; });
         Client good(port(), request("good"));
-        QTRY_VERIFY(answered(good));
+        WAIT_VERIFY(answered(good));
         QVERIFY(first[0]->ended()); // pushed out when the good one came
         QCOMPARE(held(), 256);
         QCOMPARE(queued(), QStringList{"good"});
@@ -382,7 +384,7 @@ private Q_SLOTS:
         for (int i = 0; i < 260; ++i)
             silent.push_back(std::make_unique<Client>(port(), QByteArray(), loopback(0x101 + i / 8)));
         Client good(port(), request("good"));
-        QTRY_VERIFY(answered(good));
+        WAIT_VERIFY(answered(good));
         // Past the kernel's backlog a few may come in, and take their places.
         QVERIFY(held() < ListenerConnections::kMaxConnections);
         QVERIFY(all(silent, [](Client &c) { return !c.ended(); }));
@@ -397,7 +399,7 @@ private Q_SLOTS:
         Clients clients = dawdling(12, [](int) { return 1; });
         for (int i = 0; i < 12; ++i)
             clients[size_t(i)]->send(request("m" + QByteArray::number(i)).mid(1));
-        QTRY_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, answered));
         QCOMPARE(queued().size(), 12);
     }
 
@@ -413,9 +415,9 @@ private Q_SLOTS:
             outside.push_back(std::make_unique<Client>(port(), request("outside")));
         Client inside(port(), request("inside"), loopback(3));
         Client six(port(), request("six"), QHostAddress::LocalHostIPv6, QHostAddress::LocalHostIPv6);
-        QTRY_VERIFY(all(outside, ended));
+        WAIT_VERIFY(all(outside, ended));
         QVERIFY(all(outside, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
-        QTRY_VERIFY(answered(inside) && answered(six));
+        WAIT_VERIFY(answered(inside) && answered(six));
         QCOMPARE(queued(), (QStringList{"inside", "six"}));
 
         static const QRegularExpression more(QStringLiteral(" HTTP listener - (\\d+) more connections refused"));
@@ -425,7 +427,7 @@ private Q_SLOTS:
                 sum += m.next().captured(1).toInt();
             return sum;
         };
-        QTRY_COMPARE(counted(), 19);
+        WAIT_COMPARE(counted(), 19);
         QCOMPARE(logText().count(" HTTP listener - refused 127.0.0.1: not in the allowed networks\r\n"), 1);
     }
 
@@ -438,8 +440,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             note();
         QCOMPARE(composed, 1); // the others are counted, not composed
-        QTRY_VERIFY(logText().endsWith(" HTTP listener - 2 more connections refused or closed to make room\r\n"));
-        QTRY_VERIFY(notes.quiet());
+        WAIT_VERIFY(logText().endsWith(" HTTP listener - 2 more connections refused or closed to make room\r\n"));
+        WAIT_VERIFY(notes.quiet());
         note();
         QVERIFY(logText().endsWith(" refused 2\r\n"));
         QCOMPARE(logText().count("\r\n"), 3);

@@ -4,7 +4,9 @@
 #include "QueueLog.h"
 #include "SendRequestDesk.h"
 #include "SendRequestParser.h"
+#include "SharedStore.h"
 #include "Store.h"
+#include "Wait.h"
 #include "TestDataDirectory.h"
 
 #include <QFile>
@@ -36,7 +38,7 @@ class TestSendRequestDesk : public QObject
     Q_OBJECT
 
     test::TestDataDirectory m_dir;
-    Store m_store{m_dir.root() + QStringLiteral("/desk.mdb")}; // one for all: opening one takes a key derivation
+    Store *m_store = nullptr;
     DebugLog m_log;
     std::unique_ptr<SendRequestDesk> m_desk;
     int m_logs = 0;
@@ -61,10 +63,10 @@ class TestSendRequestDesk : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_store.db().exec(QStringLiteral("DELETE FROM q_logs"));
+        m_store = &test::freshStore();
         QVERIFY(m_log.open(m_dir.root() + QStringLiteral("/debug%1.txt").arg(++m_logs)).isEmpty());
         m_desk = std::make_unique<SendRequestDesk>(m_log);
-        m_desk->setStore(&m_store);
+        m_desk->setStore(m_store);
     }
 
     // Quotes, a trailing percent sign, a line break and outer spaces: the row
@@ -97,7 +99,7 @@ private Q_SLOTS:
         QFETCH(QStringList, rows);
         QFETCH(QString, logged);
         QCOMPARE(serve({head}, keepAlive), QByteArrayList{reply});
-        QCOMPARE(test::QueueLog(m_store.db()).rows(QStringLiteral("outgoing_mobileNo, outgoing_message, com_port, status")),
+        QCOMPARE(test::QueueLog(m_store->db()).rows(QStringLiteral("outgoing_mobileNo, outgoing_message, com_port, status")),
                  rows);
         QCOMPARE(logLines(), (QStringList{logged, QString()}));
     }
@@ -109,14 +111,14 @@ private Q_SLOTS:
     {
         // A row for 9000000000 breaks a deferred rule: its insert passes
         // inside a transaction and the commit fails.
-        m_store.db().execScript(QStringLiteral(
+        m_store->db().execScript(QStringLiteral(
             "PRAGMA foreign_keys = ON;"
             "CREATE TABLE known (id INTEGER PRIMARY KEY);"
             "CREATE TABLE checked (ref INTEGER REFERENCES known (id) DEFERRABLE INITIALLY DEFERRED);"
             "CREATE TRIGGER refused AFTER INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
             "BEGIN INSERT INTO checked VALUES (1); END;"));
         const auto undo = qScopeGuard([this] {
-            m_store.db().execScript(QStringLiteral("DROP TRIGGER refused; DROP TABLE checked; DROP TABLE known;"));
+            m_store->db().execScript(QStringLiteral("DROP TRIGGER refused; DROP TABLE checked; DROP TABLE known;"));
         });
         const QByteArrayList replies = serve({get("mobile=9876543210&message=m0"), get("mobile=98765&message=m1"),
                                               get("mobile=9000000000&message=m2"), get("mobile=9876543213&message=m3")});
@@ -126,7 +128,7 @@ private Q_SLOTS:
         QVERIFY2(replies[2].contains("<b>Error Occured:</b> The message to 9000000000 could not be queued: "),
                  replies[2].constData());
         QCOMPARE(replies[3], reply("Status:OK <br>Message Sent to 9876543213"));
-        QCOMPARE(test::QueueLog(m_store.db()).rows(QStringLiteral("outgoing_message")), (QStringList{"m0", "m3"}));
+        QCOMPARE(test::QueueLog(m_store->db()).rows(QStringLiteral("outgoing_message")), (QStringList{"m0", "m3"}));
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), 5);
         for (int i = 0; i < 4; ++i)
@@ -140,7 +142,7 @@ private Q_SLOTS:
         m_desk->setStore(nullptr);
         QCOMPARE(serve({get("mobile=9876543210&message=hi"), get("mobile=98765&message=hi")}),
                  (QByteArrayList{reply("<b>Error Occured:</b> The message store is not open."), reply(kWrongMobile)}));
-        QCOMPARE(test::QueueLog(m_store.db()).count(), 0);
+        QCOMPARE(test::QueueLog(m_store->db()).count(), 0);
     }
 };
 
