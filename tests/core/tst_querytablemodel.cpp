@@ -71,7 +71,7 @@ class TestQueryTableModel : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_dir;
     std::unique_ptr<Database> m_db;
 
     qint64 insert(const QVariant &dated, const QString &name = QStringLiteral("n"), double amount = 0)
@@ -115,18 +115,18 @@ class TestQueryTableModel : public QObject
     }
 
 private Q_SLOTS:
+    // One connection for the program (keying one costs far more than a test),
+    // not synced to the disk at each write; each test gets the table anew.
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_db = Database::open(m_dir.filePath(QStringLiteral("grid.db")), "grid-test-key");
+        m_db->execScript(QStringLiteral("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF"));
+    }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_db = Database::open(m_dir->filePath(QStringLiteral("grid.db")), "grid-test-key");
-        m_db->execScript(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, dated TEXT, name TEXT, "
-                                        "amount REAL)"));
-    }
-    void cleanup()
-    {
-        m_db.reset();
-        m_dir.reset();
+        m_db->execScript(QStringLiteral("DROP TABLE IF EXISTS t; CREATE TABLE t (id INTEGER PRIMARY KEY "
+                                        "AUTOINCREMENT, dated TEXT, name TEXT, amount REAL)"));
     }
 
     void pagesSplitTiesWithoutLossOrRepeat_data()
@@ -168,28 +168,26 @@ private Q_SLOTS:
 
     void fetchesOnePageAtATime()
     {
+        QueryTableModel model(*m_db, idsAndDates(Qt::DescendingOrder, Qt::DescendingOrder), 4);
+        Tester tester(&model);
+        QSignalSpy failures(&model, &QueryTableModel::fetchFailed);
+        model.reload();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 2);
+        QVERIFY(!model.canFetchMore({}));
+
         for (int i = 0; i < 10; ++i)
             insert(QStringLiteral("2024-01-01 00:00:00"));
-        QueryTableModel model(*m_db, idsAndDates(Qt::DescendingOrder, Qt::DescendingOrder), 4);
-        QCOMPARE(model.rowCount(), 0); // nothing read before reload()
-        QVERIFY(!model.canFetchMore({}));
+        QueryTableModel fresh(*m_db, idsAndDates(Qt::DescendingOrder, Qt::DescendingOrder), 4);
+        QCOMPARE(fresh.rowCount(), 0); // nothing read before reload()
+        QVERIFY(!fresh.canFetchMore({}));
         model.reload();
         QCOMPARE(model.rowCount(), 4);
-        QVERIFY(model.canFetchMore({}));
-        model.fetchMore({});
-        QCOMPARE(model.rowCount(), 8);
-        model.fetchMore({});
+        QCOMPARE(fetchAll(model), 2);
         QCOMPARE(model.rowCount(), 10);
-        QVERIFY(!model.canFetchMore({})); // a short page is the last
-
-        // A full last page is followed by one empty fetch, then no more.
-        insert(QStringLiteral("2024-01-01 00:00:00"));
-        insert(QStringLiteral("2024-01-01 00:00:00"));
-        model.reload();
-        QCOMPARE(fetchAll(model), 3);
-        QCOMPARE(model.rowCount(), 12);
-        QVERIFY(!model.canFetchMore({}));
-        QVERIFY(model.index(0, 0).isValid() && !model.index(12, 0).isValid());
+        QVERIFY(model.index(9, 0).isValid() && !model.index(10, 0).isValid());
+        QCOMPARE(failures.size(), 0);
+        QVERIFY(model.errorText().isEmpty());
     }
 
     void nextPageStartsAfterTheLastRowShown()
@@ -296,19 +294,6 @@ private Q_SLOTS:
         QCOMPARE(shownIds(model).mid(0, 2), (QList<qint64>{tied, newest}));
         fetchAll(model);
         QCOMPARE(model.rowCount(), 9);
-    }
-
-    void emptyTable()
-    {
-        QueryTableModel model(*m_db, idsAndDates(Qt::DescendingOrder, Qt::DescendingOrder), 3);
-        Tester tester(&model);
-        QSignalSpy failures(&model, &QueryTableModel::fetchFailed);
-        model.reload();
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.columnCount(), 2);
-        QVERIFY(!model.canFetchMore({}));
-        QVERIFY(model.errorText().isEmpty());
-        QCOMPARE(failures.size(), 0);
     }
 
     void databaseErrorStopsFetchingAndIsReported()
