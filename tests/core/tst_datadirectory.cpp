@@ -102,47 +102,34 @@ private Q_SLOTS:
     }
 
     // Under the common umask every file the program makes on a first start
-    // would be readable by others unless it sees to it.
-    void aFirstStartMakesOnlyPrivateFiles()
-    {
-        test::TestDataDirectory dir;
-        const test::Umask common(022);
-        QVERIFY(!QFile::exists(DataDirectory::path()));
-        test::RecordingPrompter prompter;
-        MainController controller(prompter);
-        QCOMPARE(controller.start(), MainController::StartResult::Running);
-        QVERIFY(controller.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"),
-                                                      kRouteAuto));
-        controller.debugLog().writeEvent(QStringLiteral(" Started"));
-        for (const char *name : {"tavsms.mdb", "tavsms.mdb-wal", "tavsms.mdb-shm", "debug.txt", "tavsms.lock"})
-            QVERIFY2(QFile::exists(QDir(DataDirectory::path()).filePath(QLatin1String(name))), name);
-        expectAllPrivate();
-        QCOMPARE(prompter.count(), 0);
-    }
-
-    // Files of an earlier version, or copied in, lose what others could do
-    // with them; so does the directory.
-    void aStartTightensWhatItFinds()
+    // would be readable by others unless it sees to it; files of an earlier
+    // version, or copied in, lose what others could do with them at the next
+    // start, and so does the directory.
+    void aStartMakesAndLeavesOnlyPrivateFiles()
     {
         test::TestDataDirectory dir;
         const test::Umask common(022);
         const QString data = DataDirectory::path();
-        QVERIFY(QDir().mkpath(data));
-        QVERIFY(::chmod(QFile::encodeName(data).constData(), 0755) == 0);
-        const QString database = DataDirectory::databasePath();
-        const QStringList suffixes{QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
+        QVERIFY(!QFile::exists(data));
+        test::RecordingPrompter prompter;
         {
-            Store before(database);
-            QVERIFY(before.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("kept"), kRouteAuto));
+            MainController controller(prompter);
+            QCOMPARE(controller.start(), MainController::StartResult::Running);
+            QVERIFY(controller.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"),
+                                                          kRouteAuto));
+            controller.debugLog().writeEvent(QStringLiteral(" Started"));
+            for (const char *name : {"tavsms.mdb", "tavsms.mdb-wal", "tavsms.mdb-shm", "debug.txt", "tavsms.lock"})
+                QVERIFY2(QFile::exists(QDir(data).filePath(QLatin1String(name))), name);
+            expectAllPrivate();
         }
-        createFile(database + QStringLiteral("-wal"), 0644);
-        createFile(database + QStringLiteral("-shm"), 0644);
-        QVERIFY(::chmod(QFile::encodeName(database).constData(), 0644) == 0);
-        createFile(DataDirectory::debugLogPath(), 0644);
+
+        QVERIFY(::chmod(QFile::encodeName(data).constData(), 0755) == 0);
+        for (const QString &name : QDir(data).entryList(QDir::Files | QDir::Hidden | QDir::System))
+            QVERIFY(::chmod(QFile::encodeName(QDir(data).filePath(name)).constData(), 0644) == 0);
+        createFile(DataDirectory::databasePath() + QStringLiteral("-wal"), 0644);
+        createFile(DataDirectory::databasePath() + QStringLiteral("-shm"), 0644);
         createFile(QDir(data).filePath(QStringLiteral("backup-1252026.txt")), 0755);
         createFile(QDir(data).filePath(QStringLiteral("notes.txt")), 0666);
-
-        test::RecordingPrompter prompter;
         MainController controller(prompter);
         QCOMPARE(controller.start(), MainController::StartResult::Running);
         QCOMPARE(controller.store().queue().queuedCount(), 1);
