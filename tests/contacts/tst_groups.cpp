@@ -2,7 +2,6 @@
 #include "Groups.h"
 #include "SharedStore.h"
 #include "Store.h"
-#include "TestDataDirectory.h"
 
 #include <QTest>
 
@@ -13,151 +12,105 @@ class TestGroups : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TestDataDirectory> m_dir;
-    Store *m_store = nullptr;
-    std::unique_ptr<Groups> m_groups;
+    Database *m_db = nullptr;
 
-    Database &db() { return m_store->db(); }
-    Groups &groups() { return *m_groups; }
-
-    qint64 addGroup(const QString &name)
+    Database &db() { return *m_db; }
+    qint64 addGroup(const QString &name, const QStringList &numbers = {})
     {
-        db().exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-01-01 00:00:00', ?)"), {name});
-        return db().lastInsertId();
-    }
-    void seedMember(qint64 group, const QString &number)
-    {
-        db().exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, ?)"),
-                  {group, number});
+        const qint64 id = Groups(db()).create(name, QDateTime::currentDateTime());
+        for (const QString &number : numbers)
+            db().exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_mobile) VALUES (?, ?)"),
+                      {id, number});
+        return id;
     }
     // Numbers of a group's members as stored, oldest first.
     QStringList members(qint64 group)
     {
         QStringList out;
-        Statement st = db().prepare(
-            QStringLiteral("SELECT group_mem_mobile FROM groups_mem WHERE group_name = ? ORDER BY id"));
-        st.bind(1, group);
-        while (st.next())
-            out << st.text(QStringLiteral("group_mem_mobile"));
+        for (const Groups::Member &m : Groups(db()).members(group))
+            out << m.mobile;
         return out;
     }
-    int allMembers() { return db().scalar(QStringLiteral("SELECT count(*) FROM groups_mem")).toInt(); }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = &tavsms::test::freshStore();
-        m_groups = std::make_unique<Groups>(db());
-    }
-    void cleanup()
-    {
-        m_groups.reset();
-        m_store = nullptr;
-        m_dir.reset();
-    }
+    void init() { m_db = &test::freshStore().db(); }
 
     void namesAreSortedAndIdsFoundByExactName()
     {
-        QCOMPARE(groups().names(), QStringList());
+        Groups groups(db());
+        QCOMPARE(groups.names(), QStringList());
         const qint64 friends = addGroup(QStringLiteral("Friends"));
         addGroup(QStringLiteral("O'Brien's"));
         addGroup(QStringLiteral("Customers"));
         addGroup(QStringLiteral("Friends")); // a second group of the same name
-        QCOMPARE(groups().names(), (QStringList{"Customers", "Friends", "Friends", "O'Brien's"}));
-
-        QCOMPARE(groups().idOf(QStringLiteral("Friends")), std::optional<qint64>(friends)); // the first one
-        QVERIFY(groups().idOf(QStringLiteral("O'Brien's")));
-        QVERIFY(!groups().idOf(QStringLiteral("friends")));
-        QVERIFY(!groups().idOf(QStringLiteral("Friends ")));
-        QVERIFY(!groups().idOf(QString()));
-    }
-
-    void addStoresTheLastTenCharactersOnce()
-    {
-        const qint64 news = addGroup(QStringLiteral("News"));
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral(" +919000000001 ")),
-                 Outcome::Added);
-        QCOMPARE(members(news), (QStringList{"9000000001"}));
-
-        // The same number in another form is the same member.
-        for (const QString &again : {QStringLiteral("9000000001"), QStringLiteral("09000000001"),
-                                     QStringLiteral("919000000001")})
-            QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), again), Outcome::AlreadyMember);
-        QCOMPARE(members(news).size(), 1);
-
-        // A member in another group does not count.
-        const qint64 other = addGroup(QStringLiteral("Other"));
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("Other"), QStringLiteral("9000000001")),
-                 Outcome::Added);
-        QCOMPARE(members(other), (QStringList{"9000000001"}));
+        QCOMPARE(groups.names(), (QStringList{"Customers", "Friends", "Friends", "O'Brien's"}));
+        QCOMPARE(groups.idOf(QStringLiteral("Friends")), std::optional<qint64>(friends)); // the first one
+        QVERIFY(groups.idOf(QStringLiteral("O'Brien's")));
+        for (const QString &other : {QStringLiteral("friends"), QStringLiteral("Friends "), QString()})
+            QVERIFY(!groups.idOf(other));
     }
 
     // Numbers stored by other means keep their prefix or blanks; add looks
-    // past both.
-    void addComparesTheTrimmedStoredNumberByItsLastTen()
+    // past both, and past the prefix of the number added.
+    void addStoresTheLastTenCharactersOnce_data()
     {
-        const qint64 news = addGroup(QStringLiteral("News"));
-        seedMember(news, QStringLiteral("+919000000001"));
-        seedMember(news, QStringLiteral("09000000002"));
-        seedMember(news, QStringLiteral("9000000003  "));
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral("+919000000001")),
-                 Outcome::AlreadyMember);
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral("9000000002")),
-                 Outcome::AlreadyMember);
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral("9000000003")),
-                 Outcome::AlreadyMember);
-        QCOMPARE(members(news).size(), 3);
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral("9000000004")),
-                 Outcome::Added);
-        QCOMPARE(members(news).last(), QStringLiteral("9000000004"));
+        QTest::addColumn<QStringList>("stored"); // in "News"; "Other" holds 9000000001
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QStringList>("after");
+        const QStringList none;
+        const QStringList one{"9000000001"};
+        QTest::newRow("prefix and blanks dropped") << none << "News" << " +919000000001 " << Outcome::Added << one;
+        QTest::newRow("0 before it") << one << "News" << "09000000001" << Outcome::AlreadyMember << one;
+        QTest::newRow("91 before it") << one << "News" << "919000000001" << Outcome::AlreadyMember << one;
+        QTest::newRow("stored with +91") << QStringList{"+919000000001"} << "News" << "9000000001"
+                                         << Outcome::AlreadyMember << QStringList{"+919000000001"};
+        QTest::newRow("stored with 0") << QStringList{"09000000001"} << "News" << "+919000000001"
+                                       << Outcome::AlreadyMember << QStringList{"09000000001"};
+        QTest::newRow("stored with blanks") << QStringList{"9000000001  "} << "News" << "9000000001"
+                                            << Outcome::AlreadyMember << QStringList{"9000000001  "};
+        QTest::newRow("another number") << one << "News" << "9000000004" << Outcome::Added
+                                        << QStringList{"9000000001", "9000000004"};
+        QTest::newRow("no such group") << none << "Gone" << "9000000001" << Outcome::NoSuchGroup << none;
+        QTest::newRow("letter case of the name counts") << none << "news" << "9000000001" << Outcome::NoSuchGroup
+                                                        << none;
     }
-
-    void addToAMissingGroupWritesNothing()
+    void addStoresTheLastTenCharactersOnce()
     {
-        addGroup(QStringLiteral("News"));
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("Gone"), QStringLiteral("9000000001")),
-                 Outcome::NoSuchGroup);
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("news"), QStringLiteral("9000000001")),
-                 Outcome::NoSuchGroup);
-        QCOMPARE(allMembers(), 0);
-    }
-
-    void removeTakesTheFirstMatchOnly()
-    {
-        const qint64 news = addGroup(QStringLiteral("News"));
-        const qint64 other = addGroup(QStringLiteral("Other"));
-        seedMember(news, QStringLiteral("9111111111"));
-        seedMember(news, QStringLiteral("919000000001"));
-        seedMember(news, QStringLiteral("09000000001"));
-        seedMember(other, QStringLiteral("9000000001"));
-
-        QVERIFY(!groups().removeMember(QStringLiteral("News"), QStringLiteral("+918888888888")));
-        QCOMPARE(members(news).size(), 3);
-
-        // Two rows match: one goes (whichever the engine lists first), one stays.
-        QVERIFY(groups().removeMember(QStringLiteral("News"), QStringLiteral("+919000000001")));
-        const QStringList left = members(news);
-        QCOMPARE(left.size(), 2);
-        QCOMPARE(left.first(), QStringLiteral("9111111111"));
-        QVERIFY2(left.last().endsWith(QStringLiteral("9000000001")), qPrintable(left.join(QLatin1Char(','))));
-        QVERIFY(groups().removeMember(QStringLiteral("News"), QStringLiteral(" 9000000001")));
-        QCOMPARE(members(news), (QStringList{"9111111111"}));
-        QVERIFY(!groups().removeMember(QStringLiteral("News"), QStringLiteral("9000000001")));
-        QCOMPARE(members(other), (QStringList{"9000000001"})); // the other group keeps its member
-        QVERIFY(!groups().removeMember(QStringLiteral("Gone"), QStringLiteral("9111111111")));
+        QFETCH(QStringList, stored);
+        QFETCH(QString, group);
+        QFETCH(QString, number);
+        QFETCH(Outcome, outcome);
+        QFETCH(QStringList, after);
+        const qint64 news = addGroup(QStringLiteral("News"), stored);
+        const qint64 other = addGroup(QStringLiteral("Other"), {QStringLiteral("9000000001")});
+        QCOMPARE(Groups(db()).addMemberUnlessPresent(group, number), outcome);
+        QCOMPARE(members(news), after);
+        QCOMPARE(members(other), QStringList{"9000000001"});
     }
 
     // Remove looks at the number as stored: trailing blanks hide a member
     // from it, though add still sees that member.
-    void removeComparesTheStoredNumberUntrimmed()
+    void removeTakesTheFirstMatchOnly()
     {
-        const qint64 news = addGroup(QStringLiteral("News"));
-        seedMember(news, QStringLiteral("9000000001 "));
-        QVERIFY(!groups().removeMember(QStringLiteral("News"), QStringLiteral("9000000001")));
-        QCOMPARE(members(news), (QStringList{"9000000001 "}));
-        QCOMPARE(groups().addMemberUnlessPresent(QStringLiteral("News"), QStringLiteral("9000000001")),
-                 Outcome::AlreadyMember);
+        const qint64 news = addGroup(QStringLiteral("News"), {"9111111111", "919000000001", "09000000001", "9000000002 "});
+        const qint64 other = addGroup(QStringLiteral("Other"), {QStringLiteral("9000000001")});
+        Groups groups(db());
+        QVERIFY(!groups.removeMember(QStringLiteral("News"), QStringLiteral("+918888888888")));
+        QVERIFY(!groups.removeMember(QStringLiteral("News"), QStringLiteral("9000000002")));
+        QVERIFY(!groups.removeMember(QStringLiteral("Gone"), QStringLiteral("9111111111")));
+        QCOMPARE(members(news).size(), 4);
+
+        // Two rows match: one goes (whichever the engine lists first), one stays.
+        QVERIFY(groups.removeMember(QStringLiteral("News"), QStringLiteral("+919000000001")));
+        const QStringList left = members(news);
+        QCOMPARE(left.size(), 3);
+        QVERIFY2(left.at(1).endsWith(QStringLiteral("9000000001")), qPrintable(left.join(QLatin1Char(','))));
+        QVERIFY(groups.removeMember(QStringLiteral("News"), QStringLiteral(" 9000000001")));
+        QCOMPARE(members(news), (QStringList{"9111111111", "9000000002 "}));
+        QVERIFY(!groups.removeMember(QStringLiteral("News"), QStringLiteral("9000000001")));
+        QCOMPARE(members(other), QStringList{"9000000001"}); // the other group keeps its member
     }
 };
 
