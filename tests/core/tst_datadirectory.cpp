@@ -61,13 +61,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
         QTest::newRow("file 0644") << false << 0644 << 0600;
-        QTest::newRow("file 0666") << false << 0666 << 0600;
         QTest::newRow("executable file 0755") << false << 0755 << 0600;
         QTest::newRow("set-id file 06755") << false << 06755 << 0600;
         QTest::newRow("read-only file 0444 stays read-only") << false << 0444 << 0400;
         QTest::newRow("private file 0600") << false << 0600 << 0600;
         QTest::newRow("directory 0755") << true << 0755 << 0700;
-        QTest::newRow("directory 0777") << true << 0777 << 0700;
         QTest::newRow("private directory 0700") << true << 0700 << 0700;
     }
     void othersLoseEveryRight()
