@@ -2,7 +2,6 @@
 // files that are not ours.
 #include "Database.h"
 #include "Schema.h"
-#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -202,28 +201,6 @@ private Q_SLOTS:
         QDir(dir.root()).mkdir(QStringLiteral("ro"));
         QFile::setPermissions(dir.root() + QStringLiteral("/ro"), QFile::ReadOwner | QFile::ExeOwner);
         QVERIFY_THROWS_EXCEPTION(DbError, Store store(dir.root() + QStringLiteral("/ro/tavsms.mdb")));
-    }
-
-    void statementsReportTheEngineErrorAndRollBackUnlessCommitted()
-    {
-        Store &store = test::freshStore();
-        try {
-            store.db().prepare(QStringLiteral("SELECT nope FROM q_logs"));
-            QFAIL("a bad statement was prepared");
-        } catch (const DbError &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("nope")), qPrintable(e.message()));
-        }
-        {
-            Transaction tx(store.db());
-            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("dropped"), kRouteAuto));
-        }
-        QCOMPARE(store.queue().queuedCount(), 0);
-        {
-            Transaction tx(store.db());
-            QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("kept"), kRouteAuto));
-            tx.commit();
-        }
-        QCOMPARE(store.queue().queuedCount(), 1);
     }
 
     // What the senders and the status bar run every tick must stay on an
