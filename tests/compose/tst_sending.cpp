@@ -184,14 +184,12 @@ private Q_SLOTS:
         SingleSend send(f->store, f->state, f->prompter);
         QCOMPARE(send.load().templateTitles, (QStringList{"Greeting", "Greeting", "It's \"on\""}));
         QCOMPARE(send.templateText(QStringLiteral("Greeting")), std::optional<QString>(QStringLiteral("first")));
-        QCOMPARE(send.templateText(QStringLiteral("It's \"on\"")), std::optional<QString>(QStringLiteral("quoted")));
         QCOMPARE(send.templateText(QStringLiteral("Templates")), std::nullopt);
         QCOMPARE(f->prompter.count(), 0);
 
         templates.remove(quoted); // deleted while the screen shows it
         QCOMPARE(send.templateText(QStringLiteral("It's \"on\"")), std::nullopt);
         QCOMPARE(f->prompter.count(), 1);
-        QCOMPARE(f->prompter.entries().first().icon, Prompter::Icon::Exclamation);
     }
 
     void groupSendQueuesEveryMemberWithANumber()

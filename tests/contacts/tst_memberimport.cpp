@@ -87,15 +87,10 @@ private Q_SLOTS:
     void loadListsGroupsAscendingOrNone()
     {
         MemberImport import(db(), m_prompter, m_progress);
-        std::optional<MemberImport::State> s = import.load();
-        QVERIFY(s);
-        QCOMPARE(s->groups, QStringList{"Groups Not Available"});
-        QVERIFY(!s->hasGroups);
+        QCOMPARE(import.load()->groups, QStringList{"Groups Not Available"});
         addGroup(QStringLiteral("Staff"));
         addGroup(QStringLiteral("Customers"));
-        s = import.load();
-        QCOMPARE(s->groups, (QStringList{"Customers", "Staff"}));
-        QVERIFY(s->hasGroups);
+        QCOMPARE(import.load()->groups, (QStringList{"Customers", "Staff"}));
     }
 
     void importDataChecksTheFirstThreeColumns_data()
@@ -104,7 +99,6 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("rows");    // -1: refused
         QTest::addColumn<QString>("warning"); // the exclamation box shown
         QTest::newRow("members.xls") << data(QStringLiteral("members.xls")) << 6LL << QString();
-        QTest::newRow("members.txt") << data(QStringLiteral("members.txt")) << 4LL << QString();
         QTest::newRow("phone, NAME, Email and a fourth")
             << data(QStringLiteral("members-sheet1-second.xls")) << 1LL << QString();
         QTest::newRow("PHONE, Name, E-mail")
