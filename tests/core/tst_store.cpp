@@ -103,19 +103,12 @@ private Q_SLOTS:
         const QString damaged = QStringLiteral("it is damaged");
 
         QTemporaryDir scratch;
-        // A real file of ours, some hundreds of pages long.
+        // A new file of ours, some pages long.
         const QString ours = scratch.filePath(QStringLiteral("ours.mdb"));
-        {
-            Store store(ours);
-            Transaction tx(store.db());
-            for (int i = 0; i < 2000; ++i)
-                QVERIFY(store.queue().addToQueue(QStringLiteral("9876543210"),
-                                                 QStringLiteral("message %1").arg(i).repeated(5), kRouteAuto));
-            tx.commit();
-        }
+        Store(ours).db().execScript(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         const QByteArray whole = fileBytes(ours);
         const qint64 page = 1024;
-        QVERIFY(whole.size() > 100 * page && whole.size() % page == 0);
+        QVERIFY(whole.size() > 8 * page && whole.size() % page == 0);
 
         QTest::newRow("text") << QByteArray("name,phone\nAlice,9876543210\n") << foreign;
         QTest::newRow("empty sqlite header") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\0')
