@@ -1,13 +1,24 @@
 // The data directory and everything in it are the user's alone: 0700 and
 // 0600 after a start, for new files and for files left with wider modes.
+// debug.txt: created when missing, appended, never truncated, one CR LF line
+// per event; a log that cannot be written is told once and the program goes on.
 #include "DataDirectory.h"
+#include "DebugLog.h"
 #include "MainController.h"
 #include "RecordingPrompter.h"
 #include "TestDataDirectory.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace tavsms;
 using test::modeOf;
@@ -19,11 +30,11 @@ QString octal(int mode)
     return QStringLiteral("0%1").arg(mode, 0, 8);
 }
 
-void createFile(const QString &path, int mode)
+void createFile(const QString &path, int mode, const QByteArray &content = "contents\r\n")
 {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("contents\r\n");
+    f.write(content);
     f.close();
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
 }
@@ -38,11 +49,50 @@ QString listing()
     return lines.join(QLatin1Char('\n'));
 }
 
+QByteArray read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestDataDirectory : public QObject
 {
     Q_OBJECT
+
+    // What this process writes to standard error meanwhile.
+    class CapturedStandardError
+    {
+    public:
+        CapturedStandardError()
+        {
+            std::fflush(stderr);
+            QVERIFY(m_file.open());
+            m_saved = ::dup(STDERR_FILENO);
+            ::dup2(m_file.handle(), STDERR_FILENO);
+        }
+        ~CapturedStandardError() { restore(); }
+        QString text()
+        {
+            restore();
+            m_file.seek(0);
+            return QString::fromLocal8Bit(m_file.readAll());
+        }
+
+    private:
+        void restore()
+        {
+            if (m_saved < 0)
+                return;
+            std::fflush(stderr);
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+            m_saved = -1;
+        }
+        QTemporaryFile m_file;
+        int m_saved = -1;
+    };
 
     void expectAllPrivate()
     {
@@ -133,6 +183,177 @@ private Q_SLOTS:
         QCOMPARE(controller.store().queue().queuedCount(), 1);
         expectAllPrivate();
         QCOMPARE(prompter.count(), 0);
+    }
+
+    // Each line is flushed, readable while the program still runs. A value
+    // carrying a line break cannot start a line of its own: CR and LF inside
+    // a line are written as the two characters \r and \n.
+    void createsAppendsAndNeverTruncates()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        {
+            DebugLog log;
+            QCOMPARE(log.open(path), QString());
+            log.writeLine(QStringLiteral("first"));
+        }
+        QCOMPARE(read(path), QByteArray("first\r\n"));
+        DebugLog log;
+        QCOMPARE(log.open(path), QString());
+        log.writeEvent(QStringLiteral(" Push URL Response - one\ntwo"));
+        log.writeLine(QStringLiteral("Message= a\r\n10/1/2024 1:00:00 PM forged\rb\nc\\n"));
+        const QList<QByteArray> lines = read(path).split('\n');
+        QCOMPARE(lines.size(), 4); // three lines and nothing after the last break
+        QCOMPARE(lines[0], QByteArray("first\r"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M "
+                                                   "Push URL Response - one\\\\ntwo\r$"))
+                     .match(QString::fromUtf8(lines[1]))
+                     .hasMatch(),
+                 lines[1].constData());
+        QCOMPARE(lines[2], QByteArray("Message= a\\r\\n10/1/2024 1:00:00 PM forged\\rb\\nc\\n\r"));
+
+        // Once closed, no line tries the file again.
+        log.close();
+        QVERIFY(QFile::remove(path));
+        log.writeLine(QStringLiteral("after close"));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // The disk fills in the middle of a line (here the file-size limit, which
+    // cuts a write short as a full disk does) and frees later: the cut line is
+    // finished before anything else, the lines meanwhile are counted in one
+    // line, and every line in the file is whole.
+    void aLineCutShortIsFinishedAndTheLostAreCounted()
+    {
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        DebugLog log;
+        QStringList told;
+        log.setTroubleHandler([&told](const QString &reason) { told << reason; });
+        QCOMPARE(log.open(path), QString());
+        log.writeLine(QStringLiteral("first"));
+
+        struct FileSizeLimit
+        {
+            rlimit saved{};
+            void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+            FileSizeLimit(rlim_t bytes)
+            {
+                getrlimit(RLIMIT_FSIZE, &saved);
+                rlimit limit = saved;
+                limit.rlim_cur = bytes;
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            ~FileSizeLimit()
+            {
+                setrlimit(RLIMIT_FSIZE, &saved);
+                std::signal(SIGXFSZ, handler);
+            }
+        };
+        {
+            FileSizeLimit full(QFileInfo(path).size() + 10);
+            log.writeLine(QStringLiteral("HTTP MSG Failed - the disk filled here"));
+            log.writeLine(QStringLiteral("lost one"));
+            log.writeLine(QStringLiteral("lost two"));
+            QCOMPARE(told, QStringList{QStringLiteral("File too large")}); // told once, with the system's reason
+            QCOMPARE(log.trouble(), told.first());
+            QCOMPARE(log.droppedLines(), 2);
+        }
+        log.writeLine(QStringLiteral("HTTP MSG Sent - after"));
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.last(), QString());
+        QCOMPARE(log.droppedLines(), 0);
+
+        const QList<QByteArray> lines = read(path).split('\n');
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], QByteArray("first\r"));
+        QCOMPARE(lines[1], QByteArray("HTTP MSG Failed - the disk filled here\r"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M "
+                                                   "2 lines could not be written\r$"))
+                     .match(QString::fromUtf8(lines[2]))
+                     .hasMatch(),
+                 lines[2].constData());
+        QCOMPARE(lines[3], QByteArray("HTTP MSG Sent - after\r"));
+        QVERIFY(lines[4].isEmpty());
+    }
+
+    // The file cannot be opened: told once, then the lines try it again and
+    // writing resumes as soon as it can, silently but for the all-clear.
+    void anUnopenableLogIsToldOnceAndResumes_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-only file") << true;
+        QTest::newRow("a directory in its place") << false;
+    }
+    void anUnopenableLogIsToldOnceAndResumes()
+    {
+        QFETCH(bool, readOnly);
+        if (readOnly && geteuid() == 0)
+            QSKIP("root writes to read-only files");
+        test::TestDataDirectory dir;
+        const QString path = dir.root() + QStringLiteral("/debug.txt");
+        if (readOnly) {
+            createFile(path, 0400, "before\r\n");
+        } else {
+            QVERIFY(QDir().mkdir(path));
+        }
+        DebugLog log;
+        QStringList told;
+        log.setTroubleHandler([&told](const QString &reason) { told << reason; });
+        const QString why = log.open(path);
+        QVERIFY2(why.startsWith(QStringLiteral("Cannot open %1: ").arg(path)), qPrintable(why));
+        QCOMPARE(told.size(), 1);
+        QVERIFY(!told.first().isEmpty());
+        QVERIFY(why.endsWith(told.first()));
+        log.writeLine(QStringLiteral("lost"));
+        log.writeLine(QStringLiteral("lost"));
+        QCOMPARE(told.size(), 1);
+
+        if (readOnly)
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        else
+            QVERIFY(QDir().rmdir(path));
+        log.writeLine(QStringLiteral("after"));
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.last(), QString());
+        QCOMPARE(log.trouble(), QString());
+        const QByteArray text = read(path);
+        QVERIFY2(text.startsWith(readOnly ? "before\r\n" : "") && text.endsWith(" 2 lines could not be written\r\nafter\r\n")
+                     && text.count('\n') == (readOnly ? 3 : 2),
+                 text.constData());
+    }
+
+    // The program starts and runs without its log: no box, one line on
+    // standard error naming the file, the status bar's text, and the
+    // all-clear once lines go in again.
+    void theProgramGoesOnWithoutItsLog()
+    {
+        test::TestDataDirectory dir;
+        QVERIFY(DataDirectory::ensureExists().isEmpty());
+        const QString path = DataDirectory::debugLogPath();
+        QVERIFY(QDir().mkdir(path));
+        test::RecordingPrompter prompter;
+        MainController controller(prompter);
+        QSignalSpy changes(&controller, &MainController::debugLogTroubleChanged);
+        CapturedStandardError errors;
+
+        QCOMPARE(controller.start(), MainController::StartResult::Running);
+        QVERIFY(controller.hasStore());
+        const QString expected = QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path);
+        QCOMPARE(controller.debugLogTrouble(), expected);
+        for (int i = 0; i < 3; ++i)
+            controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
+        QCOMPARE(errors.text(), expected + QLatin1Char('\n'));
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.at(0).at(0).toString(), expected);
+        QVERIFY2(prompter.count() == 0, qPrintable(prompter.dump()));
+
+        QVERIFY(QDir().rmdir(path));
+        controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
+        QCOMPARE(changes.size(), 2);
+        QCOMPARE(changes.at(1).at(0).toString(), QString());
+        QCOMPARE(controller.debugLogTrouble(), QString());
+        QVERIFY(read(path).endsWith(" Activating COM1 - \r\n"));
     }
 };
 

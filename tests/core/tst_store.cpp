@@ -1,7 +1,11 @@
-// The database file: creation, keying, file modes, upgrades, and refusal of
-// files that are not ours.
+// The database file (creation, keying, file modes, upgrades, and refusal of
+// files that are not ours) and the queue in it: addToQueue, the due-row
+// pick, the status life cycle and the date-time texts.
 #include "Database.h"
+#include "DateTimeText.h"
+#include "QueueBatch.h"
 #include "Schema.h"
+#include "SharedStore.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
@@ -43,7 +47,27 @@ class TestStore : public QObject
 {
     Q_OBJECT
 
+    Store *m_store = nullptr;
+    std::unique_ptr<MessageQueue> m_queue;
+
+    // A queue of its own: its picks start counting afresh.
+    MessageQueue &queue() { return *m_queue; }
+    Database &db() { return m_store->db(); }
+    qint64 add(const QString &port, const QDateTime &due = {}, const QString &text = QStringLiteral("hello"))
+    {
+        const EnqueueResult r = queue().addToQueue(QStringLiteral("9876543210"), text, port, due);
+        if (!r)
+            qFatal("addToQueue failed: %s", qPrintable(r.error));
+        return r.id;
+    }
+
 private Q_SLOTS:
+    void init()
+    {
+        m_store = &test::freshStore();
+        m_queue = std::make_unique<MessageQueue>(m_store->db());
+    }
+
     // A new file: seeded, in WAL, keyed, the user's alone (with -wal and
     // -shm, which SQLite gives the database's mode) under the common umask;
     // opening it again keeps its data, does not seed twice, and takes back
@@ -233,6 +257,247 @@ private Q_SLOTS:
             ++checked;
         }
         QVERIFY2(checked >= 10, qPrintable(store.db().cachedStatements().join(QLatin1Char('\n'))));
+    }
+
+    void newRowIsPendingDueNowWithItsValues()
+    {
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const QString text = QStringLiteral("don't \"quote\" me'); DELETE FROM q_logs; --");
+        const EnqueueResult r = queue().addToQueue(QStringLiteral("9876543210"), text, QStringLiteral("COM2"));
+        QVERIFY2(r, qPrintable(r.error));
+        const auto row = queue().row(r.id);
+        QVERIFY(row);
+        QCOMPARE(row->status, QStringLiteral("Pending"));
+        QCOMPARE(row->retryNo, 0);
+        QCOMPARE(row->message, text); // as typed, and only data
+        QCOMPARE(row->mobileNo, QStringLiteral("9876543210"));
+        QCOMPARE(row->comPort, QStringLiteral("COM2"));
+        QVERIFY(row->dated >= before && row->dated <= QDateTime::currentDateTime());
+        QCOMPARE(row->deliveryTime, row->dated);
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM2"), QDateTime::currentDateTime())->id, r.id);
+        add(QStringLiteral("Auto"));
+        QCOMPARE(queue().queuedCount(), 2);
+    }
+
+    void routingDecidesWhoMayTakeARow()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 com2 = add(QStringLiteral("COM2"));
+        const qint64 web = add(QStringLiteral("WEBGATEWAY"));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), now));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM2"), now)->id, com2);
+        QCOMPARE(queue().nextDueForGateway(now)->id, web);
+        const qint64 any = add(QStringLiteral("Auto"));
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), now.addSecs(1))->id, any);
+    }
+
+    // The gateway's batch: what claiming one row at a time would give, in that
+    // order, the rows it put aside left out until their time.
+    void gatewayBatchIsTheOneByOneOrder()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        QList<qint64> ids;
+        for (const char *route : {"Auto", "WEBGATEWAY", "COM1", "WEBGATEWAY", "Auto", "Auto", "WEBGATEWAY", "Auto"})
+            ids << add(QString::fromLatin1(route));
+        QVERIFY(queue().claim(ids[4]));
+        queue().deferForGateway(ids[4], now.addSecs(60), true); // put aside, one retry
+        QVERIFY(queue().claim(ids[5]));
+        queue().deferForGateway(ids[5], now.addSecs(-1), true); // its time has come
+        QVERIFY(queue().claim(ids[6]));
+        queue().deferForGateway(ids[6], now.addSecs(60), false); // put aside, no retry
+        QCOMPARE(queue().row(ids[6])->retryNo, 0);
+        QCOMPARE(queue().row(ids[6])->status, QStringLiteral("Pending"));
+        QCOMPARE(DateTimeText::stored(queue().row(ids[6])->nextAttempt), DateTimeText::stored(now.addSecs(60)));
+
+        const auto idsOf = [](const QList<QueueRow> &rows) {
+            QList<qint64> out;
+            for (const QueueRow &r : rows)
+                out << r.id;
+            return out;
+        };
+        const QList<qint64> batch = idsOf(queue().dueForGateway(now, 10));
+        QCOMPARE(batch, (QList<qint64>{ids[0], ids[1], ids[3], ids[7], ids[5]}));
+        QCOMPARE(idsOf(queue().dueForGateway(now, 2)), batch.mid(0, 2));
+        QList<qint64> oneByOne;
+        while (const auto row = queue().nextDueForGateway(now)) {
+            oneByOne << row->id;
+            QVERIFY(queue().claim(row->id));
+        }
+        QCOMPARE(oneByOne, batch);
+        // Between the two routes the one queued first goes first, retried or not.
+        QCOMPARE(idsOf(queue().dueForGateway(now.addSecs(60), 10)), (QList<qint64>{ids[4], ids[6]}));
+    }
+
+    void retriedRowsHaveEveryTenthPickOfTheirPortInTurn()
+    {
+        const QDateTime now = QDateTime::currentDateTime().addSecs(1);
+        const qint64 a = add(QStringLiteral("COM1"));
+        const qint64 b = add(QStringLiteral("Auto"));
+        for (qint64 id : {a, b}) {
+            QVERIFY(queue().claim(id));
+            queue().markRetry(id);
+        }
+        QCOMPARE(queue().row(b)->retryNo, 1);
+        for (int i = 0; i < 40; ++i)
+            add(i % 2 ? QStringLiteral("COM1") : QStringLiteral("Auto"));
+
+        QList<qint64> taken;
+        for (int pick = 1; pick <= 3 * MessageQueue::kRetryTurn; ++pick) {
+            // Another port's picks are its own: they do not bring COM1's turn nearer.
+            if (pick < MessageQueue::kRetryTurn)
+                QVERIFY(queue().nextDueForPort(QStringLiteral("COM2"), now));
+            const std::optional<QueueRow> row = queue().nextDueForPort(QStringLiteral("COM1"), now);
+            QVERIFY(row);
+            QVERIFY(queue().claim(row->id));
+            taken << row->id;
+            if (row->id == a)
+                queue().markRetry(a); // fails every time
+            else
+                queue().markDelivered(row->id, QStringLiteral("COM1"), QStringLiteral("sent"), now);
+        }
+        // The tenth pick goes to the oldest retried row; the next turn to the
+        // next one although the first failed again; then round again.
+        QCOMPARE(taken.at(MessageQueue::kRetryTurn - 1), a);
+        QCOMPARE(taken.at(2 * MessageQueue::kRetryTurn - 1), b);
+        QCOMPARE(taken.at(3 * MessageQueue::kRetryTurn - 1), a);
+        // Every other pick took the fresh rows, oldest first.
+        QList<qint64> fresh = taken;
+        fresh.removeAll(a);
+        fresh.removeAll(b);
+        QCOMPARE(fresh.size(), 3 * MessageQueue::kRetryTurn - 3);
+        QVERIFY(std::is_sorted(fresh.cbegin(), fresh.cend()));
+        QVERIFY(fresh.first() > b);
+
+        // A turn with no retried row due is a fresh pick like the others.
+        const qint64 later = add(QStringLiteral("COM3"), QDateTime::currentDateTime().addDays(1));
+        QVERIFY(queue().claim(later));
+        queue().markRetry(later);
+        for (int pick = 1; pick <= MessageQueue::kRetryTurn; ++pick)
+            QVERIFY(queue().nextDueForPort(QStringLiteral("COM3"), now)->id != later);
+    }
+
+    void aRowIsClaimedOnce()
+    {
+        const qint64 id = add(QStringLiteral("Auto"));
+        QVERIFY(queue().claim(id));
+        QVERIFY(!queue().claim(id)); // a second sender loses
+        QCOMPARE(queue().row(id)->status, QStringLiteral("Sending"));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), QDateTime::currentDateTime().addSecs(1)));
+        QVERIFY(!queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1)));
+    }
+
+    void repairTouchesOnlySendingRowsNotHandedOver()
+    {
+        const qint64 pending = add(QStringLiteral("Auto"));
+        const qint64 sending = add(QStringLiteral("Auto"));
+        const qint64 delivered = add(QStringLiteral("Auto"));
+        const qint64 failed = add(QStringLiteral("WEBGATEWAY"));
+        const qint64 inFlight = add(QStringLiteral("Auto"));
+        QVERIFY(queue().claim(sending));
+        QVERIFY(queue().claim(inFlight));
+        QVERIFY(queue().claim(delivered));
+        const QDateTime at(QDate(2026, 12, 5), QTime(10, 18, 46));
+        queue().markDelivered(delivered, QStringLiteral("COM2"), QStringLiteral("Message sent from COM2"), at);
+        queue().markFailed(failed, QStringLiteral("Reason: 'quoted' text"));
+        QCOMPARE(queue().queuedCount(), 3);
+        const auto row = queue().row(delivered);
+        QCOMPARE(QStringList({row->sentFrom, row->comments}), QStringList({"COM2", "Message sent from COM2"}));
+        QCOMPARE(row->sentAt, at);
+        QCOMPARE(queue().row(failed)->comments, QStringLiteral("Reason: 'quoted' text"));
+
+        QCOMPARE(queue().repairSending({inFlight}), 1);
+        QCOMPARE(queue().row(sending)->status, QStringLiteral("Pending"));
+        QCOMPARE(queue().row(sending)->retryNo, 0);
+        QCOMPARE(queue().row(inFlight)->status, QStringLiteral("Sending"));
+        QCOMPARE(queue().row(pending)->status, QStringLiteral("Pending"));
+        QCOMPARE(queue().row(delivered)->status, QStringLiteral("Delivered"));
+        QCOMPARE(queue().row(failed)->status, QStringLiteral("Failed"));
+        QCOMPARE(queue().queuedCount(), 3);
+        // The repaired row can be taken again.
+        QVERIFY(queue().claim(pending));
+        QCOMPARE(queue().nextDueForGateway(QDateTime::currentDateTime().addSecs(1))->id, sending);
+    }
+
+    // Stored times compare by time, not by text of the display form.
+    void deliveryTimesCompareChronologically_data()
+    {
+        QTest::addColumn<QString>("earlier");
+        QTest::addColumn<QString>("later");
+        QTest::newRow("month 2 before month 12") << "2/6/2026 9:00:00 AM" << "12/5/2026 9:00:00 AM";
+        QTest::newRow("year end") << "12/31/2026 11:59:59 PM" << "1/1/2027 12:00:00 AM";
+        QTest::newRow("AM before PM") << "12/5/2026 11:00:00 AM" << "12/5/2026 1:00:00 PM";
+        QTest::newRow("10 before 9 as text") << "12/5/2026 9:00:00 AM" << "12/5/2026 10:00:00 AM";
+    }
+    void deliveryTimesCompareChronologically()
+    {
+        QFETCH(QString, earlier);
+        QFETCH(QString, later);
+        const QDateTime a = DateTimeText::parse(earlier);
+        const QDateTime b = DateTimeText::parse(later);
+        QVERIFY(a.isValid() && b.isValid());
+        QCOMPARE(DateTimeText::display(a), earlier); // display text round-trips
+        const qint64 lateId = add(QStringLiteral("Auto"), b);
+        const qint64 earlyId = add(QStringLiteral("Auto"), a);
+        // At the earlier time only the earlier row is due.
+        const QDateTime between = a;
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), between)->id, earlyId);
+        QVERIFY(queue().claim(earlyId));
+        QVERIFY(!queue().nextDueForPort(QStringLiteral("COM1"), between));
+        QVERIFY(!queue().nextDueForGateway(between));
+        QCOMPARE(queue().queuedCount(), 2); // a row not yet due is queued all the same
+        QCOMPARE(queue().nextDueForPort(QStringLiteral("COM1"), b)->id, lateId);
+    }
+
+    // Both the stored and the display forms are read; what is no time is refused.
+    void dateTimeTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("when"); // invalid: refused
+        const QDateTime t(QDate(2026, 12, 5), QTime(10, 18, 46));
+        QTest::newRow("stored") << "2026-12-05 10:18:46" << t;
+        QTest::newRow("stored, blanks around") << " 2026-12-05 10:18:46 " << t;
+        QTest::newRow("display") << "12/5/2026 10:18:46 AM" << t;
+        QTest::newRow("display, noon") << "1/2/2026 12:05:00 PM" << QDateTime(QDate(2026, 1, 2), QTime(12, 5));
+        QTest::newRow("date only") << "2026-12-05" << QDateTime(QDate(2026, 12, 5), QTime(0, 0));
+        for (const char *bad : {"13/45/2026 1:00:00 PM", "soon", "2026-02-30 10:18:46", "2026-12-05 24:00:00",
+                                "2026-12-05 10:61:00", "2026-1a-05 10:18:46", "2026-12-05T10:18:46", "", "   "})
+            QTest::addRow("refused: '%s'", bad) << QString::fromLatin1(bad) << QDateTime();
+    }
+    void dateTimeTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, when);
+        QCOMPARE(DateTimeText::parse(text), when);
+        if (when.isValid())
+            QCOMPARE(DateTimeText::parse(DateTimeText::display(when)), when);
+    }
+
+    // A full disk rolls the open transaction back whole: the batch must say
+    // so and count only what is really queued.
+    void batchReportsExactlyWhatWasQueuedWhenTheDiskFills_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("one transaction") << 0;
+        QTest::newRow("chunks of 3") << 3;
+    }
+    void batchReportsExactlyWhatWasQueuedWhenTheDiskFills()
+    {
+        QFETCH(int, chunk);
+        const qint64 pages = db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+        db().scalar(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 6));
+        const QString big(1500, QLatin1Char('x'));
+        int accepted = 0;
+        QueueBatch batch(db(), queue(), chunk);
+        for (int i = 0; i < 100 && batch.add(QStringLiteral("9876543210"), big, kRouteAuto); ++i)
+            ++accepted;
+        QVERIFY(!batch.finish());
+        QVERIFY2(batch.error().contains(QStringLiteral("full")) && batch.error().contains(QStringLiteral("9876543210")),
+                 qPrintable(batch.error()));
+        QVERIFY(accepted > 0);
+        QCOMPARE(queue().queuedCount(), batch.queued());
+        if (chunk > 0)
+            QVERIFY(batch.queued() > 0); // earlier chunks stay committed
+        QVERIFY(!batch.add(QStringLiteral("9876543210"), QStringLiteral("after"), kRouteAuto));
     }
 };
 
