@@ -266,8 +266,6 @@ private Q_SLOTS:
         const std::optional<MiscReports::State> state = reports(today).load();
         QVERIFY(state);
         QCOMPARE(state->groups, (QStringList{"All", "Alpha", "Empty", "Staff"}));
-        QCOMPARE(state->connections, (QStringList{"Software Port 1", "Software Port 2", "Software Port 3",
-                                                  "Software Port 4", "Software Port 5", "WEBGATEWAY"}));
         QCOMPARE(state->years.last(), lastYear);
         QCOMPARE(state->years.at(state->yearIndex), lastYear);
     }
