@@ -296,13 +296,10 @@ private Q_SLOTS:
                                                              "outgoing_message, status")),
                  expected);
         QCOMPARE(f->prompter.count(), 1);
+        QCOMPARE(f->prompter.entries().first().text, box);
         const bool success = box.startsWith(QLatin1String("Scheduling Complete."));
-        QVERIFY2(f->prompter.contains(success ? QStringLiteral("Success") : Scheduler::kErrorTitle, box),
-                 qPrintable(f->prompter.dump()));
         QCOMPARE(f->prompter.entries().first().icon, success ? Prompter::Icon::Information : Prompter::Icon::Critical);
-        QCOMPARE(outcome.queued.has_value(), success);
-        if (success)
-            QCOMPARE(outcome.queued->queued, qint64(rows.size()));
+        QCOMPARE(outcome.queued ? outcome.queued->queued : -1, success ? qint64(rows.size()) : -1);
     }
 
     // The screen closes while a long series is being queued: the chunks
