@@ -111,7 +111,6 @@ private Q_SLOTS:
         QTest::newRow("ten digits") << "9876543210" << Recipient::SingleNumber << false;
         QTest::newRow("nine digits") << "987654321" << Recipient::SingleNumber << true;
         QTest::newRow("ten with a letter") << "98765432a0" << Recipient::SingleNumber << true;
-        QTest::newRow("ten with a space") << "987654321 " << Recipient::SingleNumber << true;
     }
     void leavingTheNumberBox()
     {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
@@ -60,39 +61,6 @@ QByteArray read(const QString &path)
 class TestDataDirectory : public QObject
 {
     Q_OBJECT
-
-    // What this process writes to standard error meanwhile.
-    class CapturedStandardError
-    {
-    public:
-        CapturedStandardError()
-        {
-            std::fflush(stderr);
-            QVERIFY(m_file.open());
-            m_saved = ::dup(STDERR_FILENO);
-            ::dup2(m_file.handle(), STDERR_FILENO);
-        }
-        ~CapturedStandardError() { restore(); }
-        QString text()
-        {
-            restore();
-            m_file.seek(0);
-            return QString::fromLocal8Bit(m_file.readAll());
-        }
-
-    private:
-        void restore()
-        {
-            if (m_saved < 0)
-                return;
-            std::fflush(stderr);
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-            m_saved = -1;
-        }
-        QTemporaryFile m_file;
-        int m_saved = -1;
-    };
 
     void expectAllPrivate()
     {
@@ -233,25 +201,17 @@ private Q_SLOTS:
         QCOMPARE(log.open(path), QString());
         log.writeLine(QStringLiteral("first"));
 
-        struct FileSizeLimit
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
         {
-            rlimit saved{};
-            void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-            FileSizeLimit(rlim_t bytes)
-            {
-                getrlimit(RLIMIT_FSIZE, &saved);
-                rlimit limit = saved;
-                limit.rlim_cur = bytes;
-                setrlimit(RLIMIT_FSIZE, &limit);
-            }
-            ~FileSizeLimit()
-            {
+            rlimit full = saved;
+            full.rlim_cur = QFileInfo(path).size() + 10;
+            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &full);
+            const auto restore = qScopeGuard([&] {
                 setrlimit(RLIMIT_FSIZE, &saved);
                 std::signal(SIGXFSZ, handler);
-            }
-        };
-        {
-            FileSizeLimit full(QFileInfo(path).size() + 10);
+            });
             log.writeLine(QStringLiteral("HTTP MSG Failed - the disk filled here"));
             log.writeLine(QStringLiteral("lost one"));
             log.writeLine(QStringLiteral("lost two"));
@@ -290,7 +250,17 @@ private Q_SLOTS:
         test::RecordingPrompter prompter;
         MainController controller(prompter);
         QSignalSpy changes(&controller, &MainController::debugLogTroubleChanged);
-        CapturedStandardError errors;
+        // What the program writes to standard error meanwhile.
+        std::fflush(stderr);
+        QTemporaryFile errors;
+        QVERIFY(errors.open());
+        const int savedError = ::dup(STDERR_FILENO);
+        ::dup2(errors.handle(), STDERR_FILENO);
+        const auto restoreError = [&] {
+            std::fflush(stderr);
+            ::dup2(savedError, STDERR_FILENO);
+        };
+        auto restoreAtEnd = qScopeGuard(restoreError);
 
         QCOMPARE(controller.start(), MainController::StartResult::Running);
         QVERIFY(controller.hasStore());
@@ -298,7 +268,11 @@ private Q_SLOTS:
         QCOMPARE(controller.debugLogTrouble(), expected);
         for (int i = 0; i < 3; ++i)
             controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
-        QCOMPARE(errors.text(), expected + QLatin1Char('\n'));
+        restoreAtEnd.dismiss();
+        restoreError();
+        ::close(savedError);
+        errors.seek(0);
+        QCOMPARE(QString::fromLocal8Bit(errors.readAll()), expected + QLatin1Char('\n'));
         QCOMPARE(changes.size(), 1);
         QCOMPARE(changes.at(0).at(0).toString(), expected);
         QVERIFY2(prompter.count() == 0, qPrintable(prompter.dump()));
