@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Database.h"
+#include "QueueLog.h"
 #include "RecordingPrompter.h"
 #include "SharedStore.h"
 #include "Store.h"
@@ -53,19 +54,9 @@ struct ComposeFixture
             addMember(group, QStringLiteral("9%1").arg(i, 9, 10, QLatin1Char('0')));
         tx.commit();
     }
-    qint64 queued() { return db().scalar(QStringLiteral("SELECT count(*) FROM q_logs")).toLongLong(); }
+    qint64 queued() { return QueueLog(db()).count(); }
     // "number|route|message" of every queued row, oldest first.
-    QStringList rows()
-    {
-        QStringList out;
-        Statement st = db().prepare(QStringLiteral(
-            "SELECT outgoing_mobileNo, com_port, outgoing_message FROM q_logs ORDER BY id"));
-        while (st.next())
-            out << QStringList{st.text(QStringLiteral("outgoing_mobileNo")), st.text(QStringLiteral("com_port")),
-                               st.text(QStringLiteral("outgoing_message"))}
-                       .join(QLatin1Char('|'));
-        return out;
-    }
+    QStringList rows() { return QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo, com_port, outgoing_message")); }
 };
 
 } // namespace tavsms::test

@@ -1,14 +1,20 @@
-// The message flow statistics: the bounds of each period and which rows
-// each count takes, on a real store with the clock set.
+// The message flow statistics (the bounds of each period and which rows
+// each count takes, with the clock set) and the queue view (sending waits
+// while it is open; "Clear Queue" deletes the pending rows only, after
+// asking), on a real store.
 #include "AppState.h"
 #include "DeliveryLog.h"
 #include "MessageFlow.h"
+#include "QueryTableModel.h"
+#include "QueueLog.h"
+#include "QueuedMessages.h"
 #include "RecordingPrompter.h"
-#include "Store.h"
 #include "Schema.h"
 #include "SharedStore.h"
+#include "Store.h"
 #include "TestDataDirectory.h"
 
+#include <QCoroTask>
 #include <QTest>
 
 using namespace tavsms;
@@ -62,58 +68,34 @@ class TestMessageFlow : public QObject
         return counts;
     }
 
+    void queueRow(const QString &number, const QString &status)
+    {
+        const EnqueueResult r = m_store->queue().addToQueue(number, QStringLiteral("text ") + number,
+                                                            QStringLiteral("Auto"));
+        QVERIFY(r);
+        db().exec(QStringLiteral("UPDATE q_logs SET status = ? WHERE id = ?"), {status, r.id});
+    }
+    QStringList rowsLeft()
+    {
+        return test::QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo || ' ' || status"));
+    }
+    void addOneOfEach()
+    {
+        queueRow(QStringLiteral("9000000001"), QStringLiteral("Pending"));
+        queueRow(QStringLiteral("9000000002"), QStringLiteral("Sending"));
+        queueRow(QStringLiteral("9000000003"), QStringLiteral("Delivered"));
+        queueRow(QStringLiteral("9000000004"), QStringLiteral("Failed"));
+        queueRow(QStringLiteral("9000000005"), QStringLiteral("Pending"));
+    }
+
 private Q_SLOTS:
     void init()
     {
         m_store = &test::freshStore();
         m_prompter.clear();
     }
-    void cleanup()
-    {
-        m_store = nullptr;
-    }
 
-    void periodBounds_data()
-    {
-        QTest::addColumn<QString>("period");
-        QTest::addColumn<QDateTime>("now");
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<QDateTime>("from");
-        QTest::addColumn<QDateTime>("until");
-        const QDateTime none;
-        QTest::newRow("today from midnight, open above")
-            << "Today" << at("2026-12-07 10:00:00") << true << at("2026-12-07 00:00:00") << none;
-        QTest::newRow("yesterday across the month's start")
-            << "Yesterday" << at("2026-12-01 00:00:00") << true << at("2026-11-30 00:00:00")
-            << at("2026-12-01 00:00:00");
-        QTest::newRow("last 7 days at the same time of day")
-            << "Last 7 Days" << at("2026-03-03 10:15:30") << true << at("2026-02-24 10:15:30")
-            << at("2026-03-03 10:15:30");
-        QTest::newRow("this month on the 1st")
-            << "This Month" << at("2026-01-01 00:00:05") << true << at("2026-01-01 00:00:00")
-            << at("2026-01-01 00:00:05");
-        QTest::newRow("this month on its last day")
-            << "This Month" << at("2024-02-29 23:59:59") << true << at("2024-02-01 00:00:00")
-            << at("2024-02-29 23:59:59");
-        QTest::newRow("all time, no bounds") << "All Time" << at("2026-12-07 10:00:00") << true << none << none;
-        QTest::newRow("no period chosen") << "" << at("2026-12-07 10:00:00") << false << none << none;
-        QTest::newRow("an unknown name") << "Last 30 Days" << at("2026-12-07 10:00:00") << false << none << none;
-    }
-    void periodBounds()
-    {
-        QFETCH(QString, period);
-        QFETCH(QDateTime, now);
-        QFETCH(bool, known);
-        QFETCH(QDateTime, from);
-        QFETCH(QDateTime, until);
-        const std::optional<FlowBounds> b = MessageFlow::bounds(period, now);
-        QCOMPARE(b.has_value(), known);
-        if (!b)
-            return;
-        QCOMPARE(b->from, from);
-        QCOMPARE(b->until, until);
-    }
-
+    // The bounds of each period, seen in which rows each count takes.
     void countsPerConnection_data()
     {
         QTest::addColumn<QString>("period");
@@ -125,7 +107,6 @@ private Q_SLOTS:
             << "Yesterday" << now << QList<int>{1, 0, 0, 0, 0, 0};
         QTest::newRow("last 7 days: 11:00 a week ago counts, 09:00 not, now not")
             << "Last 7 Days" << now << QList<int>{1, 1, 1, 0, 1, 1};
-        QTest::newRow("this month: from the 1st up to now") << "This Month" << now << QList<int>{1, 1, 0, 0, 1, 1};
         QTest::newRow("this month on the 1st: that day up to now")
             << "This Month" << at("2026-12-01 08:00:00") << QList<int>{0, 0, 0, 0, 0, 1};
         QTest::newRow("all time: every delivered row") << "All Time" << now << QList<int>{1, 1, 1, 1, 2, 1};
@@ -175,11 +156,8 @@ private Q_SLOTS:
         const QDateTime none;
         QTest::newRow("open both ends") << none << none;
         QTest::newRow("open below, mid-day above") << none << at("2026-12-05 12:00:00");
-        QTest::newRow("open below, midnight above") << none << at("2026-12-05 00:00:00");
         QTest::newRow("mid-day below, open above") << at("2026-12-03 06:30:00") << none;
-        QTest::newRow("midnight to midnight") << at("2026-12-02 00:00:00") << at("2026-12-05 00:00:00");
         QTest::newRow("mid-day to mid-day over days") << at("2026-12-01 12:00:00") << at("2026-12-06 12:00:01");
-        QTest::newRow("within one day") << at("2026-12-04 05:00:00") << at("2026-12-04 18:00:00");
         QTest::newRow("across one midnight") << at("2026-12-03 20:00:00") << at("2026-12-04 04:00:00");
         QTest::newRow("to the next midnight exactly") << at("2026-12-03 20:00:00") << at("2026-12-04 00:00:00");
         QTest::newRow("midnight to mid-day next day") << at("2026-12-03 00:00:00") << at("2026-12-04 13:00:00");
@@ -192,6 +170,7 @@ private Q_SLOTS:
         // Deliveries every 97 minutes over a week, on every connection and a
         // foreign one, with a few rows in other statuses among them.
         const QStringList from7 = kDeliveryConnections + QStringList{QStringLiteral("COM9")};
+        Transaction tx(db());
         QDateTime t = at("2026-11-30 00:00:00");
         for (int i = 0; t < at("2026-12-08 00:00:00"); ++i, t = t.addSecs(97 * 60)) {
             const QString status = i % 11 == 3 ? QStringLiteral("Failed") : QStringLiteral("Delivered");
@@ -199,6 +178,7 @@ private Q_SLOTS:
         }
         addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), "2026-12-04 00:00:00");
         addRow(QStringLiteral("Delivered"), QStringLiteral("Auto"), QStringLiteral("COM2"), {});
+        tx.commit();
 
         const DeliveredCounts expected = countedInTheLog(from, until);
         const DeliveredCounts counts = DeliveryLog(db()).deliveredCounts(from, until);
@@ -284,30 +264,99 @@ private Q_SLOTS:
         QCOMPARE(DeliveryLog(upgraded.db()).deliveredCounts(at("2026-12-03 00:00:00"), {})[3], 1);
     }
 
-    void noPeriodCountsNothingAndAnEmptyLogCountsZero()
-    {
-        MessageFlow flow(db(), m_prompter, m_state);
-        QVERIFY(!flow.showStats(QString()));
-        const auto stats = flow.showStats(QStringLiteral("All Time"));
-        QVERIFY(stats);
-        QVERIFY(stats->counts == DeliveredCounts{});
-        QCOMPARE(stats->total, qint64(0));
-    }
-
-    void loadListsThePeriodsAndLabelsThePorts()
+    void loadLabelsThePortsAndAnEmptyLogCountsZero()
     {
         db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator = 'Airtel' WHERE softwarePortNo = 'COM2'"));
-        db().exec(QStringLiteral("UPDATE config_ports SET mobileOperator = 'BSNL' WHERE softwarePortNo = 'COM5'"));
         MessageFlow flow(db(), m_prompter, m_state);
         const auto state = flow.load();
         QVERIFY(state);
-        QCOMPARE(state->periods, (QStringList{QStringLiteral("Today"), QStringLiteral("Yesterday"),
-                                              QStringLiteral("Last 7 Days"), QStringLiteral("This Month"),
-                                              QStringLiteral("All Time")}));
         QCOMPARE(state->portLabels[0], QStringLiteral("COM1 - "));
         QCOMPARE(state->portLabels[1], QStringLiteral("COM2 - Airtel"));
-        QCOMPARE(state->portLabels[4], QStringLiteral("COM5 - BSNL"));
         QCOMPARE(state->internetLabel, QStringLiteral("Internet - WEBGATEWAY"));
+        QVERIFY(!flow.showStats(QString()));
+        QVERIFY(!flow.showStats(QStringLiteral("Last 30 Days")));
+        const auto stats = flow.showStats(QStringLiteral("All Time"));
+        QVERIFY(stats && stats->counts == DeliveredCounts{} && stats->total == 0);
+    }
+
+    void sendingWaitsWhileOpenAndIsAsBeforeAfterwards_data()
+    {
+        QTest::addColumn<bool>("runningBefore");
+        QTest::addColumn<bool>("shutDownMeanwhile");
+        QTest::addColumn<bool>("startedMeanwhile");
+        QTest::addColumn<bool>("stoppedMeanwhile");
+        QTest::addColumn<bool>("runningAfter");
+        QTest::newRow("running before: running again") << true << false << false << false << true;
+        QTest::newRow("stopped from the menu before: still stopped") << false << false << false << false << false;
+        QTest::newRow("shut down while open: stays off") << true << true << false << false << false;
+        QTest::newRow("started from the menu while open: stays started") << false << false << true << false << true;
+        QTest::newRow("stopped from the menu while open: stays stopped") << true << false << false << true << false;
+    }
+    void sendingWaitsWhileOpenAndIsAsBeforeAfterwards()
+    {
+        QFETCH(bool, runningBefore);
+        QFETCH(bool, shutDownMeanwhile);
+        QFETCH(bool, startedMeanwhile);
+        QFETCH(bool, stoppedMeanwhile);
+        QFETCH(bool, runningAfter);
+        AppState state;
+        state.setSendingRunning(runningBefore);
+        {
+            QueuedMessages view(db(), m_prompter, state);
+            QVERIFY(!state.sendingRunning());
+            if (startedMeanwhile)
+                state.setSendingRunning(true);
+            if (stoppedMeanwhile)
+                state.setSendingRunning(false); // "Stop Message Sending" while it is paused
+
+            if (shutDownMeanwhile) {
+                state.setSendingRunning(false);
+                state.setAbortWaits(true);
+            }
+        }
+        QCOMPARE(state.sendingRunning(), runningAfter);
+    }
+
+    void theGridShowsThePendingRowsOldestFirst()
+    {
+        addOneOfEach();
+        QueryTableModel model(db(), QueuedMessages::query());
+        model.reload();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("9000000001"));
+        QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("9000000005"));
+        QCOMPARE(model.index(1, 2).data().toString(), QStringLiteral("text 9000000005"));
+        QCOMPARE(model.index(1, 4).data().toString(), QStringLiteral("Pending"));
+        QCOMPARE(model.index(1, 5).data().toString(), QStringLiteral("0"));
+    }
+
+    void clearQueue_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("left");
+        const QStringList all = {QStringLiteral("9000000001 Pending"), QStringLiteral("9000000002 Sending"),
+                                 QStringLiteral("9000000003 Delivered"), QStringLiteral("9000000004 Failed"),
+                                 QStringLiteral("9000000005 Pending")};
+        QTest::newRow("Cancel changes nothing") << false << all;
+        QTest::newRow("OK deletes the pending rows only")
+            << true
+            << QStringList{QStringLiteral("9000000002 Sending"), QStringLiteral("9000000003 Delivered"),
+                           QStringLiteral("9000000004 Failed")};
+    }
+    void clearQueue()
+    {
+        QFETCH(bool, answer);
+        QFETCH(QStringList, left);
+        addOneOfEach();
+        AppState state;
+        QueuedMessages view(db(), m_prompter, state);
+        m_prompter.queueAnswer(answer);
+        QCOMPARE(QCoro::waitFor(view.clearQueue()), answer);
+        QCOMPARE(rowsLeft(), left);
+
+        QCOMPARE(m_prompter.count(), answer ? 2 : 1);
+        QCOMPARE(m_prompter.entries().first().preset, Prompter::Default::Cancel);
+        QCOMPARE(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("Queue has been cleared!!")), answer);
     }
 };
 

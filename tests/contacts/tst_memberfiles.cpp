@@ -1,0 +1,633 @@
+// Member files. The data file readers: every fixture read cell by cell,
+// and files that are not what their extension says refused with a clear
+// reason. The import screen's logic: the column check, the file errors, and
+// saving members in chunks with the count told being the count stored. "Backup Groups": the dated file, its lines, and the quoting that
+// lets each line split back into its seven values.
+#include "CompoundFile.h"
+#include "GroupBackup.h"
+#include "Groups.h"
+#include "MemberImport.h"
+#include "RecordingProgress.h"
+#include "RecordingPrompter.h"
+#include "SharedStore.h"
+#include "Store.h"
+#include "TableFile.h"
+#include "TestDataDirectory.h"
+#include "TextTableFile.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavsms;
+using namespace tavsms::test;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Error Occured");
+const QString kNotAccessible = QStringLiteral("Error Occured: File is not accessiable; ");
+
+QString data(const QString &name)
+{
+    return QStringLiteral(TAVSMS_TEST_DATA_DIR "/") + name;
+}
+
+using Rows = QList<QStringList>;
+
+Rows allRows(const TableFile &file)
+{
+    Rows out;
+    for (qint64 i = 0; i < file.rowCount(); ++i)
+        out << file.row(i);
+    return out;
+}
+
+} // namespace
+
+class TestMemberFiles : public QObject
+{
+    Q_OBJECT
+
+    Store *m_store = nullptr;
+    RecordingPrompter m_prompter;
+    RecordingProgress m_progress;
+    QTemporaryDir m_files; // files the data rows write
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_target; // the directory the backup goes to
+    QDateTime m_now;
+
+    Database &db() { return m_store->db(); }
+    qint64 addGroup(const QString &name) { return Groups(db()).create(name, QDateTime::currentDateTime()); }
+    // "name|mobile|email" of each member of the group, oldest first; NULL shows as <null>.
+    QStringList stored(qint64 group)
+    {
+        QStringList out;
+        Statement st = db().prepare(QStringLiteral("SELECT group_mem_name, group_mem_mobile, group_mem_email FROM "
+                                                   "groups_mem WHERE group_name = ? ORDER BY id"));
+        st.bind(1, group);
+        while (st.next()) {
+            QStringList cells;
+            for (int i = 0; i < 3; ++i)
+                cells << (st.value(i).isNull() ? QStringLiteral("<null>") : st.value(i).toString());
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+    int allMembers() { return db().scalar(QStringLiteral("SELECT count(*) FROM groups_mem")).toInt(); }
+    QString write(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_files.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    // A text file of `rows` members numbered from 1.
+    QString numbered(int rows)
+    {
+        QByteArray text = "Phone,Name,Email\r\n";
+        for (int i = 1; i <= rows; ++i)
+            text += QByteArray::number(9000000000LL + i) + ",M" + QByteArray::number(i) + ",\r\n";
+        return write(QStringLiteral("numbered.txt"), text);
+    }
+    MemberImport::SaveOutcome save(MemberImport &import, const QString &path, const QString &group)
+    {
+        return QCoro::waitFor(import.save(path, group));
+    }
+
+    void addMember(qint64 group, const QVariant &name, const QVariant &mobile, const QVariant &email,
+                   const QVariant &start = {}, const QVariant &end = {})
+    {
+        db().exec(QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_name, group_mem_mobile, "
+                                 "group_mem_email, group_mem_subs_start, group_mem_subs_end) VALUES (?, ?, ?, ?, ?, ?)"),
+                  {group, name, mobile, email, start, end});
+    }
+    GroupBackup backup()
+    {
+        return GroupBackup(db(), m_prompter, {[this] { return m_target; }, [this] { return m_now; }});
+    }
+    QString backupPath() const { return QDir(m_target).filePath(QStringLiteral("backup-1252026.txt")); }
+    QByteArray content() const
+    {
+        QFile f(backupPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_target = m_dir->path();
+        m_now = QDateTime(QDate(2026, 12, 5), QTime(10, 18, 46));
+        m_store = &freshStore();
+        m_prompter.clear();
+        m_progress = RecordingProgress();
+    }
+
+    void loadListsGroupsAscendingOrNone()
+    {
+        MemberImport import(db(), m_prompter, m_progress);
+        QCOMPARE(import.load()->groups, QStringList{"Groups Not Available"});
+        addGroup(QStringLiteral("Staff"));
+        addGroup(QStringLiteral("Customers"));
+        QCOMPARE(import.load()->groups, (QStringList{"Customers", "Staff"}));
+    }
+
+    void readsEveryFixture_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("columns");
+        QTest::addColumn<Rows>("rows");
+
+        const QStringList members{"Phone", "Name", "Email"};
+        QTest::newRow("members.xls")
+            << "members.xls" << members
+            << Rows{{"9876543210", "Asha Rao", "asha@example.com"},     // numeric: plain digits
+                    {"919876543211", "O'Brien", "ob@example.com"},      // twelve digits, not 9.19877e+11
+                    {"09876543212", "Smith, John", ""},                 // a text phone keeps its 0; empty cell
+                    {"9876543213", "Zoë Müller", "zoe@example.com"},    // UTF-8 intact
+                    {"9876543214", "", ""},
+                    {"98765 43215", "Ravi Kumar", "ravi@example.com"}}; // a blank inside is kept
+        QTest::newRow("members.txt, CR LF and quotes")
+            << "members.txt" << members
+            << Rows{{"9876543210", "Asha Rao", "asha@example.com"},
+                    {"919876543211", "O'Brien", "ob@example.com"},
+                    {"09876543212", "Smith, John", ""}, // quoted comma; empty last field
+                    {"9876543213", "Said \"hi\"", "zoe@example.com"}};
+        QTest::newRow("members-bom.txt, LF") << "members-bom.txt" << members
+                                             << Rows{{"9876543210", "Asha Rao", "asha@example.com"}};
+        QTest::newRow("members-bad-columns.xls") << "members-bad-columns.xls" << QStringList{"PHONE", "Name", "E-mail"}
+                                                 << Rows{{"9876543210", "A", "a@b.c"}};
+        QTest::newRow("Sheet1 behind another sheet")
+            << "members-sheet1-second.xls" << QStringList{"phone", "NAME", "Email", "City"}
+            << Rows{{"919876543214", "12.5", "x@example.com", "Pune"}};
+        QTest::newRow("dynamic.xls")
+            << "dynamic.xls" << QStringList{"Phone", "Message"}
+            << Rows{{"9876543210", "Dear Asha, your order 1042 is ready."},
+                    {"919876543211", "Line one\nLine two"}, // LF inside a cell
+                    {"9876543212", QString(200, QLatin1Char('x'))},
+                    {"9876543213", "It's done"},
+                    {"", "no number here"},
+                    {"9876543215", "after the empty phone"}};
+        QTest::newRow("dynamic.txt")
+            << "dynamic.txt" << QStringList{"Phone", "Message"}
+            << Rows{{"9876543210", "Dear Asha, your order 1042 is ready."},
+                    {"919876543211", "Line one\r\nLine two"}}; // CR LF inside a quoted field
+    }
+    void readsEveryFixture()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, columns);
+        QFETCH(Rows, rows);
+        const std::unique_ptr<TableFile> table = TableFile::open(data(file));
+        QCOMPARE(table->columns(), columns);
+        QCOMPARE(allRows(*table), rows);
+    }
+
+    // The extension of the trimmed path chooses the reader, in any letter case.
+    void extensionChoosesTheReader()
+    {
+        QFile::copy(data(QStringLiteral("members.xls")), m_files.filePath(QStringLiteral("UPPER.XLS")));
+        QFile::copy(data(QStringLiteral("members.txt")), m_files.filePath(QStringLiteral("Upper.Txt")));
+        QCOMPARE(TableFile::open(QStringLiteral("  ") + m_files.filePath(QStringLiteral("UPPER.XLS")) + QStringLiteral(" "))
+                     ->rowCount(),
+                 6);
+        QCOMPARE(TableFile::open(m_files.filePath(QStringLiteral("Upper.Txt")))->rowCount(), 4);
+    }
+
+    void textDetails_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("columns");
+        QTest::addColumn<Rows>("rows");
+        QTest::newRow("no line end at the end") << QByteArray("a,b\n1,") << QStringList{"a", "b"} << Rows{{"1", ""}};
+        QTest::newRow("blanks kept") << QByteArray("a,b\r\n 1 , x\r\n") << QStringList{"a", "b"} << Rows{{" 1 ", " x"}};
+        QTest::newRow("short and long rows") << QByteArray("a,b,c\n1\n1,2,3,4\n") << QStringList{"a", "b", "c"}
+                                             << Rows{{"1", "", ""}, {"1", "2", "3"}};
+        QTest::newRow("header only") << QByteArray("\xEF\xBB\xBFPhone,Name,Email\r\n")
+                                     << QStringList{"Phone", "Name", "Email"} << Rows{};
+    }
+    void textDetails()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, columns);
+        QFETCH(Rows, rows);
+        const TextTableFile table(content, QStringLiteral("t.txt"));
+        QCOMPARE(table.columns(), columns);
+        QCOMPARE(allRows(table), rows);
+    }
+
+    // The workbook of members.xls in every layout of its container: as saved
+    // (first in the mini stream), after the document summary in the mini
+    // stream (as some programs write it; FreeXL alone misreads it), and
+    // padded into ordinary sectors as Excel writes it.
+    void readsTheWorkbookWhereverItsContainerKeepsIt()
+    {
+        QFile saved(data(QStringLiteral("members.xls")));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const std::optional<CompoundFile> container = CompoundFile::parse(saved.readAll());
+        QVERIFY(container);
+        const auto stream = [&](const QString &name) {
+            const std::optional<CompoundFile::Stream> s = container->stream({name});
+            return s ? container->read(*s).value_or(QByteArray()) : QByteArray();
+        };
+        const QByteArray workbook = stream(QStringLiteral("Workbook"));
+        const QByteArray summary = stream(QStringLiteral("\x05SummaryInformation"));
+        QVERIFY(workbook.size() > 0 && workbook.size() < int(CompoundFile::kMiniStreamCutoff) && summary.size() > 0);
+
+        const QByteArray second = CompoundFile::build(
+            {{QStringLiteral("\x05SummaryInformation"), summary}, {QStringLiteral("Workbook"), workbook}});
+        const std::optional<CompoundFile> odd = CompoundFile::parse(second);
+        QVERIFY(odd && odd->stream({QStringLiteral("workbook")})->mini);
+        QVERIFY(!odd->startsTheMiniStreamInOrder(*odd->stream({QStringLiteral("Workbook")})));
+        QCOMPARE(odd->read(*odd->stream({QStringLiteral("Workbook")})), workbook);
+
+        const std::unique_ptr<TableFile> expected = TableFile::open(saved.fileName());
+        for (const auto &[name, bytes] :
+             {std::pair{QStringLiteral("second.xls"), second},
+              std::pair{QStringLiteral("padded.xls"),
+                        CompoundFile::build({{QStringLiteral("Workbook"), workbook.leftJustified(4096, '\0')}})}}) {
+            try {
+                const std::unique_ptr<TableFile> table = TableFile::open(write(name, bytes));
+                QCOMPARE(table->columns(), expected->columns());
+                QCOMPARE(allRows(*table), allRows(*expected));
+            } catch (const TableFileError &e) {
+                QFAIL(qPrintable(e.description()));
+            }
+        }
+
+        // Cut short anywhere, the odd container is refused with a reason; it
+        // is never read past its end.
+        for (qsizetype size = 0; size < second.size(); size += 64) {
+            try {
+                TableFile::open(write(QStringLiteral("cut.xls"), second.left(size)));
+            } catch (const TableFileError &) {
+            }
+        }
+    }
+
+    void refusesWhatItCannotRead_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("renamed PDF as xls") << data(QStringLiteral("report-renamed.xls")) << "Excel reader"
+                                            << "report-renamed.xls is not an Excel 97-2003 workbook (.xls).";
+        QTest::newRow("renamed PDF as txt") << data(QStringLiteral("report-renamed.txt")) << "Text reader"
+                                            << "report-renamed.txt is not a text file.";
+        QTest::newRow("xls without Sheet1") << data(QStringLiteral("members-no-sheet1.xls")) << "Excel reader"
+                                            << "members-no-sheet1.xls has no worksheet named \"Sheet1\".";
+        QTest::newRow("damaged workbook")
+            << write(QStringLiteral("damaged.xls"), CompoundFile::build({{QStringLiteral("Workbook"), QByteArray(300, '\0')}}))
+            << "Excel reader"
+            << "damaged.xls cannot be read: the workbook in it is damaged or stored in a way this program cannot read.";
+        QTest::newRow("empty txt") << write(QStringLiteral("empty.txt"), {}) << "Text reader"
+                                   << "empty.txt is empty: it has no column names.";
+        QTest::newRow("only a BOM") << write(QStringLiteral("bom.txt"), "\xEF\xBB\xBF") << "Text reader"
+                                    << "bom.txt is empty: it has no column names.";
+        QTest::newRow("not UTF-8") << write(QStringLiteral("latin.txt"), "Phone,Name\n1,Jos\xE9\n") << "Text reader"
+                                   << "latin.txt is not UTF-8 text.";
+        const QString missingXls = m_files.filePath(QStringLiteral("missing.xls"));
+        QTest::newRow("missing xls") << missingXls << "Excel reader"
+                                     << QStringLiteral("The file %1 does not exist.").arg(missingXls);
+        const QString missingTxt = m_files.filePath(QStringLiteral("missing.txt"));
+        QTest::newRow("missing txt") << missingTxt << "Text reader"
+                                     << QStringLiteral("The file %1 does not exist.").arg(missingTxt);
+        QTest::newRow("other type") << data(QStringLiteral("members.txt")) + QStringLiteral(".csv") << "Import"
+                                    << "members.txt.csv is neither an Excel file (.xls) nor a text file (.txt).";
+    }
+    void refusesWhatItCannotRead()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, source);
+        QFETCH(QString, description);
+        try {
+            TableFile::open(path);
+            QFAIL("opened");
+        } catch (const TableFileError &e) {
+            QCOMPARE(e.source(), source);
+            QCOMPARE(e.description(), description);
+        }
+    }
+    void importDataChecksTheFirstThreeColumns_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("rows");    // -1: refused
+        QTest::addColumn<QString>("warning"); // the exclamation box shown
+        QTest::newRow("members.xls") << data(QStringLiteral("members.xls")) << 6LL << QString();
+        QTest::newRow("phone, NAME, Email and a fourth")
+            << data(QStringLiteral("members-sheet1-second.xls")) << 1LL << QString();
+        QTest::newRow("PHONE, Name, E-mail")
+            << data(QStringLiteral("members-bad-columns.xls")) << -1LL
+            << "Field No.3 (Email) doesn't match. Please change the Row1 - Column3 data to Email in data File.";
+        QTest::newRow("Name first") << write(QStringLiteral("a.txt"), "Name,Phone,Email\n") << -1LL
+                                    << "Field No.1 (Phone) doesn't match. Please change the Row1 - Column1 data to "
+                                       "Phone in data File.";
+        QTest::newRow("Email second") << write(QStringLiteral("b.txt"), "phone,Email,Name\n") << -1LL
+                                      << "Field No.2 (Name) doesn't match. Please change the Row1 - Column2 data to "
+                                         "Name in data File.";
+        QTest::newRow("two columns") << write(QStringLiteral("c.txt"), "Phone,Name\n1,a\n") << -1LL
+                                     << "Field No.3 (Email) doesn't match. Please change the Row1 - Column3 data to "
+                                        "Email in data File.";
+    }
+    void importDataChecksTheFirstThreeColumns()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, rows);
+        QFETCH(QString, warning);
+        MemberImport import(db(), m_prompter, m_progress);
+        const std::shared_ptr<const TableFile> read = import.importData(QStringLiteral(" ") + file + QStringLiteral(" "));
+        if (rows < 0) {
+            QVERIFY(!read);
+            QCOMPARE(m_prompter.count(), 1);
+            QCOMPARE(int(m_prompter.entries().at(0).icon), int(Prompter::Icon::Exclamation));
+            QVERIFY2(m_prompter.contains(kTitle, warning), qPrintable(m_prompter.dump()));
+        } else {
+            QVERIFY2(read, qPrintable(m_prompter.dump()));
+            QCOMPARE(read->rowCount(), rows);
+            QCOMPARE(m_prompter.count(), 0);
+        }
+    }
+
+    // Import Data and Save both tell why a file cannot be read, and store nothing.
+    void unreadableFilesAreReported_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("renamed PDF") << data(QStringLiteral("report-renamed.xls"))
+                                     << "Excel reader - report-renamed.xls is not an Excel 97-2003 workbook (.xls).";
+        const QString missing = m_files.filePath(QStringLiteral("gone.xls"));
+        QTest::newRow("missing") << missing << QStringLiteral("Excel reader - The file %1 does not exist.").arg(missing);
+    }
+    void unreadableFilesAreReported()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        const qint64 group = addGroup(QStringLiteral("Staff"));
+        MemberImport import(db(), m_prompter, m_progress);
+        QVERIFY(!import.importData(file));
+        QVERIFY2(m_prompter.contains(kTitle, kNotAccessible + message), qPrintable(m_prompter.dump()));
+        m_prompter.clear();
+        QVERIFY(save(import, file, QStringLiteral("Staff")).failed);
+        QVERIFY2(m_prompter.contains(kTitle, kNotAccessible + message), qPrintable(m_prompter.dump()));
+        QCOMPARE(m_prompter.count(), 1);
+        QCOMPARE(int(m_prompter.entries().at(0).icon), int(Prompter::Icon::Critical));
+        QCOMPARE(stored(group), QStringList());
+    }
+
+    void anEmptyPathDoesNothing()
+    {
+        addGroup(QStringLiteral("Staff"));
+        MemberImport import(db(), m_prompter, m_progress);
+        QVERIFY(!import.importData(QStringLiteral("   ")));
+        QVERIFY(!save(import, QStringLiteral(" "), QStringLiteral("Staff")).failed);
+        QCOMPARE(m_prompter.count(), 0);
+        QCOMPARE(allMembers(), 0);
+    }
+
+    void saveAppendsEveryRowAsRead_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("members");
+        QTest::newRow("members.xls") << data(QStringLiteral("members.xls"))
+                                     << QStringList{"Asha Rao|9876543210|asha@example.com",
+                                                    "O'Brien|9876543211|ob@example.com", // 91 falls away
+                                                    "Smith, John|9876543212|",           // so does 0; empty, not NULL
+                                                    "Zoë Müller|9876543213|zoe@example.com",
+                                                    "|9876543214|",
+                                                    "Ravi Kumar|8765 43215|ravi@example.com"}; // last ten, blank and all
+        QTest::newRow("members.txt") << data(QStringLiteral("members.txt"))
+                                     << QStringList{"Asha Rao|9876543210|asha@example.com",
+                                                    "O'Brien|9876543211|ob@example.com",
+                                                    "Smith, John|9876543212|",
+                                                    "Said \"hi\"|9876543213|zoe@example.com"};
+        QTest::newRow("short phone, empty phone, blanks kept")
+            << write(QStringLiteral("short.txt"), "Phone,Name,Email\n98765, Lee ,l@x\n,Nobody,\n")
+            << QStringList{" Lee |98765|l@x", "Nobody||"};
+    }
+    void saveAppendsEveryRowAsRead()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, members);
+        const qint64 group = addGroup(QStringLiteral("O'Brien's \"best\""));
+        MemberImport import(db(), m_prompter, m_progress);
+        const MemberImport::SaveOutcome outcome = save(import, file, QStringLiteral("O'Brien's \"best\""));
+        QCOMPARE(stored(group), members);
+        QCOMPARE(outcome.saved, qint64(members.size()));
+        QVERIFY2(m_prompter.contains(QStringLiteral("Success"),
+                                     QStringLiteral("Group has been updated.\n\n%1 members saved.").arg(members.size())),
+                 qPrintable(m_prompter.dump()));
+    }
+
+    // Save reads the columns by name: wherever they are, but all three must
+    // be there. A second save appends.
+    void saveFindsColumnsByNameAndAppends()
+    {
+        const qint64 group = addGroup(QStringLiteral("Staff"));
+        MemberImport import(db(), m_prompter, m_progress);
+        const QString any = write(QStringLiteral("any.txt"), "EMAIL,x,name,PHONE\ne@x,?,Kim,919000000001\n");
+        save(import, any, QStringLiteral("Staff"));
+        save(import, any, QStringLiteral("Staff"));
+        QCOMPARE(stored(group), (QStringList{"Kim|9000000001|e@x", "Kim|9000000001|e@x"}));
+        m_prompter.clear();
+        QVERIFY(save(import, data(QStringLiteral("members-bad-columns.xls")), QStringLiteral("Staff")).failed);
+        QVERIFY2(m_prompter.contains(kTitle, kNotAccessible + "Excel reader - The file has no column named Email."),
+                 qPrintable(m_prompter.dump()));
+        QCOMPARE(stored(group).size(), 2);
+    }
+
+    void saveWithoutAGroupStoresNothing()
+    {
+        MemberImport import(db(), m_prompter, m_progress);
+        QVERIFY(save(import, data(QStringLiteral("members.xls")), QStringLiteral("Groups Not Available")).failed);
+        QCOMPARE(m_prompter.count(), 1);
+        QCOMPARE(int(m_prompter.entries().at(0).icon), int(Prompter::Icon::Exclamation));
+        QVERIFY(m_prompter.entries().at(0).text.startsWith(QStringLiteral("There is no group to save to.")));
+
+        // A group deleted since the screen listed it.
+        m_prompter.clear();
+        QVERIFY(save(import, data(QStringLiteral("members.xls")), QStringLiteral("Gone")).failed);
+        QVERIFY2(m_prompter.contains(kTitle, QStringLiteral("The group \"Gone\" no longer exists. Open the screen again "
+                                                            "for the current list of groups.\n\n0 members saved.")),
+                 qPrintable(m_prompter.dump()));
+        QCOMPARE(allMembers(), 0);
+    }
+
+    void aBigFileIsSavedInChunksAndCancelKeepsThoseSaved_data()
+    {
+        QTest::addColumn<int>("cancelAt");
+        QTest::addColumn<QList<qint64>>("steps");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("whole file") << 0 << QList<qint64>{10, 20, 25} << "Group has been updated.\n\n25 members saved.";
+        QTest::newRow("cancelled") << 10 << QList<qint64>{10} << "Saving was cancelled: 10 of 25 members were saved.";
+    }
+    void aBigFileIsSavedInChunksAndCancelKeepsThoseSaved()
+    {
+        QFETCH(int, cancelAt);
+        QFETCH(QList<qint64>, steps);
+        QFETCH(QString, box);
+        const qint64 group = addGroup(QStringLiteral("Staff"));
+        MemberImport import(db(), m_prompter, m_progress, 10);
+        m_progress.cancelAt = cancelAt;
+        const MemberImport::SaveOutcome outcome = save(import, numbered(25), QStringLiteral("Staff"));
+        QCOMPARE(outcome.cancelled, cancelAt > 0);
+        QCOMPARE(outcome.saved, steps.last());
+        QCOMPARE(m_progress.steps, steps);
+        QCOMPARE(stored(group).size(), steps.last());
+        QCOMPARE(stored(group).last(), QStringLiteral("M%1|%2|").arg(steps.last()).arg(9000000000LL + steps.last()));
+        QCOMPARE(m_prompter.entries().value(0).text, box);
+        QCOMPARE(m_progress.total_, 25);
+        QCOMPARE(m_progress.ended, 1);
+    }
+
+    // A failing insert (the disk full, faked by a trigger after 15 rows) keeps
+    // and counts what was committed before it.
+    void aFailingInsertReportsExactlyWhatWasStored_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("chunks of 10") << 10 << 10;
+        QTest::newRow("chunks of 5") << 5 << 15;
+        QTest::newRow("one chunk") << 100 << 0;
+    }
+    void aFailingInsertReportsExactlyWhatWasStored()
+    {
+        QFETCH(int, chunk);
+        QFETCH(int, kept);
+        const qint64 group = addGroup(QStringLiteral("Staff"));
+        db().execScript(QStringLiteral(
+            "CREATE TRIGGER full_disk BEFORE INSERT ON groups_mem WHEN (SELECT count(*) FROM groups_mem) >= 15 "
+            "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END"));
+        MemberImport import(db(), m_prompter, m_progress, chunk);
+        const MemberImport::SaveOutcome outcome = save(import, numbered(25), QStringLiteral("Staff"));
+        QVERIFY(outcome.failed);
+        QCOMPARE(outcome.saved, kept);
+        QCOMPARE(stored(group).size(), kept);
+        QCOMPARE(m_prompter.count(), 1);
+        const RecordingPrompter::Entry &box = m_prompter.entries().at(0);
+        QCOMPARE(box.title, kTitle);
+        QVERIFY2(box.text.startsWith(kNotAccessible + QStringLiteral("Database - ")), qPrintable(box.text));
+        QVERIFY2(box.text.endsWith(QStringLiteral("\n\n%1 members saved.").arg(kept)), qPrintable(box.text));
+        QVERIFY(!db().inTransaction());
+    }
+
+    void fileNameIsTheDateWithoutSlashes_data()
+    {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("5 December 2026") << QDate(2026, 12, 5) << "backup-1252026.txt";
+        QTest::newRow("1 January 2027") << QDate(2027, 1, 1) << "backup-112027.txt";
+        QTest::newRow("31 October 2026") << QDate(2026, 10, 31) << "backup-10312026.txt";
+    }
+    void fileNameIsTheDateWithoutSlashes()
+    {
+        QFETCH(QDate, day);
+        QFETCH(QString, name);
+        QCOMPARE(GroupBackup::fileName(day), name);
+    }
+
+    void writesOneLinePerMemberOfAnExistingGroup()
+    {
+        const qint64 staff = addGroup(QStringLiteral("Staff"));
+        addMember(staff, QStringLiteral("Asha"), QStringLiteral("9876543210"), QStringLiteral("a@x.in"),
+                  QStringLiteral("2026-03-01 09:05:00"), QStringLiteral("2026-12-31 23:59:59"));
+        addMember(staff, QVariant(), QStringLiteral("9876543211"), QVariant());
+        addMember(999, QStringLiteral("Orphan"), QStringLiteral("9000000000"), QStringLiteral("o@x")); // no such group
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(content(), QByteArray("Staff,Asha,9876543210,a@x.in,0,3/1/2026 9:05:00 AM,12/31/2026 11:59:59 PM\r\n"
+                                       "Staff,,9876543211,,0,,\r\n"));
+        QVERIFY(m_prompter.entries().at(0).question);
+        QCOMPARE(m_prompter.entries().at(1).text, QStringLiteral("Backup Created"));
+        QCOMPARE(m_prompter.count(), 2);
+    }
+
+    // Subscription dates are written as their display text, whatever form they were stored in.
+    void datesAreWrittenAsDisplayText_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("after midnight") << "2026-03-01 00:05:00" << "3/1/2026 12:05:00 AM";
+        QTest::newRow("display text") << "3/1/2026 9:05 AM" << "3/1/2026 9:05:00 AM";
+        QTest::newRow("not a date") << "soon" << "soon";
+        QTest::newRow("no such day") << "2026-02-30 10:00:00" << "2026-02-30 10:00:00";
+    }
+    void datesAreWrittenAsDisplayText()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, written);
+        addMember(addGroup(QStringLiteral("G")), QStringLiteral("N"), QStringLiteral("1"), QString(), stored);
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(QString::fromUtf8(content()), QStringLiteral("G,N,1,,0,%1,\r\n").arg(written));
+    }
+
+    void cancelWritesNothingAndAnEmptyDatabaseAnEmptyFile()
+    {
+        m_prompter.queueAnswer(false);
+        QVERIFY(!QCoro::waitFor(backup().run()));
+        QVERIFY(!QFile::exists(backupPath()));
+        QCOMPARE(m_prompter.count(), 1);
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(content(), QByteArray());
+    }
+
+    // The second backup of the day replaces the first. Names and numbers
+    // are for the user alone: a new backup and one that replaces a file
+    // readable by others are both 0600, whatever the umask.
+    void theSecondBackupOfTheDayReplacesTheFirstKeepingItPrivate()
+    {
+        const Umask common(022);
+        const qint64 staff = addGroup(QStringLiteral("Staff"));
+        addMember(staff, QStringLiteral("First"), QStringLiteral("1"), QString());
+        addMember(staff, QStringLiteral("Second"), QStringLiteral("2"), QString());
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(modeOf(backupPath()), 0600);
+        QVERIFY(QFile::setPermissions(backupPath(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        db().exec(QStringLiteral("DELETE FROM groups_mem WHERE group_mem_name = 'Second'"));
+        m_now = m_now.addSecs(3600);
+        QVERIFY(QCoro::waitFor(backup().run()));
+        QCOMPARE(content(), QByteArray("Staff,First,1,,0,,\r\n"));
+        QCOMPARE(modeOf(backupPath()), 0600);
+        QCOMPARE(QDir(m_target).entryList(QDir::Files), QStringList{"backup-1252026.txt"});
+    }
+
+    // A value with a comma, a quote or a line break is quoted; each line then
+    // splits back into the seven values stored.
+    void quotedValuesSplitBackIntoSeven()
+    {
+        const QStringList awkward{QStringLiteral("Smith, John"), QStringLiteral("Said \"hi\""),
+                                  QStringLiteral("two\r\nlines"), QStringLiteral("lf\nonly"),
+                                  QStringLiteral("O'Brien"), QStringLiteral(" blanks "), QStringLiteral("\"")};
+        const qint64 group = addGroup(QStringLiteral("Sales, \"North\""));
+        for (const QString &name : awkward)
+            addMember(group, name, QStringLiteral("98765,43210"), name);
+        QVERIFY(QCoro::waitFor(backup().run()));
+
+        const TextTableFile lines(QByteArray("h1,h2,h3,h4,h5,h6,h7\r\n") + content(), QStringLiteral("backup"));
+        QCOMPARE(lines.rowCount(), awkward.size());
+        for (qint64 i = 0; i < lines.rowCount(); ++i) {
+            const QStringList expected{QStringLiteral("Sales, \"North\""), awkward.at(i), QStringLiteral("98765,43210"),
+                                       awkward.at(i), QStringLiteral("0"), QString(), QString()};
+            QCOMPARE(lines.row(i), expected);
+        }
+        QVERIFY(content().startsWith("\"Sales, \"\"North\"\"\",\"Smith, John\",\"98765,43210\""));
+        QVERIFY(content().contains("\r\n\"Sales, \"\"North\"\"\",O'Brien,\"98765,43210\",O'Brien,0,,\r\n"));
+    }
+
+    void anUnwritableFileIsReported()
+    {
+        addGroup(QStringLiteral("Staff"));
+        m_target = m_dir->filePath(QStringLiteral("no/such/dir"));
+        QVERIFY(!QCoro::waitFor(backup().run()));
+        QCOMPARE(m_prompter.count(), 2);
+        const RecordingPrompter::Entry &box = m_prompter.entries().at(1);
+        QCOMPARE(int(box.icon), int(Prompter::Icon::Critical));
+        QVERIFY2(box.text.startsWith(QStringLiteral("The backup file %1 could not be written: ").arg(backupPath())),
+                 qPrintable(box.text));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMemberFiles)
+#include "tst_memberfiles.moc"
