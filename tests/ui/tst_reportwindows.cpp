@@ -7,7 +7,7 @@
 #include "MessageBoxes.h"
 #include "PdfText.h"
 #include "ReportWindow.h"
-#include "RptGroupsWindow.h"
+#include "MiscReportsWindow.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 #include "WindowProgram.h"
@@ -34,13 +34,13 @@ class TestReportWindows : public QObject
     std::unique_ptr<test::TestDataDirectory> m_dir;
     std::unique_ptr<test::WindowProgram> m_program;
 
-    RptGroupsWindow *openScreen()
+    MiscReportsWindow *openScreen()
     {
         m_program = std::make_unique<test::WindowProgram>();
         if (m_program->start() != Application::StartResult::Running)
             return nullptr;
         m_program->action("mnuReportGM")->trigger();
-        return m_program->window.findChild<RptGroupsWindow *>(QStringLiteral("frmRptGroups"));
+        return m_program->window.findChild<MiscReportsWindow *>(QStringLiteral("frmRptGroups"));
     }
     template<typename T> static T *child(QWidget *in, const char *name)
     {
@@ -84,7 +84,7 @@ private Q_SLOTS:
 
     void screenAndGroupReport()
     {
-        RptGroupsWindow *screen = openScreen();
+        MiscReportsWindow *screen = openScreen();
         QVERIFY(screen);
         QCOMPARE(screen->windowTitle(), QStringLiteral("Generate Reports"));
         QStringList frames;
@@ -140,7 +140,7 @@ private Q_SLOTS:
 
     void impossibleDate()
     {
-        RptGroupsWindow *screen = openScreen();
+        MiscReportsWindow *screen = openScreen();
         QVERIFY(screen);
         choose(child<QComboBox>(screen, "cboDay"), QStringLiteral("31"));
         choose(child<QComboBox>(screen, "cboMonth"), QStringLiteral("4"));
@@ -161,7 +161,7 @@ private Q_SLOTS:
 
     void cancelledSaveLeavesNoFile()
     {
-        RptGroupsWindow *screen = openScreen();
+        MiscReportsWindow *screen = openScreen();
         QVERIFY(screen);
         choose(child<QComboBox>(screen, "cboGroups"), QStringLiteral("Big"));
         child<QPushButton>(screen, "cmdShowGroups")->click();
@@ -185,7 +185,7 @@ private Q_SLOTS:
 
     void closingTheWindowStopsTheSave()
     {
-        RptGroupsWindow *screen = openScreen();
+        MiscReportsWindow *screen = openScreen();
         QVERIFY(screen);
         choose(child<QComboBox>(screen, "cboGroups"), QStringLiteral("Big"));
         child<QPushButton>(screen, "cmdShowGroups")->click();
@@ -207,7 +207,7 @@ private Q_SLOTS:
     {
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("this machine has a printer");
-        RptGroupsWindow *screen = openScreen();
+        MiscReportsWindow *screen = openScreen();
         QVERIFY(screen);
         child<QPushButton>(screen, "cmdShowConnection")->click();
         ReportWindow *report = screen->lastReport();
