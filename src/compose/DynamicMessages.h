@@ -30,7 +30,7 @@ struct MergedRow
     bool operator==(const MergedRow &) const = default;
 };
 
-// frmDynamicSMS's logic: a template with @@data1@@, @@data2@@ and @@data3@@,
+// "Dynamic SMS": a template with @@data1@@, @@data2@@ and @@data3@@,
 // and three columns of values, merged into one message per line.
 class DynamicMessages
 {

@@ -10,7 +10,7 @@ namespace tavsms {
 
 class TableFile;
 
-// frmDynaExcel's logic: a spreadsheet or text file whose rows hold a Phone
+// "Dynamic SMS from Excel": a spreadsheet or text file whose rows hold a Phone
 // and a finished Message, previewed, then queued one message per row.
 class FileMessages : public RoutedBulkSend
 {

@@ -10,7 +10,7 @@ namespace tavsms {
 
 class Progress;
 
-// frmSendGroup's logic: one message to every member of a group, queued in
+// "Send Group SMS": one message to every member of a group, queued in
 // chunks with a progress bar, so a group of any size leaves the program
 // responsive and the count told is the count queued.
 class GroupSend : public MessageComposer

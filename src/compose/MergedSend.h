@@ -7,8 +7,8 @@
 
 namespace tavsms {
 
-// frmDynaShowGrp's logic: queues the merged rows, each text made one line
-// and cut to the chosen connection's length limit.
+// "Show Dynamic Merged Content": queues the merged rows, each text made
+// one line and cut to the chosen connection's length limit.
 class MergedSend : public RoutedBulkSend
 {
 public:

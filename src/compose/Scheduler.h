@@ -16,9 +16,9 @@ class MessageQueue;
 class Progress;
 class Prompter;
 
-// frmSch's logic, "Schedule Message Delivery": works out every delivery of a
-// one-off or repeating message when it is saved and queues one row per
-// delivery and recipient.
+// "Schedule Message Delivery": works out every delivery of a one-off or
+// repeating message when it is saved and queues one row per delivery and
+// recipient.
 class Scheduler
 {
 public:

@@ -4,7 +4,7 @@
 
 namespace tavsms {
 
-// frmSendSingle's logic: one message to one number.
+// "Send Single Message": one message to one number.
 class SingleSend : public MessageComposer
 {
 public:

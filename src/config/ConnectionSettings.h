@@ -65,10 +65,10 @@ struct SettingsScreenState
     ListenerFields listener;
 };
 
-// frmConfig's operations on the port settings, the gateway account's
-// on/off flag, the gateway's parallel requests and the listener's fields,
-// stored through PortConfig, GatewayAccountRecord and NetworkSettings (the
-// Internet tab's own "Apply" is the gateway account's). The screen only
+// "Modem Settings": its operations on the port settings, the gateway
+// account's on/off flag, the gateway's parallel requests and the listener's
+// fields, stored through PortConfig, GatewayAccountRecord and NetworkSettings
+// (the Internet tab's own "Apply" is the gateway account's). The screen only
 // presents these.
 class ConnectionSettings
 {

@@ -31,7 +31,7 @@ struct BulkPanel
     bool operator==(const BulkPanel &) const = default;
 };
 
-// frmGroup's logic: creating and deleting groups, adding one member, and
+// "Manage Group": creating and deleting groups, adding one member, and
 // typing, generating, validating and saving many members at once.
 class GroupManager
 {

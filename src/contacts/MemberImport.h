@@ -16,10 +16,10 @@ class Progress;
 class Prompter;
 class TableFile;
 
-// frmImport's logic: members read from an Excel or text file, previewed,
-// and appended to a group. A big file is saved in chunks, each one
-// transaction followed by a turn of the event loop, so the senders keep
-// working, Cancel is heard, and the count told is the count stored.
+// "Import Data from Excel and Text Files": members read from an Excel or text
+// file, previewed, and appended to a group. A big file is saved in chunks,
+// each one transaction followed by a turn of the event loop, so the senders
+// keep working, Cancel is heard, and the count told is the count stored.
 class MemberImport
 {
 public:

@@ -35,7 +35,7 @@ struct AutoReplyForm
     bool urlEnabled() const { return option == Option::PushSms; }
 };
 
-// frmAutoReply's logic: keywords per connection and what each does. The
+// "Auto Reply Settings": keywords per connection and what each does. The
 // screen hands in the form as the operator left it and shows the form that
 // comes back; every message goes through the Prompter.
 class AutoReplySettings

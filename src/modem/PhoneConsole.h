@@ -13,7 +13,7 @@ namespace tavsms {
 class AppState;
 class ModemPort;
 
-// frmIncoming, "Backup Mobile SMS": a service console for the phone on COM1.
+// "Backup Mobile SMS": a service console for the phone on COM1.
 // "Syncronize" copies the phone's messages of one kind into incoming_logs
 // without deleting them; "Send Command" writes any command and shows what
 // comes back, newest at the top. While it talks, the COM1 sender and poller

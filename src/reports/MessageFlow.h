@@ -22,7 +22,7 @@ struct FlowBounds
     QDateTime until;
 };
 
-// frmMsgFlow, "Message Flow": how many messages each connection delivered
+// "Message Flow": how many messages each connection delivered
 // in a chosen period. Reads the delivery log only.
 class MessageFlow
 {

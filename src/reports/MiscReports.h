@@ -13,8 +13,8 @@ namespace tavsms {
 class Database;
 class Prompter;
 
-// frmRptGroups, "Generate Reports": the choices of its three frames and the
-// reports they show (rptGroups, rptMsgSent).
+// "Generate Reports": the choices of its three frames and the reports they
+// show.
 class MiscReports
 {
 public:

@@ -11,7 +11,7 @@ class AppState;
 class Database;
 class Prompter;
 
-// frmQMsg, "Message Q Log": the messages still waiting to be sent. While it
+// "Message Q Log": the messages still waiting to be sent. While it
 // is open nothing is sent (no port sender, poll or gateway sender works);
 // when it goes, sending is as it was before it came, so a stop chosen from
 // the menu outlives the view. Sending started or stopped from the menu

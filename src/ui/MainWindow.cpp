@@ -15,12 +15,12 @@
 #include "InternetServices.h"
 #include "MergedMessagesWindow.h"
 #include "MessageFlowWindow.h"
+#include "MiscReportsWindow.h"
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
 #include "QueuedMessagesWindow.h"
 #include "Prompter.h"
-#include "RptGroupsWindow.h"
 #include "SendGroupWindow.h"
 #include "SendSingleWindow.h"
 #include "ScheduleWindow.h"
@@ -164,8 +164,8 @@ void MainWindow::buildMenus()
 
     QMenu *reports = bar->addMenu(QStringLiteral("Reports"));
     reports->setObjectName(QStringLiteral("mnuReport"));
-    opens<RptGroupsWindow>(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")),
-                           [app] { return new RptGroupsWindow(app->store().db()); });
+    opens<MiscReportsWindow>(addItem(reports, QStringLiteral("Misc Reports"), QStringLiteral("mnuReportGM")),
+                             [app] { return new MiscReportsWindow(app->store().db()); });
     opens<MessageFlowWindow>(addItem(reports, QStringLiteral("Monthly Message Flow"), QStringLiteral("mnuReportMMF")),
                              [app] { return new MessageFlowWindow(app->store().db(), app->state()); });
 

@@ -1,7 +1,7 @@
 // The program's real message boxes, offscreen: questions answered by pressing
 // their buttons, as an operator would.
 #include "MessageBoxPrompter.h"
-#include "MessageBoxes.h"
+#include "WindowTest.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,13 +32,11 @@ QCoro::Task<void> ask(Prompter &prompter, std::optional<bool> *answer, Default p
 
 } // namespace
 
-class TestMessageBoxPrompter : public QObject
+class TestMessageBoxPrompter : public test::WindowTest
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { test::Boxes::dismissAll(); }
-
     void okAndCancelResumeTheQuestionEveryTime()
     {
         Screen screen;
@@ -121,7 +119,7 @@ private Q_SLOTS:
         auto task = ask(screen->prompter, &answer);
         QVERIFY(test::Boxes::waitFor(QStringLiteral("Are you sure?")));
         delete screen; // the box goes with it
-        QTest::qWait(50);
+        test::Boxes::settle();
         QVERIFY(test::Boxes::open().isEmpty());
         QVERIFY(!answer.has_value());
 
@@ -133,7 +131,7 @@ private Q_SLOTS:
         QVERIFY(box);
         test::Boxes::press(box, QMessageBox::Ok);
         delete screen;
-        QTest::qWait(50);
+        test::Boxes::settle();
         QVERIFY(!answer.has_value());
     }
 

@@ -1,16 +1,11 @@
-// The "Schedule Message Delivery" window offscreen, through its controls and
-// its real boxes: the preview, the number check, the typing limit and Save.
-#include "DataDirectory.h"
-#include "ListenerPort.h"
-#include "Controls.h"
-#include "MessageBoxes.h"
+// The "Schedule Message Delivery" window through its controls and its real
+// boxes: the preview, the recipient choice, the number check, the typing
+// limit and Save.
+#include "QueueLog.h"
 #include "ScheduleWindow.h"
-#include "Store.h"
-#include "TestDataDirectory.h"
-#include "WindowProgram.h"
+#include "WindowTest.h"
 
 #include <QAccessible>
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -24,54 +19,33 @@
 using namespace tavsms;
 using namespace tavsms::test::Controls;
 
-class TestScheduleWindow : public QObject
+class TestScheduleWindow : public test::WindowTest
 {
     Q_OBJECT
 
-
-    std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<test::WindowProgram> m_program;
-
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        QVERIFY(DataDirectory::ensureExists().isEmpty());
-        test::useFreeListenerPort(DataDirectory::databasePath());
-    }
-    void cleanup()
-    {
-        test::Boxes::dismissAll();
-        m_program.reset();
-        m_dir.reset();
-    }
-
     void schedulesASeriesThroughTheScreen()
     {
-        m_program = std::make_unique<test::WindowProgram>();
-        QCOMPARE(m_program->start(), Application::StartResult::Running);
-        Database &db = m_program->app.store().db();
-        QApplication::setActiveWindow(&m_program->window);
-
-        m_program->action("mnuMsgSch")->trigger();
-        auto *screen = m_program->window.findChild<ScheduleWindow *>(QStringLiteral("frmSch"));
+        QVERIFY(start());
+        QApplication::setActiveWindow(&window());
+        auto *screen = open<ScheduleWindow>("mnuMsgSch");
         QVERIFY(screen);
-        QCOMPARE(screen->windowTitle(), QStringLiteral("Schedule Message Delivery"));
         auto *number = child<QLineEdit>(screen, "txtNumber");
+        auto *groups = child<QComboBox>(screen, "cboGroup");
         auto *message = child<QPlainTextEdit>(screen, "txtMessage");
-        QVERIFY(!number->isEnabled());
-        QVERIFY(!child<QComboBox>(screen, "cboGroup")->isEnabled());
-        QCOMPARE(child<QComboBox>(screen, "cboGroup")->currentText(), QStringLiteral("Groups Not Available"));
-        QCOMPARE(child<QComboBox>(screen, "cboOperator")->currentText(), QStringLiteral("Auto"));
+        auto *count = child<QLabel>(screen, "lblCount");
+        QVERIFY(!number->isEnabled() && !groups->isEnabled());
         QCOMPARE(child<QLabel>(screen, "lblLimit")->text(), QStringLiteral("/160"));
 
+        // Every list of both times goes into the preview.
         const QString year = QString::number(QDate::currentDate().year() + 1);
-        for (const char *prefix : {"cboStart", "cboEnd"}) {
-            const QByteArray p(prefix);
-            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Day").constData()), QStringLiteral("12")));
-            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Month").constData()), QStringLiteral("1")));
-            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Year").constData()), year));
-            QVERIFY(choose(child<QComboBox>(screen, QByteArray(p + "Hour").constData()), QString::fromLatin1(p == "cboStart" ? "10" : "11")));
+        for (const QString &prefix : {QStringLiteral("cboStart"), QStringLiteral("cboEnd")}) {
+            const QStringList values{QStringLiteral("12"), QStringLiteral("1"), year,
+                                     prefix == QLatin1String("cboStart") ? QStringLiteral("10") : QStringLiteral("11")};
+            const QStringList parts{QStringLiteral("Day"), QStringLiteral("Month"), QStringLiteral("Year"),
+                                    QStringLiteral("Hour")};
+            for (int i = 0; i < parts.size(); ++i)
+                QVERIFY(choose(child<QComboBox>(screen, qPrintable(prefix + parts.at(i))), values.at(i)));
         }
         QVERIFY(choose(child<QComboBox>(screen, "cboFrequency"), QStringLiteral("Every 15 Minutes")));
         QCOMPARE(child<QLabel>(screen, "lblOccurances")->text(), QStringLiteral("4"));
@@ -79,31 +53,28 @@ private Q_SLOTS:
 
         // The recipient follows the choice however it is made: the state set
         // directly, or a screen reader's Toggle action, neither a click.
-        auto *groups = child<QComboBox>(screen, "cboGroup");
         child<QRadioButton>(screen, "optGroup")->setChecked(true);
         QVERIFY(groups->isEnabled() && !number->isEnabled());
         auto *single = child<QRadioButton>(screen, "optSingle");
         QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(single);
         QVERIFY(reader && reader->actionInterface());
         reader->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QVERIFY(single->isChecked());
-        QVERIFY(number->isEnabled() && !groups->isEnabled());
+        QVERIFY(single->isChecked() && number->isEnabled() && !groups->isEnabled());
+
+        // Leaving a bad number for another control is told, and the cursor goes back.
         number->setFocus();
         QTest::keyClicks(number, QStringLiteral("98765"));
         message->setFocus(Qt::TabFocusReason);
-        QMessageBox *invalid = test::Boxes::waitFor(QStringLiteral("It is not a valid mobile number."));
-        QVERIFY2(invalid, qPrintable(test::Boxes::dump()));
-        QCOMPARE(invalid->icon(), QMessageBox::Critical);
-        test::Boxes::press(invalid, QMessageBox::Ok);
-        QTRY_VERIFY(number->hasFocus());
+        QCOMPARE(answer(QStringLiteral("It is not a valid mobile number.")), screen);
+        QCOMPARE(screen->focusWidget(), number);
         number->clear();
         QTest::keyClicks(number, QStringLiteral("9876543210"));
 
-        // Typing stops at the limit; text put in by the program is not cut.
+        // Typing and pasting stop at the limit; text put in by the program is not cut.
         message->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(message, QString(170, QLatin1Char('x')));
         QCOMPARE(message->toPlainText().size(), 160);
-        QCOMPARE(child<QLabel>(screen, "lblCount")->text(), QStringLiteral("160"));
+        QCOMPARE(count->text(), QStringLiteral("160"));
         message->selectAll();
         QApplication::clipboard()->setText(QString(300, QLatin1Char('z')));
         message->paste();
@@ -114,36 +85,26 @@ private Q_SLOTS:
         QTest::keyClicks(message, QStringLiteral("Hello"));
         QTest::keyClick(message, Qt::Key_Return);
         QTest::keyClicks(message, QStringLiteral("there"));
-        QCOMPARE(child<QLabel>(screen, "lblCount")->text(), QStringLiteral("11"));
-        QVERIFY(test::Boxes::open().isEmpty());
+        QCOMPARE(count->text(), QStringLiteral("11"));
 
         auto *save = child<QPushButton>(screen, "cmdSave");
         save->click();
-        QMessageBox *done = test::Boxes::waitFor(QStringLiteral("Scheduling Complete.\n\n4 messages queued."),
-                                                 QStringLiteral("Success"));
-        QVERIFY2(done, qPrintable(test::Boxes::dump()));
-        QCOMPARE(done->icon(), QMessageBox::Information);
-        test::Boxes::press(done, QMessageBox::Ok);
-        QTRY_VERIFY(save->isEnabled());
-        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE outgoing_mobileNo = '9876543210' AND "
-                                          "outgoing_message = 'Hello there' AND com_port = 'Auto'"))
-                     .toInt(),
-                 4);
-        QCOMPARE(db.scalar(QStringLiteral("SELECT min(delivery_time) || ' ' || max(delivery_time) FROM q_logs"))
-                     .toString(),
-                 QStringLiteral("%1-01-12 10:00:00 %1-01-12 10:45:00").arg(year));
+        QCOMPARE(answer(QStringLiteral("Scheduling Complete.\n\n4 messages queued.")), screen);
+        QVERIFY(save->isEnabled());
+        QCOMPARE(test::QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo, outgoing_message")).value(3),
+                 QStringLiteral("9876543210|Hello there"));
 
         // A month and an hour of quarter hours takes more than one chunk: Save stays
         // disabled until the last one is in.
         QVERIFY(choose(child<QComboBox>(screen, "cboEndMonth"), QStringLiteral("2")));
         save->click();
         QVERIFY(!save->isEnabled());
-        done = test::Boxes::waitFor(QStringLiteral("Scheduling Complete.\n\n2980 messages queued."),
-                                    QStringLiteral("Success"), 20000);
+        QMessageBox *done = test::Boxes::waitFor(QStringLiteral("Scheduling Complete.\n\n2980 messages queued."),
+                                                 QString(), 20000);
         QVERIFY2(done, qPrintable(test::Boxes::dump()));
         test::Boxes::press(done, QMessageBox::Ok);
-        QTRY_VERIFY(save->isEnabled());
-        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM q_logs")).toInt(), 4 + 2980);
+        QVERIFY(save->isEnabled());
+        QCOMPARE(test::QueueLog(db()).count(), 4 + 2980);
     }
 };
 

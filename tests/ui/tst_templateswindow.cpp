@@ -1,22 +1,11 @@
 // The "Manage Templates" window offscreen, driven as the operator does: keys
 // into the grid's cells, a row chosen by its header, the real question box.
-#include "DataDirectory.h"
-#include "ListenerPort.h"
-#include "MessageBoxes.h"
-#include "Store.h"
 #include "Templates.h"
 #include "TemplatesWindow.h"
-#include "TestDataDirectory.h"
-#include "WindowProgram.h"
+#include "WindowTest.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -25,14 +14,10 @@
 
 using namespace tavsms;
 
-class TestTemplatesWindow : public QObject
+class TestTemplatesWindow : public test::WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<test::WindowProgram> m_program;
-
-    Database &db() { return m_program->app.store().db(); }
     QStringList stored()
     {
         QStringList rows;
@@ -40,11 +25,7 @@ class TestTemplatesWindow : public QObject
             rows << t.title + QLatin1Char('|') + t.text;
         return rows;
     }
-    TemplatesWindow *openScreen()
-    {
-        m_program->action("mnuTempManage")->trigger();
-        return m_program->window.findChild<TemplatesWindow *>(QStringLiteral("frmTemplate"));
-    }
+    TemplatesWindow *openScreen() { return start() ? open<TemplatesWindow>("mnuTempManage") : nullptr; }
     // The cell editor the grid has open (a closed one is hidden until it goes).
     static QLineEdit *editor(QTableView *grid)
     {
@@ -76,32 +57,10 @@ class TestTemplatesWindow : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        QVERIFY(DataDirectory::ensureExists().isEmpty());
-        test::useFreeListenerPort(DataDirectory::databasePath());
-        m_program = std::make_unique<test::WindowProgram>();
-        QCOMPARE(m_program->start(), Application::StartResult::Running);
-    }
-    void cleanup()
-    {
-        test::Boxes::dismissAll();
-        m_program.reset();
-        m_dir.reset();
-    }
-
     void addEditAndDeleteThroughTheGrid()
     {
         TemplatesWindow *screen = openScreen();
         QVERIFY(screen);
-        QCOMPARE(screen->windowTitle(), QStringLiteral("Manage Templates"));
-        QVERIFY(screen->findChild<QGroupBox *>()->title() == QStringLiteral("Help"));
-        QVERIFY(screen->findChild<QLabel *>(QStringLiteral("lblHelp"))->text().startsWith(
-            QStringLiteral("Creating templates in TAVSMS 2.x is a breeze.")));
-        openScreen(); // once only
-        QCOMPARE(m_program->window.findChild<QMdiArea *>()->subWindowList().size(), 1);
-
         QTableView *grid = screen->grid();
         QVERIFY(grid->wordWrap());
         QCOMPARE(grid->model()->rowCount(), 1);
@@ -129,23 +88,14 @@ private Q_SLOTS:
         QCOMPARE(stored(), (QStringList{QStringLiteral("Greeting|Happy Diwali to all"),
                                         QStringLiteral("Offer|10% off today")}));
 
-        // The row chosen by its header, DELETE: the question offers Cancel.
+        // The row chosen by its header, DELETE, once asked.
         clickRowHeader(grid, 1);
         QCOMPARE(grid->currentIndex().row(), 1);
         QVERIFY(grid->selectionModel()->isRowSelected(1, {}));
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Delete);
-        const QString question = QStringLiteral("Are you sure to delete the template \"Offer\"?");
-        QMessageBox *box = test::Boxes::waitFor(question, QStringLiteral("Delete Template"));
-        QVERIFY2(box, qPrintable(test::Boxes::dump()));
-        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::Cancel));
-        test::Boxes::press(box, QMessageBox::Cancel);
-        QTest::qWait(50);
-        QCOMPARE(stored().size(), 2);
-
-        QTest::keyClick(grid, Qt::Key_Delete);
-        test::Boxes::press(test::Boxes::waitFor(question), QMessageBox::Ok);
-        QTRY_COMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali to all")});
+        QCOMPARE(answer(QStringLiteral("Are you sure to delete the template \"Offer\"?")), screen);
+        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali to all")});
         QCOMPARE(grid->model()->rowCount(), 2);
         QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("Greeting"));
     }
@@ -156,6 +106,7 @@ private Q_SLOTS:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("closeEditor")));
         Templates(db()).add(QStringLiteral("Old"), QStringLiteral("text"));
         TemplatesWindow *screen = openScreen();
+        QVERIFY(screen);
         QTableView *grid = screen->grid();
         db().exec(QStringLiteral("DELETE FROM templates"));
         Templates(db()).add(QStringLiteral("New"), QStringLiteral("from elsewhere"));
@@ -163,12 +114,10 @@ private Q_SLOTS:
         grid->setFocus();
         grid->setCurrentIndex(grid->model()->index(0, 1));
         typeIntoCurrentCell(grid, QStringLiteral("changed"), Qt::Key_Return);
-        QVERIFY2(test::Boxes::waitFor(QStringLiteral("The template \"Old\" has been deleted meanwhile.\n\n"
-                                                     "The grid shows the templates as they are stored."),
-                                      QStringLiteral("Template Not Found")),
-                 qPrintable(test::Boxes::dump()));
-        test::Boxes::dismissAll();
-        QTest::qWait(50); // the closed editor goes
+        QCOMPARE(answer(QStringLiteral("The template \"Old\" has been deleted meanwhile.\n\n"
+                                       "The grid shows the templates as they are stored.")),
+                 screen);
+        QTRY_VERIFY(!editor(grid));
         QCOMPARE(grid->model()->rowCount(), 2);
         QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("from elsewhere"));
         QCOMPARE(stored(), QStringList{QStringLiteral("New|from elsewhere")});
@@ -179,10 +128,10 @@ private Q_SLOTS:
         for (int i = 1; i <= 40; ++i)
             Templates(db()).add(QStringLiteral("T%1").arg(i), QStringLiteral("text"));
         TemplatesWindow *screen = openScreen();
+        QVERIFY(screen);
         QTableView *grid = screen->grid();
         QCOMPARE(grid->rowAt(0), 0);
         auto *down = screen->findChild<QPushButton *>(QStringLiteral("cmdScrollDown"));
-        QCOMPARE(down->text(), QStringLiteral("Scroll Down"));
         down->click();
         down->click();
         QCOMPARE(grid->rowAt(0), 2);

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <memory>
+
 namespace tavsms::test::Boxes {
 
 QList<QMessageBox *> open()
@@ -40,6 +42,13 @@ void dismissAll()
 {
     for (QMessageBox *box : open())
         press(box, QMessageBox::Ok);
+}
+
+void settle()
+{
+    auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(qApp, [reached] { *reached = true; }, Qt::QueuedConnection);
+    (void)QTest::qWaitFor([reached] { return *reached; });
 }
 
 QString dump()

@@ -17,6 +17,9 @@ QMessageBox *waitFor(const QString &text, const QString &title = QString(), int 
 void press(QMessageBox *box, QMessageBox::StandardButton button);
 // Presses OK on every open box.
 void dismissAll();
+// Runs the event loop until all that was posted before has been handled: an
+// answer reaches the handler that asked on a later turn of the loop.
+void settle();
 // "[title] text" of every open box, for a readable failure message.
 QString dump();
 

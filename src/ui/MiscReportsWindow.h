@@ -13,14 +13,14 @@ namespace tavsms {
 
 class Database;
 
-
-// frmRptGroups, "Generate Reports": three frames, each with its choices and
-// a "Show Report" button that opens the report window.
-class RptGroupsWindow : public QWidget
+// "Generate Reports" (frmRptGroups, from Reports › Misc Reports): three
+// frames, each with its choices and a "Show Report" button that opens the
+// report window.
+class MiscReportsWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit RptGroupsWindow(Database &db, QWidget *parent = nullptr);
+    explicit MiscReportsWindow(Database &db, QWidget *parent = nullptr);
 
     // The report window opened last, while it is open.
     ReportWindow *lastReport() const { return m_lastReport; }

@@ -1,4 +1,4 @@
-#include "RptGroupsWindow.h"
+#include "MiscReportsWindow.h"
 
 #include "ReportWindow.h"
 
@@ -32,7 +32,7 @@ QPushButton *showButton(const char *name, QWidget *parent)
 
 } // namespace
 
-RptGroupsWindow::RptGroupsWindow(Database &db, QWidget *parent)
+MiscReportsWindow::MiscReportsWindow(Database &db, QWidget *parent)
     : QWidget(parent)
     , m_reports(db, m_prompter)
 {
@@ -88,7 +88,7 @@ RptGroupsWindow::RptGroupsWindow(Database &db, QWidget *parent)
     });
 }
 
-void RptGroupsWindow::show(std::optional<Report> report)
+void MiscReportsWindow::show(std::optional<Report> report)
 {
     if (!report)
         return;
