@@ -96,30 +96,6 @@ private Q_SLOTS:
         m_log.close();
     }
 
-    void keywordJoinsOnceWildCardAnswersTheRest()
-    {
-        addGroup(QStringLiteral("Friends"));
-        addRule(QStringLiteral("COM1"), QStringLiteral("*"), QStringLiteral("Thanks"), QStringLiteral("none"));
-        addRule(QStringLiteral("COM1"), QStringLiteral("join"), QStringLiteral("Welcome"), QStringLiteral("add"),
-                QStringLiteral("Friends"));
-
-        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("JOIN me"));
-        QCOMPARE(replies(), (QStringList{"9000000001|COM1|Welcome"}));
-        QCOMPARE(members(QStringLiteral("Friends")), (QStringList{"9000000001"}));
-
-        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("join"));
-        QCOMPARE(replies().size(), 2);
-        QCOMPARE(members(QStringLiteral("Friends")).size(), 1); // no second membership
-
-        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("hello"));
-        QCOMPARE(replies().last(), QStringLiteral("9000000001|COM1|Thanks"));
-        QCOMPARE(members(QStringLiteral("Friends")).size(), 1);
-
-        // Another port has no rules: nothing happens there.
-        receive(QStringLiteral("COM2"), QStringLiteral("+919000000001"), QStringLiteral("JOIN me"));
-        QCOMPARE(replies().size(), 3);
-    }
-
     void onlyTheFirstWordMatchesWithoutRegardToCase_data()
     {
         QTest::addColumn<QString>("text");

@@ -132,9 +132,8 @@ private Q_SLOTS:
         m_device->startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, 0, tail);
         QCoro::Task<AtDialogue::Reply> wait = prompt ? AtDialogue::waitForPrompt(*m_port, m_state, 60s)
                                                      : AtDialogue::waitForReply(*m_port, m_state, 60s);
-        std::optional<AtDialogue::Reply> reply;
-        auto waiter = storeResult(std::move(wait), &reply);
-        QVERIFY(waitFor([&] { return reply.has_value(); }, 60000));
+        const std::optional<AtDialogue::Reply> reply = finish(std::move(wait), 60000);
+        QVERIFY(reply);
 
         QCOMPARE(reply->outcome, outcome);
         QVERIFY(reply->text.endsWith(QString::fromLatin1(tail)));

@@ -47,34 +47,24 @@ inline ModemTimeouts fastTimeouts()
     return t;
 }
 
+// Runs a coroutine to its end while the event loop turns; its result, if it ended.
 template<typename T>
-QCoro::Task<void> storeResult(QCoro::Task<T> task, std::optional<T> *out)
-{
-    *out = co_await task;
-}
-
-inline QCoro::Task<void> markDone(QCoro::Task<void> task, bool *done)
-{
-    co_await task;
-    *done = true;
-}
-
-// Runs a coroutine to its end while the event loop turns.
-template<typename T>
-std::optional<T> finish(QCoro::Task<T> task)
+std::optional<T> finish(QCoro::Task<T> task, int timeoutMs = 10000)
 {
     std::optional<T> result;
-    auto waiter = storeResult(std::move(task), &result);
-    (void)waitFor([&] { return result.has_value(); });
+    auto waiter = [](QCoro::Task<T> t, std::optional<T> *out) -> QCoro::Task<void> { *out = co_await std::move(t); }(
+        std::move(task), &result);
+    (void)waitFor([&] { return result.has_value(); }, timeoutMs);
     return result;
 }
 
 inline bool finish(QCoro::Task<void> task)
 {
-    bool done = false;
-    auto waiter = markDone(std::move(task), &done);
-    (void)waitFor([&] { return done; });
-    return done;
+    return finish([](QCoro::Task<void> t) -> QCoro::Task<bool> {
+               co_await std::move(t);
+               co_return true;
+           }(std::move(task)))
+        .has_value();
 }
 
 // The whole program without its window, as the service runs it, on
@@ -99,7 +89,6 @@ struct ModemRig
     ~ModemRig()
     {
         stop();
-        m_own.reset();
         sims.clear();
     }
 
@@ -141,7 +130,7 @@ struct ModemRig
                                {softwarePort});
     }
 
-    // Work on the database before build(), beside the program after it.
+    // Work on the database before build().
     void withStore(const std::function<void(Store &)> &work) { work(setupStore()); }
 
     // Builds the program on a copy of what was set up; start() runs it.
@@ -188,7 +177,6 @@ struct ModemRig
     {
         QVERIFY(store().queue().addToQueue(number, text, route));
     }
-    qint64 count(const QString &sql) { return store().db().scalar(sql).toLongLong(); }
     // Stored received messages, oldest time stamp first.
     QList<IncomingRow> incoming()
     {
@@ -225,17 +213,7 @@ struct ModemRig
     }
 
 private:
-    // The template until the program has a database of its own; then a
-    // connection of the test's own to it.
-    Store &setupStore()
-    {
-        if (!QFile::exists(DataDirectory::databasePath()))
-            return DatabaseTemplate::instance().store();
-        if (!m_own)
-            m_own = std::make_unique<Store>(DataDirectory::databasePath());
-        return *m_own;
-    }
-    std::unique_ptr<Store> m_own;
+    static Store &setupStore() { return DatabaseTemplate::instance().store(); }
 };
 
 } // namespace tavsms::test
