@@ -2,7 +2,6 @@
 
 #include "Database.h"
 #include "DateTimeText.h"
-#include "IncomingSmsReport.h"
 
 namespace tavsms {
 
@@ -45,27 +44,6 @@ Statement IncomingLog::newestFirstForReport()
 qint64 IncomingLog::count()
 {
     return m_db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs")).toLongLong();
-}
-
-TableQuery IncomingLog::newestFirstQuery()
-{
-    const QStringList captions = IncomingSmsReport::captions();
-    const auto time = [](const QVariant &stored) {
-        return IncomingSmsReport::timeText(DateTimeText::parse(stored.toString()));
-    };
-    TableQuery q;
-    q.from = QStringLiteral("incoming_logs");
-    q.columns = {
-        {QStringLiteral("dated"), captions.at(0), time, Qt::AlignCenter},
-        {QStringLiteral("incoming_date"), captions.at(1), time},
-        {QStringLiteral("incoming_mobileNo"), captions.at(2), {}},
-        {QStringLiteral("incoming_message"), captions.at(3), {}, Qt::AlignLeft | Qt::AlignVCenter, true},
-    };
-    // dated may be NULL (the schema allows it); no index on it is lost by
-    // comparing it NULL-safely.
-    q.sortKeys = {{QStringLiteral("dated"), Qt::DescendingOrder, true},
-                  {QStringLiteral("id"), Qt::DescendingOrder}};
-    return q;
 }
 
 } // namespace tavsms

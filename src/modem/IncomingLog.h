@@ -1,6 +1,5 @@
 #pragma once
 
-#include "TableQuery.h"
 #include "TextRules.h"
 
 #include <QDateTime>
@@ -33,9 +32,6 @@ public:
     void insert(const IncomingRow &row);
     // Newest stored first, as the report prints them.
     QList<IncomingRow> newestFirst();
-    // The same order for the incoming-message list, which reads it a page
-    // at a time: its columns, captions and cell texts.
-    static TableQuery newestFirstQuery();
     // The same order for the printed report, read as it is printed: dated,
     // incoming_date, incoming_mobileNo, incoming_message. The count is of
     // every stored message.

@@ -45,6 +45,8 @@ public:
     PhoneConsole &console() { return *m_console; }
     IncomingPoller &poller() { return *m_poller; }
     ModemTimeouts &timeouts() { return m_timeouts; }
+    // Runs every deviceCheck while a lost device is awaited.
+    const QTimer &deviceCheck() const { return m_deviceCheck; }
 
     // Where newly stored incoming messages go (the auto-reply rules).
     void setIncomingHandler(IncomingHandler handler);

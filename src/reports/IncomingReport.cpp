@@ -3,10 +3,26 @@
 #include "Database.h"
 #include "DateTimeText.h"
 #include "IncomingLog.h"
-#include "IncomingSmsReport.h"
 #include "NetworkSettings.h"
 
 namespace tavsms {
+
+namespace {
+
+// Captions of the list and the report, in column order.
+QStringList captions()
+{
+    return {QStringLiteral("Message Received"), QStringLiteral("Message Sent"), QStringLiteral("Sender's Number"),
+            QStringLiteral("Message")};
+}
+
+// A stored date-time as the list and the report show it.
+QString timeText(const QVariant &stored)
+{
+    return DateTimeText::display(DateTimeText::parse(stored.toString()));
+}
+
+} // namespace
 
 Report incomingSmsReport(Database &db)
 {
@@ -17,18 +33,32 @@ Report incomingSmsReport(Database &db)
         site = NetworkSettings::load(db).productSite;
     } catch (const DbError &) {
     }
-    report.layout = {QStringLiteral("Incoming SMS"), IncomingSmsReport::captions(), {3, 3, 2, 8},
-                     ReportLayout::footerFor(site)};
+    report.layout = {QStringLiteral("Incoming SMS"), captions(), {3, 3, 2, 8}, ReportLayout::footerFor(site)};
     report.total = IncomingLog(db).count();
-    const auto time = [](const QVariant &stored) {
-        return IncomingSmsReport::timeText(DateTimeText::parse(stored.toString()));
-    };
     Database *store = &db;
-    report.open = [store, time]() -> std::unique_ptr<ReportRows> {
+    report.open = [store]() -> std::unique_ptr<ReportRows> {
         return std::make_unique<StatementRows>(IncomingLog(*store).newestFirstForReport(), 4,
-                                               QList<StatementRows::Formatter>{time, time});
+                                               QList<StatementRows::Formatter>{timeText, timeText});
     };
     return report;
+}
+
+TableQuery incomingSmsList()
+{
+    const QStringList caption = captions();
+    TableQuery q;
+    q.from = QStringLiteral("incoming_logs");
+    q.columns = {
+        {QStringLiteral("dated"), caption.at(0), timeText, Qt::AlignCenter},
+        {QStringLiteral("incoming_date"), caption.at(1), timeText},
+        {QStringLiteral("incoming_mobileNo"), caption.at(2), {}},
+        {QStringLiteral("incoming_message"), caption.at(3), {}, Qt::AlignLeft | Qt::AlignVCenter, true},
+    };
+    // dated may be NULL (the schema allows it); no index on it is lost by
+    // comparing it NULL-safely.
+    q.sortKeys = {{QStringLiteral("dated"), Qt::DescendingOrder, true},
+                  {QStringLiteral("id"), Qt::DescendingOrder}};
+    return q;
 }
 
 } // namespace tavsms

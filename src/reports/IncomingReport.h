@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Report.h"
+#include "TableQuery.h"
 
 namespace tavsms {
 
@@ -10,5 +11,9 @@ class Database;
 // the columns of the incoming-message list. Throws DbError when they cannot
 // be counted.
 Report incomingSmsReport(Database &db);
+
+// The incoming-message list: the same rows, columns and cell texts as the
+// report, read a page at a time.
+TableQuery incomingSmsList();
 
 } // namespace tavsms

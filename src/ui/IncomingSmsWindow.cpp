@@ -1,7 +1,6 @@
 #include "IncomingSmsWindow.h"
 
 #include "Database.h"
-#include "IncomingLog.h"
 #include "IncomingReport.h"
 #include "Prompter.h"
 #include "QueryTableModel.h"
@@ -27,7 +26,7 @@ QString reportErrorText(const QString &source, const QString &description)
 IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     : QWidget(parent)
     , m_db(db)
-    , m_model(new QueryTableModel(db, IncomingLog::newestFirstQuery(), QueryTableModel::kDefaultPageSize, this))
+    , m_model(new QueryTableModel(db, incomingSmsList(), QueryTableModel::kDefaultPageSize, this))
     , m_grid(new QTableView(this))
 {
     setObjectName(QStringLiteral("frmIncomingSMS"));

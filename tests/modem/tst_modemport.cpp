@@ -6,7 +6,7 @@
 #include "AtDialogue.h"
 #include "DebugLog.h"
 #include "ModemPort.h"
-#include "ModemTestSteps.h"
+#include "ModemRig.h"
 #include "PtyDevice.h"
 #include "TestDataDirectory.h"
 
@@ -75,15 +75,18 @@ private Q_SLOTS:
     void idlePortKeepsNothingOfAFlood()
     {
         constexpr qint64 kFlood = 16 * 1024 * 1024;
-        m_device->startFlood(noise(), kFlood);
+        // What the port holds, looked at as the flood goes.
         qsizetype most = 0;
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_device->floodDone() && clock.elapsed() < 60000) {
-            QTest::qWait(2);
-            most = qMax(most, m_port->heldBytes());
-        }
-        QVERIFY2(m_device->floodDone(), "the flood did not get through");
+        const auto floodThrough = [&] {
+            return waitFor(
+                [&] {
+                    most = qMax(most, m_port->heldBytes());
+                    return m_device->floodDone();
+                },
+                60000);
+        };
+        m_device->startFlood(noise(), kFlood);
+        QVERIFY2(floodThrough(), "the flood did not get through");
         QCOMPARE(most, 0); // not even up to the cap: nobody was going to read it
         QCOMPARE(dropLines(), 0); // nobody was waiting for any of it
 
@@ -94,14 +97,13 @@ private Q_SLOTS:
             QVERIFY(finish(m_port->acquire()));
             PortHold hold(*m_port);
             m_device->startFlood(noise(), 1024 * 1024);
-            QTRY_VERIFY_WITH_TIMEOUT(m_device->floodDone(), 20000);
-            QTest::qWait(20);
-            QCOMPARE(m_port->heldBytes(), 0);
+            QVERIFY(floodThrough());
+            QCOMPARE(most, 0);
 
             QVERIFY(AtDialogue::writeCommand(*m_port, QStringLiteral("AT+CMGL=\"ALL\"")));
             m_device->startFlood(noise(), 1024 * 1024);
-            QTRY_VERIFY_WITH_TIMEOUT(m_device->floodDone(), 20000);
-            QTRY_COMPARE(m_port->heldBytes(), ModemPort::kInputCap);
+            QVERIFY(floodThrough());
+            WAIT_COMPARE(m_port->heldBytes(), ModemPort::kInputCap);
             QCOMPARE(dropLines(), 1);
         }
         QCOMPARE(m_port->heldBytes(), 0);
@@ -130,9 +132,8 @@ private Q_SLOTS:
         m_device->startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, 0, tail);
         QCoro::Task<AtDialogue::Reply> wait = prompt ? AtDialogue::waitForPrompt(*m_port, m_state, 60s)
                                                      : AtDialogue::waitForReply(*m_port, m_state, 60s);
-        std::optional<AtDialogue::Reply> reply;
-        auto waiter = storeResult(std::move(wait), &reply);
-        QTRY_VERIFY_WITH_TIMEOUT(reply.has_value(), 60000);
+        const std::optional<AtDialogue::Reply> reply = finish(std::move(wait), 60000);
+        QVERIFY(reply);
 
         QCOMPARE(reply->outcome, outcome);
         QVERIFY(reply->text.endsWith(QString::fromLatin1(tail)));

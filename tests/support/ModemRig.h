@@ -2,46 +2,80 @@
 
 #include "Application.h"
 #include "DataDirectory.h"
+#include "DatabaseTemplate.h"
+#include "EventWait.h"
+#include "IncomingLog.h"
 #include "MainController.h"
 #include "ModemChannel.h"
 #include "ModemPort.h"
 #include "ModemSimulator.h"
+#include "PortSender.h"
+#include "QueueLog.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
 
+#include <QCoroTask>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace tavsms::test {
 
-// Time-outs short enough for a fast suite, long enough for a loaded machine.
+using Kind = sim::ModemSimulator::Kind;
+using Fault = sim::ModemSimulator::Fault;
+
+inline const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
+inline const QString kCdma = QStringLiteral("CDMA Mobile - Nokia");
+
+// Long enough for a simulated device to answer on a loaded machine. A test
+// that needs a wait to run out shrinks that one wait through the channel's
+// table.
 inline ModemTimeouts fastTimeouts()
 {
     using ms = std::chrono::milliseconds;
     ModemTimeouts t;
-    t.probeCom1 = t.probeOther = t.textMode = t.textModeCom2 = t.indications = ms(1500);
-    t.prompt = ms(600);
-    t.result = ms(1500);
-    t.listing = ms(1500);
-    t.deleteMessage = ms(1000);
-    t.consoleQuiet = ms(300);
-    t.pollPeriod = ms(300);
-    t.deviceCheck = ms(100);
+    t.probeCom1 = t.probeOther = t.textMode = t.textModeCom2 = t.indications = ms(3000);
+    t.prompt = t.result = t.listing = t.deleteMessage = ms(3000);
+    t.consoleQuiet = ms(100);
+    t.pollPeriod = ms(0);
+    t.deviceCheck = ms(10);
     return t;
 }
 
+// Runs a coroutine to its end while the event loop turns; its result, if it ended.
+template<typename T>
+std::optional<T> finish(QCoro::Task<T> task, int timeoutMs = 10000)
+{
+    std::optional<T> result;
+    auto waiter = [](QCoro::Task<T> t, std::optional<T> *out) -> QCoro::Task<void> { *out = co_await std::move(t); }(
+        std::move(task), &result);
+    (void)waitFor([&] { return result.has_value(); }, timeoutMs);
+    return result;
+}
+
+inline bool finish(QCoro::Task<void> task)
+{
+    return finish([](QCoro::Task<void> t) -> QCoro::Task<bool> {
+               co_await std::move(t);
+               co_return true;
+           }(std::move(task)))
+        .has_value();
+}
+
 // The whole program without its window, as the service runs it, on
-// simulated devices linked in a private directory. Configure ports before
-// start().
+// simulated devices linked in a private directory. Ports and rows are set
+// up before build() (or start(), which builds).
 struct ModemRig
 {
     TestDataDirectory dir;
     RecordingPrompter prompter;
     std::unique_ptr<Application> app;
-    // Parts of the running program, set by start().
+    // Parts of the running program, set by build().
     MainController *controller = nullptr;
     ModemChannel *channel = nullptr;
     std::vector<std::unique_ptr<sim::ModemSimulator>> sims;
@@ -55,13 +89,14 @@ struct ModemRig
     ~ModemRig()
     {
         stop();
-        m_setup.reset();
         sims.clear();
     }
 
     QString linkPath(const QString &name) const { return dir.root() + QLatin1Char('/') + name; }
 
-    sim::ModemSimulator &addDevice(sim::ModemSimulator::Kind kind, const QString &name)
+    // A simulated device at linkPath(name); started again under the same
+    // name, it is the same path with another device behind it.
+    sim::ModemSimulator &addDevice(Kind kind, const QString &name)
     {
         sims.push_back(std::make_unique<sim::ModemSimulator>(kind));
         if (!sims.back()->start(linkPath(name)))
@@ -69,22 +104,40 @@ struct ModemRig
         return *sims.back();
     }
 
-    // Writes one config_ports row (before start, on a connection of its own).
+    // A device of its kind on a software port, linked under the port's name.
+    sim::ModemSimulator &device(const QString &softwarePort, Kind kind = Kind::Gsm, bool twoWay = false,
+                                bool routing = true)
+    {
+        sim::ModemSimulator &sim = addDevice(kind, softwarePort);
+        configure(softwarePort, linkPath(softwarePort), kind == Kind::Cdma ? kCdma : kGsmModem, twoWay, routing);
+        return sim;
+    }
+
+    // Writes one config_ports row.
     void configure(const QString &softwarePort, const QString &systemPort, const QString &deviceType,
                    bool twoWay = false, bool routing = true, const QString &operatorName = QString())
     {
         setupStore().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                                       "mobileOperator = ?, allowTwoWay = ?, allowRouting = ? WHERE softwarePortNo = ?"),
-                        {systemPort, deviceType, operatorName.isEmpty() ? softwarePort + QStringLiteral(" Net") : operatorName,
-                         twoWay ? 1 : 0, routing ? 1 : 0, softwarePort});
+                                              "mobileOperator = ?, allowTwoWay = ?, allowRouting = ? WHERE softwarePortNo = ?"),
+                               {systemPort, deviceType, operatorName.isEmpty() ? softwarePort + QStringLiteral(" Net") : operatorName,
+                                twoWay ? 1 : 0, routing ? 1 : 0, softwarePort});
     }
 
-    // Work on the database beside the program, on a connection of the test's own.
+    // Ticks "Unicode and long messages (PDU mode)" for a configured port.
+    void usePdu(const QString &softwarePort)
+    {
+        setupStore().db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = ?"),
+                               {softwarePort});
+    }
+
+    // Work on the database before build().
     void withStore(const std::function<void(Store &)> &work) { work(setupStore()); }
 
-    // Builds the program; start() runs it.
+    // Builds the program on a copy of what was set up; start() runs it.
     Application &build()
     {
+        if (!QFile::exists(DataDirectory::databasePath()))
+            DatabaseTemplate::instance().copyTo(DataDirectory::databasePath());
         app = std::make_unique<Application>(prompter, fastTimeouts());
         controller = &app->controller();
         channel = &app->modem();
@@ -95,14 +148,14 @@ struct ModemRig
         return *app;
     }
 
-    // Starts the program (built first unless build() was called) and waits
-    // for port initialisation to finish.
-    void start(int tickMs = 40)
+    // Starts the program (built first unless build() was called), waits for
+    // port initialisation to finish and sets the sender ticks.
+    void start(int tickMs = 10)
     {
         if (!app)
             build();
         QCOMPARE(app->start(), Application::StartResult::Running);
-        QTRY_VERIFY_WITH_TIMEOUT(!controller->isInitializing(), 10000);
+        WAIT_VERIFY(!controller->isInitializing());
         for (int i = 0; i < kPortCount; ++i)
             controller->portTimer(i).setInterval(tickMs + i);
     }
@@ -117,6 +170,39 @@ struct ModemRig
 
     Store &store() { return controller->store(); }
     AppState &state() { return controller->state(); }
+    QueueLog queue() { return QueueLog(store().db()); }
+    QString status(qint64 id) { return store().queue().row(id)->status; }
+    int retries(qint64 id) { return store().queue().row(id)->retryNo; }
+    void enqueue(const QString &number, const QString &text, const QString &route = kRouteAuto)
+    {
+        QVERIFY(store().queue().addToQueue(number, text, route));
+    }
+    // Stored received messages, oldest time stamp first.
+    QList<IncomingRow> incoming()
+    {
+        QList<IncomingRow> rows = IncomingLog(store().db()).newestFirst();
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const auto &a, const auto &b) { return a.incomingDate < b.incomingDate; });
+        return rows;
+    }
+
+    // Waits until the sender of a port has finished `ticks` more ticks.
+    bool ticks(int portIndex, int ticks)
+    {
+        QSignalSpy spy(&channel->sender(portIndex), &PortSender::tickFinished);
+        return waitFor([&] { return spy.count() >= ticks; });
+    }
+    // Stops the senders and waits for the ticks under way to end.
+    void stopSending()
+    {
+        controller->stopSending();
+        WAIT_VERIFY([this] {
+            for (int i = 0; i < kPortCount; ++i)
+                if (channel->sender(i).ticking())
+                    return false;
+            return true;
+        }());
+    }
 
     QString debugLog() const
     {
@@ -126,20 +212,8 @@ struct ModemRig
         return QString::fromUtf8(f.readAll());
     }
 
-    qint64 count(const QString &sql, const QVariantList &params = {})
-    {
-        return store().db().scalar(sql, params).toLongLong();
-    }
-
 private:
-    // Opened once: keying a connection costs a key derivation.
-    Store &setupStore()
-    {
-        if (!m_setup)
-            m_setup = std::make_unique<Store>(DataDirectory::databasePath());
-        return *m_setup;
-    }
-    std::unique_ptr<Store> m_setup;
+    static Store &setupStore() { return DatabaseTemplate::instance().store(); }
 };
 
 } // namespace tavsms::test

@@ -1,5 +1,6 @@
 // tavsms-modemsim as a process: lines typed on its standard input change the
 // simulated phone while a program is connected to its link.
+#include "EventWait.h"
 #include "SmsPdu.h"
 
 #include <QDateTime>
@@ -36,7 +37,7 @@ struct SimulatorProcess
             arguments << QStringLiteral("--quiet");
         arguments << options;
         process.start(QStringLiteral(TAVSMS_MODEMSIM_BINARY), arguments);
-        return process.waitForStarted(5000) && QTest::qWaitFor([this] { return QFileInfo(link()).exists(); }, 5000);
+        return process.waitForStarted(5000) && tavsms::test::waitFor([this] { return QFileInfo(link()).exists(); });
     }
 
     void type(const QByteArray &line) { process.write(line + '\n'); }
@@ -44,7 +45,7 @@ struct SimulatorProcess
     // Waits for the simulator's stdout to contain `text`.
     bool said(const QByteArray &text)
     {
-        return QTest::qWaitFor([&] { return output.contains(text); }, 5000);
+        return tavsms::test::waitFor([&] { return output.contains(text); });
     }
 
     ~SimulatorProcess()
@@ -70,21 +71,34 @@ std::unique_ptr<QSerialPort> openLink(const QString &path)
 }
 
 // Sends a command (or, ended by Ctrl-Z, a PDU after its prompt) and
-// collects the answer up to its final result, or up to `end`.
+// collects the answer up to its final result (OK, or a line with ERROR), or
+// up to `end`.
 QByteArray ask(QSerialPort &port, const QByteArray &command, const QByteArray &end = {})
 {
     port.readAll();
     port.write(command.endsWith('\x1A') ? command : command + '\r');
     QByteArray answer;
-    (void)QTest::qWaitFor(
-        [&] {
-            answer += port.readAll();
-            if (!end.isEmpty())
-                return answer.contains(end);
-            return answer.contains("\r\nOK\r\n") || answer.contains("ERROR\r\n");
-        },
-        5000);
+    (void)tavsms::test::waitFor([&] {
+        answer += port.readAll();
+        if (!end.isEmpty())
+            return answer.contains(end);
+        const qsizetype error = answer.indexOf("ERROR");
+        return answer.contains("\r\nOK\r\n") || (error >= 0 && answer.indexOf("\r\n", error) > 0);
+    });
     return answer;
+}
+
+// A count from the process's /proc file `file`: how often it has read, or
+// gone to sleep waiting for something to do.
+long long processCount(qint64 pid, const char *file, const QByteArray &field)
+{
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().toLongLong();
+    return -1;
 }
 
 } // namespace
@@ -143,30 +157,31 @@ private Q_SLOTS:
         sim.type("sms +919000000001");
         sim.type("sms \"x\" quoted sender");
         sim.type("help");
-        QVERIFY2(sim.said("sms SENDER TEXT..."), sim.output.constData());
+        QVERIFY2(sim.said("quit                 remove the link and end\n"), sim.output.constData()); // the help, last
+        QVERIFY(sim.output.contains("  sms SENDER TEXT...   a message from SENDER arrives now (unread)\n"));
         QVERIFY(sim.output.contains("unknown command 'frobnicate'; type help for the list\n"));
         QVERIFY(sim.output.contains("usage: sms SENDER TEXT...\n"));
         QVERIFY(sim.output.contains("without quotes or commas\n"));
 
         sim.process.closeWriteChannel();
-        const auto cpuTicks = [&sim] {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(sim.process.processId()));
-            if (!stat.open(QIODevice::ReadOnly))
-                return -1LL;
-            // utime and stime, the 14th and 15th fields (after the parenthesised name).
-            const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
-            return fields.value(11).toLongLong() + fields.value(12).toLongLong();
-        };
-        const long long before = cpuTicks();
-        QTest::qWait(500);
-        QCOMPARE(sim.process.state(), QProcess::Running);
-        // Idle at the end of its input, not reading it again and again.
-        QVERIFY2(cpuTicks() - before < 15, qPrintable(QString::number(cpuTicks() - before)));
-
         const auto port = openLink(sim.link());
         QVERIFY(port);
         QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
         QVERIFY(ask(*port, "AT+CMGL=\"ALL\"").startsWith("AT+CMGL=\"ALL\"\r\r\n\r\nOK")); // nothing was added
+        // At the end of its input it stops reading it: each command costs a
+        // read and the read that finds nothing more, and between commands it
+        // sleeps rather than turning its loop on an input that is over.
+        const qint64 pid = sim.process.processId();
+        const long long reads = processCount(pid, "io", "syscr");
+        const long long sleeps = processCount(pid, "status", "voluntary_ctxt_switches");
+        constexpr int kCommands = 20;
+        for (int i = 0; i < kCommands; ++i)
+            QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
+        const long long read = processCount(pid, "io", "syscr") - reads;
+        const long long slept = processCount(pid, "status", "voluntary_ctxt_switches") - sleeps;
+        QVERIFY2(reads >= 0 && sleeps >= 0 && read < 3 * kCommands && slept >= kCommands / 4,
+                 qPrintable(QStringLiteral("%1 reads, %2 sleeps").arg(read).arg(slept)));
+        QCOMPARE(sim.process.state(), QProcess::Running);
     }
 
     void pduModeFromTheCommandLine()

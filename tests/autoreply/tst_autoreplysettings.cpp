@@ -1,8 +1,8 @@
 // The rule screen's logic: creating, loading, saving and deleting keywords, and the option rules.
 #include "AutoReplySettings.h"
+#include "DatabaseTemplate.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
-#include "TestDataDirectory.h"
 
 #include <QTest>
 
@@ -14,15 +14,13 @@ class TestAutoReplySettings : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<test::TestDataDirectory> m_dir;
-    std::unique_ptr<Store> m_store;
     std::unique_ptr<test::RecordingPrompter> m_prompter;
     std::unique_ptr<AutoReplySettings> m_screen;
     // The form as the screen would show it after each action.
     AutoReplyForm m_form;
     Field m_focus = Field::None;
 
-    Database &db() { return m_store->db(); }
+    static Database &db() { return test::DatabaseTemplate::instance().store().db(); }
     AutoReplySettings &screen() { return *m_screen; }
     QString lastText() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().text; }
     QString lastTitle() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().title; }
@@ -76,8 +74,7 @@ class TestAutoReplySettings : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<test::TestDataDirectory>();
-        m_store = std::make_unique<Store>(m_dir->root() + QStringLiteral("/rules.mdb"));
+        test::DatabaseTemplate::instance().reset();
         m_prompter = std::make_unique<test::RecordingPrompter>();
         m_screen = std::make_unique<AutoReplySettings>(db(), *m_prompter);
         m_form = {};
@@ -87,8 +84,6 @@ private Q_SLOTS:
     {
         m_screen.reset();
         m_prompter.reset();
-        m_store.reset();
-        m_dir.reset();
     }
 
     void emptyStoreShowsPlaceholdersAndRefusesWork()
