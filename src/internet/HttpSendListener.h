@@ -9,7 +9,7 @@ namespace tavsms {
 
 // The send listener as the program holds it: other programs queue a message
 // with GET /?com=COM1&mobile=9876543210&message=Hello%20World HTTP/1.1.
-// The connections bring the requests to the desk; docs/listener.md tells
+// The connections bring the requests to the desk; docs/architecture.md tells
 // the rules they keep.
 class HttpSendListener : public QObject
 {

@@ -27,7 +27,7 @@ class SendRequestDesk;
 // a whole request, hands the requests to the desk a batch at a time and
 // writes the replies back in order. Connections are plain descriptors in one
 // epoll set under one notifier, the busiest door of the program looked at
-// through one descriptor; docs/listener.md says why the caps and push-outs
+// through one descriptor; docs/architecture.md says why the caps and push-outs
 // are as they are.
 class ListenerConnections : public QObject
 {

@@ -1,8 +1,8 @@
 // Keyword rules applied to received messages: replies, group membership, pushes.
 #include "AutoReply.h"
-#include "DatabaseTemplate.h"
+#include "SharedStore.h"
 #include "DebugLog.h"
-#include "EventWait.h"
+#include "Wait.h"
 #include "HttpClient.h"
 #include "HttpPushClient.h"
 #include "LoopbackHttpServer.h"
@@ -25,8 +25,9 @@ class TestAutoReply : public QObject
     std::unique_ptr<HttpPushClient> m_push;
     std::unique_ptr<AutoReply> m_rules;
 
-    static Store &store() { return test::DatabaseTemplate::instance().store(); }
-    static Database &db() { return store().db(); }
+    Store *m_store = nullptr;
+    Store &store() { return *m_store; }
+    Database &db() { return store().db(); }
 
     qint64 addGroup(const QString &name)
     {
@@ -50,7 +51,7 @@ class TestAutoReply : public QObject
         QVERIFY(test::waitFor([&] { return task.isReady(); }));
     }
     // Queued replies as "number|port|text".
-    static QStringList replies()
+    QStringList replies()
     {
         return test::QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo, com_port, outgoing_message"));
     }
@@ -79,7 +80,7 @@ private Q_SLOTS:
     void build(std::chrono::milliseconds requestTimeout)
     {
         cleanup();
-        test::DatabaseTemplate::instance().reset();
+        m_store = &test::freshStore();
         QFile::remove(m_dir.filePath(QStringLiteral("debug.txt")));
         QCOMPARE(m_log.open(m_dir.filePath(QStringLiteral("debug.txt"))), QString());
         InternetTimeouts timeouts;

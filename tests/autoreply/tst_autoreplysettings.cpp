@@ -1,6 +1,6 @@
 // The rule screen's logic: creating, loading, saving and deleting keywords, and the option rules.
 #include "AutoReplySettings.h"
-#include "DatabaseTemplate.h"
+#include "SharedStore.h"
 #include "RecordingPrompter.h"
 #include "Store.h"
 
@@ -20,7 +20,8 @@ class TestAutoReplySettings : public QObject
     AutoReplyForm m_form;
     Field m_focus = Field::None;
 
-    static Database &db() { return test::DatabaseTemplate::instance().store().db(); }
+    Database *m_db = nullptr;
+    Database &db() { return *m_db; }
     AutoReplySettings &screen() { return *m_screen; }
     QString lastText() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().text; }
     QString lastTitle() const { return m_prompter->entries().isEmpty() ? QString() : m_prompter->entries().last().title; }
@@ -74,7 +75,7 @@ class TestAutoReplySettings : public QObject
 private Q_SLOTS:
     void init()
     {
-        test::DatabaseTemplate::instance().reset();
+        m_db = &test::freshStore().db();
         m_prompter = std::make_unique<test::RecordingPrompter>();
         m_screen = std::make_unique<AutoReplySettings>(db(), *m_prompter);
         m_form = {};

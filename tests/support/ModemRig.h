@@ -2,8 +2,8 @@
 
 #include "Application.h"
 #include "DataDirectory.h"
-#include "DatabaseTemplate.h"
-#include "EventWait.h"
+#include "SharedStore.h"
+#include "Wait.h"
 #include "IncomingLog.h"
 #include "MainController.h"
 #include "ModemChannel.h"
@@ -82,6 +82,7 @@ struct ModemRig
     QList<QStringList> tips;
 
     ModemRig()
+        : m_setup(freshStore())
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
         setupStore().db().exec(QStringLiteral("UPDATE config_network SET listenerPort = 0")); // a free port
@@ -137,7 +138,7 @@ struct ModemRig
     Application &build()
     {
         if (!QFile::exists(DataDirectory::databasePath()))
-            DatabaseTemplate::instance().copyTo(DataDirectory::databasePath());
+            copyStoreTo(DataDirectory::databasePath());
         app = std::make_unique<Application>(prompter, fastTimeouts());
         controller = &app->controller();
         channel = &app->modem();
@@ -213,7 +214,8 @@ struct ModemRig
     }
 
 private:
-    static Store &setupStore() { return DatabaseTemplate::instance().store(); }
+    Store &setupStore() { return m_setup; }
+    Store &m_setup; // the test program's shared store, until build() copies it
 };
 
 } // namespace tavsms::test

@@ -3,6 +3,7 @@
 #include "Store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -53,11 +54,17 @@ void create(Shared &s)
     }
 }
 
+Shared &shared()
+{
+    static Shared s;
+    return s;
+}
+
 } // namespace
 
 Store &freshStore()
 {
-    static Shared s;
+    Shared &s = shared();
     if (!s.store || schemaOf(s.store->db()) != s.schema) {
         create(s);
         return *s.store;
@@ -76,6 +83,17 @@ Store &freshStore()
         db.exec(QStringLiteral("INSERT INTO main.\"%1\" SELECT * FROM temp.\"as_created_%1\"").arg(table));
     tx.commit();
     return *s.store;
+}
+
+void copyStoreTo(const QString &path)
+{
+    Shared &s = shared();
+    if (!s.store)
+        freshStore();
+    s.store->db().scalar(QStringLiteral("PRAGMA main.wal_checkpoint(TRUNCATE)"));
+    QFile::remove(path);
+    if (!QFile::copy(s.dir.filePath(QStringLiteral("shared.mdb")), path))
+        qFatal("cannot copy the shared store to %s", qPrintable(path));
 }
 
 } // namespace tavsms::test

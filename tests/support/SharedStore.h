@@ -1,5 +1,7 @@
 #pragma once
 
+class QString;
+
 namespace tavsms {
 class Store;
 }
@@ -13,5 +15,9 @@ namespace tavsms::test {
 // changed the schema itself (a trigger, a renamed table), the next test gets
 // a store made anew.
 Store &freshStore();
+
+// Writes the shared store as it is now to `path`, for a program under test
+// to open as its own database.
+void copyStoreTo(const QString &path);
 
 } // namespace tavsms::test

@@ -1,6 +1,6 @@
 // tavsms-modemsim as a process: lines typed on its standard input change the
 // simulated phone while a program is connected to its link.
-#include "EventWait.h"
+#include "Wait.h"
 #include "SmsPdu.h"
 
 #include <QDateTime>
