@@ -2,14 +2,13 @@
 
 #include "Database.h"
 #include "IncomingReport.h"
+#include "LogGrid.h"
 #include "Prompter.h"
 #include "QueryTableModel.h"
 #include "ReportWindow.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QPushButton>
-#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -27,18 +26,10 @@ IncomingSmsWindow::IncomingSmsWindow(Database &db, QWidget *parent)
     : QWidget(parent)
     , m_db(db)
     , m_model(new QueryTableModel(db, incomingSmsList(), QueryTableModel::kDefaultPageSize, this))
-    , m_grid(new QTableView(this))
+    , m_grid(logGrid(m_model, m_prompter, QStringLiteral("Error Occured"), this))
 {
     setObjectName(QStringLiteral("frmIncomingSMS"));
     setWindowTitle(QStringLiteral("Incoming SMS"));
-    m_grid->setObjectName(QStringLiteral("DataGrid1"));
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->setModel(m_model);
-    // A failed page leaves the rows already shown; say why the rest is missing.
-    connect(m_model, &QueryTableModel::fetchFailed, this,
-            [this](const QString &message) { m_prompter.critical(QStringLiteral("Error Occured"), message); });
 
     auto *print = new QPushButton(QStringLiteral("Print"), this);
     print->setObjectName(QStringLiteral("cmdPrint"));

@@ -1,12 +1,11 @@
 #include "QueuedMessagesWindow.h"
 
+#include "LogGrid.h"
 #include "QueryTableModel.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tavsms {
@@ -15,17 +14,10 @@ QueuedMessagesWindow::QueuedMessagesWindow(Database &db, AppState &state, QWidge
     : QWidget(parent)
     , m_queue(db, m_prompter, state)
     , m_model(new QueryTableModel(db, QueuedMessages::query(), QueryTableModel::kDefaultPageSize, this))
-    , m_grid(new QTableView(this))
+    , m_grid(logGrid(m_model, m_prompter, QStringLiteral("Error"), this))
 {
     setObjectName(QStringLiteral("frmQMsg"));
     setWindowTitle(QStringLiteral("Message Q Log"));
-    m_grid->setObjectName(QStringLiteral("DataGrid1"));
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->setModel(m_model);
-    connect(m_model, &QueryTableModel::fetchFailed, this,
-            [this](const QString &message) { m_prompter.critical(QStringLiteral("Error"), message); });
 
     auto *clear = new QPushButton(QStringLiteral("Clear Queue"), this);
     clear->setObjectName(QStringLiteral("cmdClear"));

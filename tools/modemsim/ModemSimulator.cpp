@@ -272,6 +272,15 @@ void ModemSimulator::process()
     }
 }
 
+bool ModemSimulator::cutShort(const QPair<Fault, int> *fault)
+{
+    if (fault && fault->first == Fault::Vanish) {
+        stop();
+        return true;
+    }
+    return fault && fault->first == Fault::Silence;
+}
+
 void ModemSimulator::finishText(bool send)
 {
     if (!send)
@@ -279,11 +288,7 @@ void ModemSimulator::finishText(bool send)
     const SentMessage &message = m_sent.last();
     Q_EMIT messageSent(message.number, message.text);
     const auto *fault = faultFor(kTextEnd);
-    if (fault && fault->first == Fault::Vanish) {
-        stop();
-        return;
-    }
-    if (fault && fault->first == Fault::Silence)
+    if (cutShort(fault))
         return;
     if (fault && fault->first == Fault::Error) {
         reply("\r\n+CMS ERROR: 500\r\n");
@@ -297,11 +302,7 @@ void ModemSimulator::finishPdu(const QByteArray &hex)
 {
     // The faults of the text end apply to a PDU as to a text.
     const auto *fault = faultFor(kTextEnd);
-    if (fault && fault->first == Fault::Vanish) {
-        stop();
-        return;
-    }
-    if (fault && fault->first == Fault::Silence)
+    if (cutShort(fault))
         return;
     const QByteArray pdu = hex.trimmed();
     // The length AT+CMGS gave must be the PDU's, as a modem reads it by that.

@@ -124,6 +124,8 @@ private:
     void onReadable();
     void process();
     void handleCommand(const QString &command);
+    // The device vanishing or saying nothing at the end of a message: true when one of them did.
+    bool cutShort(const QPair<Fault, int> *fault);
     void finishText(bool send);
     void finishPdu(const QByteArray &hex);
     void reply(const QByteArray &bytes, int delayMs = -1);
