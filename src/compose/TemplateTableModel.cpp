@@ -7,7 +7,7 @@ namespace tavsms {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("Error Occured");
+const QString kTemplateErrorTitle = QStringLiteral("Error Occured");
 const QString kShownAgain = QStringLiteral("The grid shows the templates as they are stored.");
 
 QString &cellOf(Template &t, int column)
@@ -42,7 +42,7 @@ void TemplateTableModel::reload()
 {
     const QString error = showStored();
     if (!error.isEmpty())
-        m_prompter.critical(kErrorTitle, QStringLiteral("The templates could not be read: ") + error);
+        m_prompter.critical(kTemplateErrorTitle, QStringLiteral("The templates could not be read: ") + error);
 }
 
 void TemplateTableModel::showStoredSoon()
@@ -54,7 +54,7 @@ void TemplateTableModel::showStoredSoon()
 
 void TemplateTableModel::tellFailure(const QString &what, const DbError &error)
 {
-    m_prompter.critical(kErrorTitle,
+    m_prompter.critical(kTemplateErrorTitle,
                         QStringLiteral("The template could not be %1: %2\n\n").arg(what, error.message()) + kShownAgain);
 }
 

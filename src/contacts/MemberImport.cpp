@@ -12,7 +12,7 @@ namespace tavsms {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("Error Occured");
+const QString kImportErrorTitle = QStringLiteral("Error Occured");
 const QString kDatabase = QStringLiteral("Database");
 
 struct Expected
@@ -67,7 +67,7 @@ QString MemberImport::mobileOf(const QString &phone)
 
 void MemberImport::fileError(const QString &source, const QString &description)
 {
-    m_prompter.critical(kErrorTitle, TableFileError::notAccessible(source, description));
+    m_prompter.critical(kImportErrorTitle, TableFileError::notAccessible(source, description));
 }
 
 std::unique_ptr<TableFile> MemberImport::openFile(const QString &path)
@@ -90,7 +90,7 @@ std::shared_ptr<const TableFile> MemberImport::importData(const QString &path)
     const QStringList names = file->columns();
     for (int i = 0; i < int(kColumns.size()); ++i) {
         if (i >= names.size() || names.at(i).toLower() != kColumns[size_t(i)].name) {
-            m_prompter.exclamation(kErrorTitle, kColumns[size_t(i)].mismatch);
+            m_prompter.exclamation(kImportErrorTitle, kColumns[size_t(i)].mismatch);
             return nullptr;
         }
     }
@@ -103,7 +103,7 @@ QCoro::Task<MemberImport::SaveOutcome> MemberImport::save(const QString &path, c
     if (path.trimmed().isEmpty())
         co_return outcome;
     if (group.isEmpty() || group == kNoGroups) {
-        m_prompter.exclamation(kErrorTitle, QStringLiteral("There is no group to save to. Please create a group "
+        m_prompter.exclamation(kImportErrorTitle, QStringLiteral("There is no group to save to. Please create a group "
                                                            "first (Groups - Manage Groups)."));
         outcome.failed = true;
         co_return outcome;
@@ -166,7 +166,7 @@ QCoro::Task<MemberImport::SaveOutcome> MemberImport::save(const QString &path, c
     m_progress.end();
     if (!failure.isEmpty()) {
         outcome.failed = true;
-        m_prompter.critical(kErrorTitle, failure + QStringLiteral("\n\n") + savedLine(outcome.saved));
+        m_prompter.critical(kImportErrorTitle, failure + QStringLiteral("\n\n") + savedLine(outcome.saved));
     } else if (outcome.cancelled) {
         m_prompter.information(QStringLiteral("Cancelled"),
                                QStringLiteral("Saving was cancelled: %1 of %2 members were saved.")

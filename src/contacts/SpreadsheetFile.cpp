@@ -13,7 +13,7 @@ namespace tavsms {
 
 namespace {
 
-const QString kSource = QStringLiteral("Excel reader");
+const QString kExcelReader = QStringLiteral("Excel reader");
 const char *const kSheet = "Sheet1";
 
 QString cellText(const FreeXL_CellValue &cell)
@@ -79,9 +79,9 @@ SpreadsheetFile::SpreadsheetFile(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     if (!QFileInfo(path).isFile())
-        throw TableFileError(kSource, QStringLiteral("The file %1 does not exist.").arg(path));
+        throw TableFileError(kExcelReader, QStringLiteral("The file %1 does not exist.").arg(path));
     if (!QFileInfo(path).isReadable())
-        throw TableFileError(kSource, QStringLiteral("The file %1 cannot be read.").arg(path));
+        throw TableFileError(kExcelReader, QStringLiteral("The file %1 cannot be read.").arg(path));
 
     // FreeXL reads the whole workbook when it opens it: the copy may go after.
     const std::unique_ptr<QTemporaryFile> copy = readableCopy(path);
@@ -92,10 +92,10 @@ SpreadsheetFile::SpreadsheetFile(const QString &path)
             freexl_close(handle);
         // A container FreeXL took, but a workbook in it that it could not.
         if (opened == FREEXL_OK)
-            throw TableFileError(kSource, QStringLiteral("%1 cannot be read: the workbook in it is damaged or stored "
+            throw TableFileError(kExcelReader, QStringLiteral("%1 cannot be read: the workbook in it is damaged or stored "
                                                          "in a way this program cannot read.")
                                               .arg(name));
-        throw TableFileError(kSource, QStringLiteral("%1 is not an Excel 97-2003 workbook (.xls).").arg(name));
+        throw TableFileError(kExcelReader, QStringLiteral("%1 is not an Excel 97-2003 workbook (.xls).").arg(name));
     }
     m_handle = handle;
     try {
@@ -110,15 +110,15 @@ SpreadsheetFile::SpreadsheetFile(const QString &path)
                 found = int(i);
         }
         if (found < 0)
-            throw TableFileError(kSource, QStringLiteral("%1 has no worksheet named \"%2\".").arg(name, kSheet));
+            throw TableFileError(kExcelReader, QStringLiteral("%1 has no worksheet named \"%2\".").arg(name, kSheet));
 
         unsigned rows = 0;
         unsigned short columns = 0;
         if (freexl_select_active_worksheet(handle, static_cast<unsigned short>(found)) != FREEXL_OK
             || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-            throw TableFileError(kSource, QStringLiteral("The worksheet \"%1\" of %2 cannot be read.").arg(kSheet, name));
+            throw TableFileError(kExcelReader, QStringLiteral("The worksheet \"%1\" of %2 cannot be read.").arg(kSheet, name));
         if (rows == 0)
-            throw TableFileError(kSource,
+            throw TableFileError(kExcelReader,
                                  QStringLiteral("The worksheet \"%1\" of %2 is empty: it has no column names.")
                                      .arg(kSheet, name));
         m_columnCount = columns;
@@ -140,7 +140,7 @@ SpreadsheetFile::~SpreadsheetFile()
 QStringList SpreadsheetFile::row(qint64 index) const
 {
     if (index < 0 || index >= m_rows)
-        throw TableFileError(kSource, QStringLiteral("Row %1 is past the end of the worksheet.").arg(index + 2));
+        throw TableFileError(kExcelReader, QStringLiteral("Row %1 is past the end of the worksheet.").arg(index + 2));
     return readRow(unsigned(index + 1));
 }
 
@@ -151,7 +151,7 @@ QStringList SpreadsheetFile::readRow(unsigned row) const
     for (unsigned short c = 0; c < m_columnCount; ++c) {
         FreeXL_CellValue cell;
         if (freexl_get_cell_value(m_handle, row, c, &cell) != FREEXL_OK)
-            throw TableFileError(kSource, QStringLiteral("The cell at row %1, column %2 cannot be read.")
+            throw TableFileError(kExcelReader, QStringLiteral("The cell at row %1, column %2 cannot be read.")
                                                .arg(row + 1)
                                                .arg(c + 1));
         cells << cellText(cell);
@@ -161,7 +161,7 @@ QStringList SpreadsheetFile::readRow(unsigned row) const
 
 QString SpreadsheetFile::source() const
 {
-    return kSource;
+    return kExcelReader;
 }
 
 } // namespace tavsms

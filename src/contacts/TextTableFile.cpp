@@ -10,7 +10,7 @@ namespace tavsms {
 
 namespace {
 
-const QString kSource = QStringLiteral("Text reader");
+const QString kTextReader = QStringLiteral("Text reader");
 // What libcsv hands back, record by record.
 struct Records
 {
@@ -42,9 +42,9 @@ TextTableFile::TextTableFile(const QString &path)
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!QFileInfo(path).isFile())
-        throw TableFileError(kSource, QStringLiteral("The file %1 does not exist.").arg(path));
+        throw TableFileError(kTextReader, QStringLiteral("The file %1 does not exist.").arg(path));
     if (!file.open(QIODevice::ReadOnly))
-        throw TableFileError(kSource, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+        throw TableFileError(kTextReader, QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
     parse(file.readAll(), name);
 }
 
@@ -58,17 +58,17 @@ void TextTableFile::parse(QByteArray content, const QString &name)
     if (content.startsWith("\xEF\xBB\xBF"))
         content.remove(0, 3);
     if (content.contains('\0'))
-        throw TableFileError(kSource, QStringLiteral("%1 is not a text file.").arg(name));
+        throw TableFileError(kTextReader, QStringLiteral("%1 is not a text file.").arg(name));
     {
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString decoded = utf8(content);
         if (utf8.hasError())
-            throw TableFileError(kSource, QStringLiteral("%1 is not UTF-8 text.").arg(name));
+            throw TableFileError(kTextReader, QStringLiteral("%1 is not UTF-8 text.").arg(name));
     }
 
     csv_parser parser;
     if (csv_init(&parser, 0) != 0)
-        throw TableFileError(kSource, QStringLiteral("The comma-separated reader could not start."));
+        throw TableFileError(kTextReader, QStringLiteral("The comma-separated reader could not start."));
     csv_set_space_func(&parser, noBlanks);
     Records records;
     const size_t parsed = csv_parse(&parser, content.constData(), size_t(content.size()), Records::field,
@@ -77,9 +77,9 @@ void TextTableFile::parse(QByteArray content, const QString &name)
     const QString why = QString::fromUtf8(csv_strerror(csv_error(&parser)));
     csv_free(&parser);
     if (failed)
-        throw TableFileError(kSource, QStringLiteral("%1 cannot be read: %2").arg(name, why));
+        throw TableFileError(kTextReader, QStringLiteral("%1 cannot be read: %2").arg(name, why));
     if (records.records.isEmpty())
-        throw TableFileError(kSource, QStringLiteral("%1 is empty: it has no column names.").arg(name));
+        throw TableFileError(kTextReader, QStringLiteral("%1 is empty: it has no column names.").arg(name));
 
     m_columns = records.records.takeFirst();
     m_rows = std::move(records.records);
@@ -90,13 +90,13 @@ void TextTableFile::parse(QByteArray content, const QString &name)
 QStringList TextTableFile::row(qint64 index) const
 {
     if (index < 0 || index >= m_rows.size())
-        throw TableFileError(kSource, QStringLiteral("Line %1 is past the end of the file.").arg(index + 2));
+        throw TableFileError(kTextReader, QStringLiteral("Line %1 is past the end of the file.").arg(index + 2));
     return m_rows.at(index);
 }
 
 QString TextTableFile::source() const
 {
-    return kSource;
+    return kTextReader;
 }
 
 } // namespace tavsms

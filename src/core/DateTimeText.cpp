@@ -15,6 +15,12 @@ QString display(const QDateTime &when)
     return QLocale::c().toString(when, kDisplay);
 }
 
+QString displayStored(const QVariant &stored)
+{
+    const QString text = stored.toString();
+    return text.isEmpty() ? QString() : display(parse(text));
+}
+
 QString stored(const QDateTime &when)
 {
     return when.toString(kStored);

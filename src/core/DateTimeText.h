@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 
 namespace tavsms {
 
@@ -19,6 +20,9 @@ QString displayNow();
 // Reads either form back (and a display text without seconds or AM/PM);
 // an invalid QDateTime when the text is neither.
 QDateTime parse(const QString &text);
+
+// A stored time (a column's value) as people read it; empty when none is stored.
+QString displayStored(const QVariant &stored);
 
 // The "never polled" time the per-port poll clocks start from.
 QDateTime neverPolled();

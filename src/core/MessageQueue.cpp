@@ -253,7 +253,7 @@ TableQuery MessageQueue::pendingQuery()
     TableQuery q;
     q.from = QStringLiteral("q_logs");
     q.where = QStringLiteral("status = 'Pending'");
-    const auto time = [](const QVariant &stored) { return DateTimeText::display(DateTimeText::parse(stored.toString())); };
+    const auto time = DateTimeText::displayStored;
     q.columns = {
         {QStringLiteral("dated"), QStringLiteral("Dated"), time},
         {QStringLiteral("outgoing_mobileNo"), QStringLiteral("Mobile No"), {}},

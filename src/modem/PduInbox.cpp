@@ -14,7 +14,7 @@ namespace PduListing {
 
 namespace {
 
-const QString kHeader = QStringLiteral("+CMGL:");
+const QString kListHeader = QStringLiteral("+CMGL:");
 
 bool isHexLine(const QString &line)
 {
@@ -42,11 +42,11 @@ Result parse(const QString &reply)
         }
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!lines.at(i).startsWith(kHeader))
+        if (!lines.at(i).startsWith(kListHeader))
             continue;
         // index, stat, alpha (may be empty, or quoted), length: the first two
         // and the last are the ones read.
-        const QStringList fields = lines.at(i).mid(kHeader.size()).split(QLatin1Char(','));
+        const QStringList fields = lines.at(i).mid(kListHeader.size()).split(QLatin1Char(','));
         const int index = IncomingListing::leadingNumber(fields.value(0));
         const int stat = IncomingListing::leadingNumber(fields.value(1));
         const int length = fields.size() >= 3 ? IncomingListing::leadingNumber(fields.constLast()) : -1;
@@ -60,7 +60,7 @@ Result parse(const QString &reply)
         ListedPdu entry{index, stat, length, {}};
         // A header without its PDU line keeps an empty one: it cannot be
         // decoded, and the next header is not taken for its PDU.
-        if (!next.startsWith(kHeader)) {
+        if (!next.startsWith(kListHeader)) {
             ++i;
             if (isHexLine(next))
                 entry.hex = next.toLatin1();

@@ -17,11 +17,6 @@ QStringList captions()
 }
 
 // A stored date-time as the list and the report show it.
-QString timeText(const QVariant &stored)
-{
-    return DateTimeText::display(DateTimeText::parse(stored.toString()));
-}
-
 } // namespace
 
 Report incomingSmsReport(Database &db)
@@ -38,7 +33,7 @@ Report incomingSmsReport(Database &db)
     Database *store = &db;
     report.open = [store]() -> std::unique_ptr<ReportRows> {
         return std::make_unique<StatementRows>(IncomingLog(*store).newestFirstForReport(), 4,
-                                               QList<StatementRows::Formatter>{timeText, timeText});
+                                               QList<StatementRows::Formatter>{DateTimeText::displayStored, DateTimeText::displayStored});
     };
     return report;
 }
@@ -49,8 +44,8 @@ TableQuery incomingSmsList()
     TableQuery q;
     q.from = QStringLiteral("incoming_logs");
     q.columns = {
-        {QStringLiteral("dated"), caption.at(0), timeText, Qt::AlignCenter},
-        {QStringLiteral("incoming_date"), caption.at(1), timeText},
+        {QStringLiteral("dated"), caption.at(0), DateTimeText::displayStored, Qt::AlignCenter},
+        {QStringLiteral("incoming_date"), caption.at(1), DateTimeText::displayStored},
         {QStringLiteral("incoming_mobileNo"), caption.at(2), {}},
         {QStringLiteral("incoming_message"), caption.at(3), {}, Qt::AlignLeft | Qt::AlignVCenter, true},
     };

@@ -17,12 +17,6 @@ const QString kAll = QStringLiteral("All");
 const QString kError = QStringLiteral("Error");
 const QString kReportFailed = QStringLiteral("An error has been occured!!");
 
-QString timeText(const QVariant &stored)
-{
-    const QString text = stored.toString();
-    return text.isEmpty() ? QString() : DateTimeText::display(DateTimeText::parse(text));
-}
-
 ReportLayout sentLayout(const QString &footer)
 {
     return {QStringLiteral("Messages Sent by Connection"),
@@ -109,7 +103,7 @@ std::optional<Report> MiscReports::sentByConnection(const QString &choice)
     Database *db = &m_db;
     report.open = [db, connection]() -> std::unique_ptr<ReportRows> {
         return std::make_unique<StatementRows>(DeliveryLog(*db).sentThrough(connection), 5,
-                                               QList<StatementRows::Formatter>{timeText, timeText});
+                                               QList<StatementRows::Formatter>{DateTimeText::displayStored, DateTimeText::displayStored});
     };
     return report;
 }
@@ -134,7 +128,7 @@ std::optional<Report> MiscReports::sentSince(int day, int month, int year)
     Database *db = &m_db;
     report.open = [db, from]() -> std::unique_ptr<ReportRows> {
         return std::make_unique<StatementRows>(DeliveryLog(*db).queuedSince(from), 5,
-                                               QList<StatementRows::Formatter>{timeText, timeText});
+                                               QList<StatementRows::Formatter>{DateTimeText::displayStored, DateTimeText::displayStored});
     };
     return report;
 }

@@ -1,5 +1,7 @@
 #include "AutoReplyWindow.h"
 
+#include "ComboChoices.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
@@ -19,26 +21,6 @@ namespace tavsms {
 namespace {
 
 using Option = AutoReplyForm::Option;
-using Field = AutoReplySettings::Field;
-
-QStringList itemsOf(const QComboBox *box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
-
-// Programmatic changes raise no `activated`, so showing a form never feeds
-// back into the logic.
-void fill(QComboBox *box, const QStringList &items, const QString &current)
-{
-    if (itemsOf(box) != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(std::max(0, int(items.indexOf(current))));
-}
 
 } // namespace
 
@@ -155,10 +137,10 @@ AutoReplyForm AutoReplyWindow::form() const
 
 void AutoReplyWindow::render(const AutoReplyForm &f)
 {
-    fill(m_createConnection, f.createConnections, f.createConnection);
-    fill(m_actionConnection, f.actionConnections, f.actionConnection);
-    fill(m_keywords, f.keywords, f.keyword);
-    fill(m_groups, f.groups, f.group);
+    showChoices(m_createConnection, f.createConnections, f.createConnection);
+    showChoices(m_actionConnection, f.actionConnections, f.actionConnection);
+    showChoices(m_keywords, f.keywords, f.keyword);
+    showChoices(m_groups, f.groups, f.group);
     if (m_keywordBox->text() != f.keywordBox)
         m_keywordBox->setText(f.keywordBox);
     if (m_reply->toPlainText() != f.reply)
@@ -179,12 +161,12 @@ void AutoReplyWindow::apply(const AutoReplySettings::Outcome &outcome)
 {
     render(outcome.form);
     switch (outcome.focus) {
-    case Field::None: break;
-    case Field::KeywordBox: m_keywordBox->setFocus(); break;
-    case Field::ReplyBox: m_reply->setFocus(); break;
-    case Field::UrlBox: m_url->setFocus(); break;
-    case Field::GroupList: m_groups->setFocus(); break;
-    case Field::NoGroupOption: m_noGroup->setFocus(); break;
+    case AutoReplySettings::Field::None: break;
+    case AutoReplySettings::Field::KeywordBox: m_keywordBox->setFocus(); break;
+    case AutoReplySettings::Field::ReplyBox: m_reply->setFocus(); break;
+    case AutoReplySettings::Field::UrlBox: m_url->setFocus(); break;
+    case AutoReplySettings::Field::GroupList: m_groups->setFocus(); break;
+    case AutoReplySettings::Field::NoGroupOption: m_noGroup->setFocus(); break;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ScheduleWindow.h"
 
+#include "ComboChoices.h"
 #include "LimitedTextEdit.h"
 
 #include <QButtonGroup>
@@ -20,15 +21,6 @@
 namespace tavsms {
 
 namespace {
-
-using Field = Scheduler::Field;
-
-void fill(QComboBox *box, const QStringList &items, const QString &current)
-{
-    box->clear();
-    box->addItems(items);
-    box->setCurrentIndex(std::max(0, int(items.indexOf(current))));
-}
 
 ScheduleTime timeOf(const std::array<QComboBox *, 5> &lists)
 {
@@ -131,7 +123,7 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
 
     const SchedulerState state0 = m_scheduler.load();
-    fill(m_frequency, state0.frequencies, state0.form.frequency);
+    showChoices(m_frequency, state0.frequencies, state0.form.frequency);
     const std::array<const QStringList *, 5> lists{&state0.days, &state0.months, &state0.years, &state0.hours,
                                                    &state0.minutes};
     const ScheduleTime &s = state0.form.start;
@@ -139,11 +131,11 @@ ScheduleWindow::ScheduleWindow(Database &db, MessageQueue &queue, const AppState
     const std::array<QString, 5> starts{s.day, s.month, s.year, s.hour, s.minute};
     const std::array<QString, 5> ends{e.day, e.month, e.year, e.hour, e.minute};
     for (size_t i = 0; i < 5; ++i) {
-        fill(m_start[i], *lists[i], starts[i]);
-        fill(m_end[i], *lists[i], ends[i]);
+        showChoices(m_start[i], *lists[i], starts[i]);
+        showChoices(m_end[i], *lists[i], ends[i]);
     }
-    fill(m_groups, state0.groups, state0.form.group);
-    fill(m_connection, state0.connections, state0.form.connection);
+    showChoices(m_groups, state0.groups, state0.form.group);
+    showChoices(m_connection, state0.connections, state0.form.connection);
     showLimit(state0.limit);
     render(state0.form);
 }
@@ -202,18 +194,18 @@ void ScheduleWindow::showCount()
     m_limit->setText(m_limitValue.label(text));
 }
 
-void ScheduleWindow::focus(Field field)
+void ScheduleWindow::focus(Scheduler::Field field)
 {
     QWidget *target = nullptr;
     switch (field) {
-    case Field::None: break;
-    case Field::StartDate: target = m_start[0]; break;
-    case Field::EndDate: target = m_end[0]; break;
-    case Field::Recipient: target = m_recipient->buttons().first(); break;
-    case Field::NumberBox: target = m_number; break;
-    case Field::GroupList: target = m_groups; break;
-    case Field::Connection: target = m_connection; break;
-    case Field::MessageBox: target = m_message; break;
+    case Scheduler::Field::None: break;
+    case Scheduler::Field::StartDate: target = m_start[0]; break;
+    case Scheduler::Field::EndDate: target = m_end[0]; break;
+    case Scheduler::Field::Recipient: target = m_recipient->buttons().first(); break;
+    case Scheduler::Field::NumberBox: target = m_number; break;
+    case Scheduler::Field::GroupList: target = m_groups; break;
+    case Scheduler::Field::Connection: target = m_connection; break;
+    case Scheduler::Field::MessageBox: target = m_message; break;
     }
     if (target && target->isEnabled())
         target->setFocus();
