@@ -79,13 +79,12 @@ class TestMessageFlow : public QObject
     {
         return test::QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo || ' ' || status"));
     }
+    // 9000000001 to 9000000005, in the statuses the queue view lists.
     void addOneOfEach()
     {
-        queueRow(QStringLiteral("9000000001"), QStringLiteral("Pending"));
-        queueRow(QStringLiteral("9000000002"), QStringLiteral("Sending"));
-        queueRow(QStringLiteral("9000000003"), QStringLiteral("Delivered"));
-        queueRow(QStringLiteral("9000000004"), QStringLiteral("Failed"));
-        queueRow(QStringLiteral("9000000005"), QStringLiteral("Pending"));
+        int n = 0;
+        for (const char *status : {"Pending", "Sending", "Delivered", "Failed", "Pending"})
+            queueRow(QStringLiteral("900000000%1").arg(++n), QString::fromLatin1(status));
     }
 
 private Q_SLOTS:
@@ -279,42 +278,26 @@ private Q_SLOTS:
         QVERIFY(stats && stats->counts == DeliveredCounts{} && stats->total == 0);
     }
 
-    void sendingWaitsWhileOpenAndIsAsBeforeAfterwards_data()
-    {
-        QTest::addColumn<bool>("runningBefore");
-        QTest::addColumn<bool>("shutDownMeanwhile");
-        QTest::addColumn<bool>("startedMeanwhile");
-        QTest::addColumn<bool>("stoppedMeanwhile");
-        QTest::addColumn<bool>("runningAfter");
-        QTest::newRow("running before: running again") << true << false << false << false << true;
-        QTest::newRow("stopped from the menu before: still stopped") << false << false << false << false << false;
-        QTest::newRow("shut down while open: stays off") << true << true << false << false << false;
-        QTest::newRow("started from the menu while open: stays started") << false << false << true << false << true;
-        QTest::newRow("stopped from the menu while open: stays stopped") << true << false << false << true << false;
-    }
+    // Sending waits while the view is open, and is as the operator left it afterwards.
     void sendingWaitsWhileOpenAndIsAsBeforeAfterwards()
     {
-        QFETCH(bool, runningBefore);
-        QFETCH(bool, shutDownMeanwhile);
-        QFETCH(bool, startedMeanwhile);
-        QFETCH(bool, stoppedMeanwhile);
-        QFETCH(bool, runningAfter);
-        AppState state;
-        state.setSendingRunning(runningBefore);
-        {
-            QueuedMessages view(db(), m_prompter, state);
-            QVERIFY(!state.sendingRunning());
-            if (startedMeanwhile)
-                state.setSendingRunning(true);
-            if (stoppedMeanwhile)
-                state.setSendingRunning(false); // "Stop Message Sending" while it is paused
-
-            if (shutDownMeanwhile) {
-                state.setSendingRunning(false);
-                state.setAbortWaits(true);
+        enum Meanwhile { Nothing, Started, Stopped, ShutDown };
+        const struct { bool before; Meanwhile meanwhile; bool after; } cases[] = {
+            {true, Nothing, true},   {false, Nothing, false}, {true, ShutDown, false},
+            {false, Started, true},  {true, Stopped, false}, // "Stop Message Sending" while it is paused
+        };
+        for (const auto &c : cases) {
+            AppState state;
+            state.setSendingRunning(c.before);
+            {
+                QueuedMessages view(db(), m_prompter, state);
+                QVERIFY(!state.sendingRunning());
+                if (c.meanwhile != Nothing)
+                    state.setSendingRunning(c.meanwhile == Started);
+                state.setAbortWaits(c.meanwhile == ShutDown);
             }
+            QVERIFY2(state.sendingRunning() == c.after, qPrintable(QStringLiteral("case %1").arg(&c - cases)));
         }
-        QCOMPARE(state.sendingRunning(), runningAfter);
     }
 
     void theGridShowsThePendingRowsOldestFirst()
