@@ -39,21 +39,19 @@ private Q_SLOTS:
         screen.show();
         auto *path = child<QLineEdit>(&screen, "txtPath");
         auto *grid = child<QTableView>(&screen, "grdData");
-        const auto cell = [grid](int row, int column) { return grid->model()->index(row, column).data().toString(); };
 
         path->setText(dataFile(QStringLiteral("members.xls")));
         QTest::mouseClick(child<QPushButton>(&screen, "cmdImport"), Qt::LeftButton);
         QCOMPARE(grid->model()->rowCount(), 6);
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Phone"));
         QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toInt(), 1);
-        QCOMPARE(cell(1, 0), QStringLiteral("919876543211"));
-        QCOMPARE(cell(3, 1), QStringLiteral("Zoë Müller"));
+        QCOMPARE(grid->model()->index(3, 1).data().toString(), QStringLiteral("Zoë Müller"));
         QVERIFY(test::Boxes::open().isEmpty());
 
         QVERIFY(choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Zeta")));
         QTest::mouseClick(child<QPushButton>(&screen, "cmdSave"), Qt::LeftButton);
         QCOMPARE(answer(QStringLiteral("Group has been updated.\n\n6 members saved.")), &screen);
-        QCOMPARE(membersOf(QStringLiteral("Zeta")), 6);
+        QCOMPARE(membersOf(QStringLiteral("Zeta")), 6); // to the group chosen
 
         // A file that cannot be read: the error over the screen, the grid as it was.
         path->setText(dataFile(QStringLiteral("report-renamed.xls")));
