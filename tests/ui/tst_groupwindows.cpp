@@ -1,12 +1,17 @@
-// The group screens through their controls, input boxes and real message boxes.
+// The group screens through their controls, input boxes and real message
+// boxes; the import screen: the file previewed, saved to the group chosen,
+// the save cancelled from its progress bar.
 #include "GroupMembersWindow.h"
 #include "GroupWindow.h"
+#include "ImportWindow.h"
 #include "WindowTest.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -31,6 +36,18 @@ class TestGroupWindows : public test::WindowTest
         input->setTextValue(text);
         input->accept();
         QTRY_VERIFY(!input->isVisible() || input->labelText() != label);
+    }
+
+    void addGroup(const QString &name)
+    {
+        db().exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-01-01 00:00:00', ?)"), {name});
+    }
+    int membersOf(const QString &group)
+    {
+        return db().scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_name = "
+                                          "(SELECT id FROM groups WHERE group_name = ?)"),
+                           {group})
+            .toInt();
     }
 
 private Q_SLOTS:
@@ -85,6 +102,67 @@ private Q_SLOTS:
         QTRY_VERIFY(screen->findChild<QInputDialog *>());
         delete screen; // the input box goes with it; nothing may touch the screen after
         test::Boxes::settle();
+    }
+    void importPreviewAndSave()
+    {
+        addGroup(QStringLiteral("Zeta"));
+        addGroup(QStringLiteral("Staff"));
+        ImportWindow screen(db());
+        screen.show();
+        auto *path = child<QLineEdit>(&screen, "txtPath");
+        auto *grid = child<QTableView>(&screen, "grdData");
+
+        path->setText(dataFile(QStringLiteral("members.xls")));
+        QTest::mouseClick(child<QPushButton>(&screen, "cmdImport"), Qt::LeftButton);
+        QCOMPARE(grid->model()->rowCount(), 6);
+        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Phone"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toInt(), 1);
+        QCOMPARE(grid->model()->index(3, 1).data().toString(), QStringLiteral("Zoë Müller"));
+        QVERIFY(test::Boxes::open().isEmpty());
+
+        QVERIFY(choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Zeta")));
+        QTest::mouseClick(child<QPushButton>(&screen, "cmdSave"), Qt::LeftButton);
+        QCOMPARE(answer(QStringLiteral("Group has been updated.\n\n6 members saved.")), &screen);
+        QCOMPARE(membersOf(QStringLiteral("Zeta")), 6); // to the group chosen
+
+        // A file that cannot be read: the error over the screen, the grid as it was.
+        path->setText(dataFile(QStringLiteral("report-renamed.xls")));
+        QTest::mouseClick(child<QPushButton>(&screen, "cmdImport"), Qt::LeftButton);
+        QCOMPARE(answer(QStringLiteral("Error Occured: File is not accessiable; Excel reader - report-renamed.xls is "
+                                       "not an Excel 97-2003 workbook (.xls).")),
+                 &screen);
+        QCOMPARE(grid->model()->rowCount(), 6);
+    }
+
+    // A big file shows the progress bar; Cancel there stops the save, and the
+    // box tells exactly how many members were stored.
+    void saveCancelledFromItsProgressBar()
+    {
+        addGroup(QStringLiteral("Staff"));
+        QByteArray text = "Phone,Name,Email\n";
+        for (int i = 0; i < 200000; ++i)
+            text += QByteArray::number(9000000000LL + i) + ",Member,\n";
+        const QString file = dir().root() + QStringLiteral("/big.txt");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text);
+        out.close();
+
+        ImportWindow screen(db(), nullptr, 500);
+        screen.show();
+        child<QLineEdit>(&screen, "txtPath")->setText(file);
+        auto *save = child<QPushButton>(&screen, "cmdSave");
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY(!save->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(screen.progress().dialog() && screen.progress().dialog()->isVisible(), 20000);
+        QTest::mouseClick(screen.progress().dialog()->findChild<QPushButton *>(), Qt::LeftButton);
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((box = test::Boxes::open().value(0)) != nullptr, 20000);
+        const int rows = membersOf(QStringLiteral("Staff"));
+        QVERIFY2(rows > 0 && rows < 200000, qPrintable(QString::number(rows)));
+        QCOMPARE(box->text(), QStringLiteral("Saving was cancelled: %1 of 200000 members were saved.").arg(rows));
+        test::Boxes::press(box, QMessageBox::Ok);
+        QVERIFY(save->isEnabled());
     }
 };
 
