@@ -1,5 +1,8 @@
 // The modem channel's screens in the main window: the incoming list and its
-// report, the phone console, and the tip that closes itself.
+// report, the phone console, the tip that closes itself; and "Auto Reply
+// Settings", each control handing the form to its logic and showing the form
+// it gets back, its boxes over it.
+#include "AutoReplyWindow.h"
 #include "IncomingLog.h"
 #include "IncomingSmsWindow.h"
 #include "PdfText.h"
@@ -7,16 +10,32 @@
 #include "TipWindow.h"
 #include "WindowTest.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 
 using namespace tavsms;
+using namespace tavsms::test::Controls;
 
 class TestModemScreens : public test::WindowTest
 {
     Q_OBJECT
+
+    // The program running, COM1 active as "Airtel", the screen open.
+    AutoReplyWindow *openWithAirtel()
+    {
+        if (!start())
+            return nullptr;
+        db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = 'Airtel' "
+                                 "WHERE softwarePortNo = 'COM1'"));
+        db().exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
+        return open<AutoReplyWindow>("mnuMsgIncoming");
+    }
 
 private Q_SLOTS:
     void incomingListAndReport()
@@ -115,6 +134,69 @@ private Q_SLOTS:
         QPointer<QWidget> watched(tip);
         tip->closeTimer().start(0);
         QTRY_VERIFY(!watched);
+    }
+
+    void controlsDriveTheLogic()
+    {
+        AutoReplyWindow *screen = openWithAirtel();
+        QVERIFY(screen);
+        auto *keywords = child<QComboBox>(screen, "cboKeyword");
+        auto *url = child<QLineEdit>(screen, "txtUrl");
+        auto *reply = child<QPlainTextEdit>(screen, "txtReply");
+
+        // The URL box follows the option however it is chosen; leaving it tidies it.
+        QVERIFY(!url->isEnabled());
+        child<QRadioButton>(screen, "optPush")->setChecked(true);
+        QVERIFY(url->isEnabled());
+        QTest::keyClicks(url, QStringLiteral("HTTP://X/?a=@@SENDER@@"));
+        emit url->editingFinished();
+        QCOMPARE(url->text(), QStringLiteral("http://x/?a=@@sender@@"));
+        child<QRadioButton>(screen, "optNoAction")->click();
+        QVERIFY(!url->isEnabled() && url->text().isEmpty());
+
+        // Create Key: the action table shows the new keyword, chosen.
+        QTest::keyClicks(child<QLineEdit>(screen, "txtKeyword"), QStringLiteral("join"));
+        child<QPushButton>(screen, "cmdCreateKey")->click();
+        QCOMPARE(answer(QStringLiteral("Keyword has been created.")), screen);
+        QVERIFY(child<QLineEdit>(screen, "txtKeyword")->text().isEmpty());
+        QCOMPARE(child<QComboBox>(screen, "cboActionConnection")->currentText(), QStringLiteral("Airtel"));
+        QCOMPARE(items(keywords), QStringList{QStringLiteral("join")});
+
+        // Save Key Action takes the form as it stands and keeps showing it.
+        child<QRadioButton>(screen, "optAdd")->click();
+        reply->setPlainText(QStringLiteral("Welcome"));
+        child<QPushButton>(screen, "cmdSave")->click();
+        QCOMPARE(answer(QStringLiteral("Keyword details has been updated!")), screen);
+        QCOMPARE(db().scalar(QStringLiteral("SELECT group_name || '|' || auto_reply_response FROM auto_reply")).toString(),
+                 QStringLiteral("Friends|Welcome"));
+        QVERIFY(child<QRadioButton>(screen, "optAdd")->isChecked());
+
+        // A failed check puts the cursor where the fault is.
+        reply->clear();
+        child<QPushButton>(screen, "cmdSave")->click();
+        QCOMPARE(answer(QStringLiteral("You should specify some reply message.")), screen);
+        QCOMPARE(screen->focusWidget(), reply);
+
+        // Delete Keyword, once asked.
+        child<QPushButton>(screen, "cmdDelete")->click();
+        QCOMPARE(answer(QStringLiteral("Are you sure to delete keyword join?")), screen);
+        QCOMPARE(answer(QStringLiteral("Keyword has been deleted.")), screen);
+        QCOMPARE(keywords->currentText(), QStringLiteral("No More Keywords"));
+    }
+
+    void aQuestionLeftOpenByAClosedScreenDeletesNothing()
+    {
+        db().exec(QStringLiteral("INSERT INTO auto_reply (auto_reply_keyword, com_port) VALUES ('stop', 'COM1')"));
+        AutoReplyWindow *screen = openWithAirtel();
+        QVERIFY(screen);
+        QVERIFY(choose(child<QComboBox>(screen, "cboActionConnection"), QStringLiteral("Airtel")));
+        child<QPushButton>(screen, "cmdDelete")->click();
+        QPointer<QMessageBox> box = test::Boxes::waitFor(QStringLiteral("Are you sure to delete keyword stop?"));
+        QVERIFY(box);
+        frame()->closeAllSubWindows();
+        QTRY_VERIFY(!box);
+        test::Boxes::settle();
+        QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 1);
     }
 };
 
