@@ -22,15 +22,12 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QTest>
 
 #include <sqlite3.h>
 
 #include <csignal>
-#include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -687,10 +684,10 @@ private Q_SLOTS:
         QVERIFY(lines[4].isEmpty());
     }
 
-    // The program starts and runs without its log: no box, one line on
-    // standard error naming the file, the status bar's text; the lines try
-    // the file again, and once one goes in, the lost are counted in a line
-    // and the all-clear is given.
+    // The program starts and runs without its log, no box in the way (the
+    // status bar and standard error tell it: the window's and the service's
+    // tests); the lines try the file again, and once one goes in, the lost
+    // are counted in a line and the all-clear is given.
     void theProgramGoesOnWithoutItsLog()
     {
         test::TestDataDirectory dir;
@@ -699,38 +696,15 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(path));
         test::RecordingPrompter prompter;
         MainController controller(prompter);
-        QSignalSpy changes(&controller, &MainController::debugLogTroubleChanged);
-        // What the program writes to standard error meanwhile.
-        std::fflush(stderr);
-        QTemporaryFile errors;
-        QVERIFY(errors.open());
-        const int savedError = ::dup(STDERR_FILENO);
-        ::dup2(errors.handle(), STDERR_FILENO);
-        const auto restoreError = [&] {
-            std::fflush(stderr);
-            ::dup2(savedError, STDERR_FILENO);
-        };
-        auto restoreAtEnd = qScopeGuard(restoreError);
-
         QCOMPARE(controller.start(), MainController::StartResult::Running);
         QVERIFY(controller.hasStore());
-        const QString expected = QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path);
-        QCOMPARE(controller.debugLogTrouble(), expected);
+        QCOMPARE(controller.debugLogTrouble(), QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path));
         for (int i = 0; i < 3; ++i)
             controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
-        restoreAtEnd.dismiss();
-        restoreError();
-        ::close(savedError);
-        errors.seek(0);
-        QCOMPARE(QString::fromLocal8Bit(errors.readAll()), expected + QLatin1Char('\n'));
-        QCOMPARE(changes.size(), 1);
-        QCOMPARE(changes.at(0).at(0).toString(), expected);
         QVERIFY2(prompter.count() == 0, qPrintable(prompter.dump()));
 
         QVERIFY(QDir().rmdir(path));
         controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
-        QCOMPARE(changes.size(), 2);
-        QCOMPARE(changes.at(1).at(0).toString(), QString());
         QCOMPARE(controller.debugLogTrouble(), QString());
         const QList<QByteArray> lines = fileBytes(path).split('\n');
         QVERIFY2(lines.size() == 3 && isEvent(lines[0], QStringLiteral("3 lines could not be written\r"))
