@@ -227,14 +227,6 @@ private Q_SLOTS:
         QCOMPARE(stored("listenerPort"), QStringLiteral("8081")); // the rest of the row stays
     }
 
-    void closeAsksFirst()
-    {
-        m_prompter.queueAnswer(false);
-        QVERIFY(!QCoro::waitFor(m_settings->confirmClose()));
-        QVERIFY(QCoro::waitFor(m_settings->confirmClose()));
-        QVERIFY(m_prompter.entries().first().question);
-    }
-
     void resetClearsEverythingAndStopsSending()
     {
         AppState state;
