@@ -165,8 +165,8 @@ class TestSending : public QObject
     void openScheduler()
     {
         setClock(QDateTime(QDate(2026, 1, 10), QTime(8, 0)));
-        f->presentPort(0, QStringLiteral("Airtel"), QStringLiteral("GSM Modem - TAV"));
-        f->presentPort(1, kOperator, QStringLiteral("GSM Modem - TAV"));
+        f->presentPort(0, QStringLiteral("Airtel"), kGsm);
+        f->presentPort(1, kOperator, kGsm);
         const qint64 family = f->addGroup(QStringLiteral("Family"));
         for (const char *number : {"9000000003", " 9000000001 ", "9000000002"})
             f->addMember(family, QString::fromLatin1(number));
@@ -570,8 +570,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, modem);
         QFETCH(int, limit);
-        f->presentPort(0, QStringLiteral("Airtel"), QStringLiteral("GSM Modem - TAV"));
-        f->presentPort(1, QStringLiteral("Reliance"), QStringLiteral("CDMA Mobile - Nokia"));
+        f->presentPort(0, QStringLiteral("Airtel"), kGsm);
+        f->presentPort(1, QStringLiteral("Reliance"), kCdma);
         const QString long200 = QString(199, QLatin1Char('m')) + QLatin1Char('!');
         const Rows rows{{"919876543210", "Hello\nthere "},
                         {" 09876543211", long200},
@@ -836,7 +836,7 @@ private Q_SLOTS:
     void limitFollowsTheConnection()
     {
         openScheduler();
-        f->presentPort(2, QStringLiteral("Tata"), QStringLiteral("CDMA Mobile - Nokia"));
+        f->presentPort(2, QStringLiteral("Tata"), kCdma);
         QCOMPARE(m_scheduler->load().limit, LengthLimit::ofCharacters(130)); // Auto: the last present port is CDMA
         QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Auto")).label(QString()), QStringLiteral("/130"));
         QCOMPARE(m_scheduler->chooseConnection(QStringLiteral("Tata")), LengthLimit::ofCharacters(130));

@@ -64,14 +64,10 @@ private Q_SLOTS:
 
     void loadShowsActivePortsOnlyAndCautionsAboutAbsentOnes()
     {
-        setPort(QStringLiteral("COM1"), true, QStringLiteral("ttyUSB0"), QStringLiteral("GSM Modem - TAV"),
-                QStringLiteral("Airtel"));
-        setPort(QStringLiteral("COM2"), false, QStringLiteral("ttyS0"), QStringLiteral("GSM Mobile - Nokia"),
-                QStringLiteral("Old"));
-        setPort(QStringLiteral("COM3"), true, QStringLiteral("COM7"), QStringLiteral("CDMA Mobile - Nokia"),
-                QStringLiteral("Tata"));
-        setPort(QStringLiteral("COM4"), true, QStringLiteral("/dev/pts/7"), QStringLiteral("GSM Mobile - Other"),
-                QStringLiteral("Pty"));
+        setPort("COM1", true, "ttyUSB0", "GSM Modem - TAV", "Airtel");
+        setPort("COM2", false, "ttyS0", "GSM Mobile - Nokia", "Old");
+        setPort("COM3", true, "COM7", "CDMA Mobile - Nokia", "Tata");
+        setPort("COM4", true, "/dev/pts/7", "GSM Mobile - Other", "Pty");
         db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'me', gsm_id = 'G', cdma_id = 'C', "
                                  "TAVisActive = 1"));
         const SettingsScreenState s = *m_settings->load();
@@ -104,8 +100,7 @@ private Q_SLOTS:
     // A port's own name may be given again; names are stored without blanks.
     void applySavesThePortAsActive()
     {
-        setPort(QStringLiteral("COM2"), false, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - Other"),
-                QStringLiteral("Jio  "));
+        setPort("COM2", false, "ttyS0", "GSM Modem - Other", "Jio  ");
         QVERIFY(m_settings->applyPort(1, port(QStringLiteral("Vodafone"))).saved);
         QVERIFY(m_prompter.contains(QStringLiteral("Success"), QStringLiteral("Port added/updated successfully.")));
         QCOMPARE(row(QStringLiteral("COM2")), QStringLiteral("1|ttyUSB0|GSM Modem - Other|Vodafone|1|1|0|0"));
@@ -135,10 +130,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, systemPort);
         QFETCH(QString, box);
-        setPort(QStringLiteral("COM1"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - Other"),
-                QStringLiteral("Airtel"));
-        setPort(QStringLiteral("COM2"), false, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - Other"),
-                QStringLiteral("Jio  "));
+        setPort("COM1", true, "ttyS0", "GSM Modem - Other", "Airtel");
+        setPort("COM2", false, "ttyS0", "GSM Modem - Other", "Jio  ");
         PortSettings s = port(name);
         s.systemPort = systemPort;
         const auto outcome = m_settings->applyPort(3, s);
@@ -165,7 +158,7 @@ private Q_SLOTS:
             QVERIFY(row(QStringLiteral("COM3")).endsWith(QLatin1String("|0|0")));
         }
         // A tick stored before the type became CDMA means nothing to the CDMA phone.
-        setPort(QStringLiteral("COM3"), true, QStringLiteral("ttyS0"), kCdmaDeviceType, QStringLiteral("Op"));
+        setPort("COM3", true, "ttyS0", kCdmaDeviceType, "Op");
         db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = 'COM3'"));
         QVERIFY(!m_settings->load()->ports[2].settings.pduMode);
 
@@ -185,8 +178,7 @@ private Q_SLOTS:
         std::array<bool, kPortCount> flags{true, false, true, false, true};
         for (int round = 0; round < 2; ++round) {
             for (int i = 0; i < kPortCount; ++i)
-                setPort(kSoftwarePorts.at(i), !flags[size_t(i)], QStringLiteral("ttyS0"),
-                        QStringLiteral("GSM Modem - Other"), QStringLiteral("Op%1").arg(i));
+                setPort(kSoftwarePorts.at(i), !flags[size_t(i)], "ttyS0", "GSM Modem - Other", QStringLiteral("Op%1").arg(i));
             QVERIFY(QCoro::waitFor(m_settings->updateSettings(flags, round == 0, 13 + round)));
             for (int i = 0; i < kPortCount; ++i)
                 QCOMPARE(row(kSoftwarePorts.at(i)).left(1), flags[size_t(i)] ? QStringLiteral("1") : QStringLiteral("0"));
@@ -230,8 +222,7 @@ private Q_SLOTS:
     void resetClearsEverythingAndStopsSending()
     {
         AppState state;
-        setPort(QStringLiteral("COM2"), true, QStringLiteral("ttyS0"), QStringLiteral("GSM Modem - TAV"),
-                QStringLiteral("A"));
+        setPort("COM2", true, "ttyS0", "GSM Modem - TAV", "A");
         db().exec(QStringLiteral("UPDATE config_ports SET remarks = 'note', pduMode = 1"));
         db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVusername = 'me', TAVpassword = 'pw', "
                                  "TAVisActive = 1"));

@@ -838,14 +838,11 @@ private Q_SLOTS:
     void writesOneLinePerMemberOfAnExistingGroup()
     {
         const qint64 staff = addGroup(QStringLiteral("Staff"));
-        addMember(staff, QStringLiteral("Asha"), QStringLiteral("9876543210"), QStringLiteral("a@x.in"),
-                  QStringLiteral("2026-03-01 09:05:00"), QStringLiteral("2026-12-31 23:59:59"));
+        addMember(staff, "Asha", "9876543210", "a@x.in", "2026-03-01 09:05:00", "2026-12-31 23:59:59");
         addMember(staff, QVariant(), QStringLiteral("9876543211"), QVariant());
         addMember(999, QStringLiteral("Orphan"), QStringLiteral("9000000000"), QStringLiteral("o@x")); // no such group
-        addMember(staff, QStringLiteral("N"), QStringLiteral("1"), QString(), QStringLiteral("2026-03-01 00:05:00"),
-                  QStringLiteral("3/1/2026 9:05 AM"));
-        addMember(staff, QStringLiteral("N"), QStringLiteral("2"), QString(), QStringLiteral("soon"),
-                  QStringLiteral("2026-02-30 10:00:00"));
+        addMember(staff, "N", "1", QString(), "2026-03-01 00:05:00", "3/1/2026 9:05 AM");
+        addMember(staff, "N", "2", QString(), "soon", "2026-02-30 10:00:00");
         QVERIFY(QCoro::waitFor(backup().run()));
         QCOMPARE(content(), QByteArray("Staff,Asha,9876543210,a@x.in,0,3/1/2026 9:05:00 AM,12/31/2026 11:59:59 PM\r\n"
                                        "Staff,,9876543211,,0,,\r\n"

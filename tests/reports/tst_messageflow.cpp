@@ -115,14 +115,10 @@ class TestReports : public QObject
         addMember(staff, QStringLiteral("Ravi"), QStringLiteral("9800000002"), QString());
         addMember(alpha, QStringLiteral("Zed"), QStringLiteral("9800000003"), QStringLiteral("zed@example.org"));
 
-        addSent(QStringLiteral("2026-12-04 23:59:00"), QStringLiteral("9700000001"), QStringLiteral("late one"),
-                QStringLiteral("Delivered"), QStringLiteral("COM3"));
-        addSent(QStringLiteral("2026-12-05 00:00:00"), QStringLiteral("9700000002"), QStringLiteral("midnight one"),
-                QStringLiteral("Pending"), QString());
-        addSent(QStringLiteral("2026-12-06 10:00:00"), QStringLiteral("9700000003"), QStringLiteral("gateway one"),
-                QStringLiteral("Delivered"), QStringLiteral("WEBGATEWAY"));
-        addSent(QStringLiteral("2026-12-06 11:00:00"), QStringLiteral("9700000004"), QStringLiteral("port one"),
-                QStringLiteral("Delivered"), QStringLiteral("COM1"));
+        addSent("2026-12-04 23:59:00", "9700000001", "late one", "Delivered", "COM3");
+        addSent("2026-12-05 00:00:00", "9700000002", "midnight one", "Pending", QString());
+        addSent("2026-12-06 10:00:00", "9700000003", "gateway one", "Delivered", "WEBGATEWAY");
+        addSent("2026-12-06 11:00:00", "9700000004", "port one", "Delivered", "COM1");
     }
     // A row queued, then brought to its status as the senders bring it (by an update).
     void addRow(const QString &status, const QString &comPort, const QString &sentFrom, const QString &sentAt)
@@ -214,8 +210,7 @@ private Q_SLOTS:
         addRow(QStringLiteral("Pending"), QStringLiteral("COM1"), {}, {});
         addRow(QStringLiteral("Pending"), QStringLiteral("COM2"), QStringLiteral("COM2"), "2026-12-07 01:00:00");
         addRow(QStringLiteral("Sending"), QStringLiteral("COM3"), QStringLiteral("COM3"), "2026-12-07 02:00:00");
-        addRow(QStringLiteral("Failed"), QStringLiteral("WEBGATEWAY"), QStringLiteral("WEBGATEWAY"),
-               "2026-12-07 09:00:00");
+        addRow("Failed", "WEBGATEWAY", "WEBGATEWAY", "2026-12-07 09:00:00");
         addRow(QStringLiteral("Failed"), QStringLiteral("Auto"), QStringLiteral("COM1"), "2026-12-07 03:00:00");
 
         m_state.setClock([now] { return now; });
