@@ -706,9 +706,8 @@ private Q_SLOTS:
         const test::Umask common(022);
         const QString data = DataDirectory::path();
         QVERIFY(!QFile::exists(data));
-        test::RecordingPrompter prompter;
         {
-            MainController controller(prompter);
+            MainController controller(m_prompter);
             QCOMPARE(controller.start(), MainController::StartResult::Running);
             QVERIFY(controller.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"),
                                                           kRouteAuto));
@@ -725,11 +724,11 @@ private Q_SLOTS:
         createFile(DataDirectory::databasePath() + QStringLiteral("-shm"), 0644);
         createFile(QDir(data).filePath(QStringLiteral("backup-1252026.txt")), 0755);
         createFile(QDir(data).filePath(QStringLiteral("notes.txt")), 0666);
-        MainController controller(prompter);
+        MainController controller(m_prompter);
         QCOMPARE(controller.start(), MainController::StartResult::Running);
         QCOMPARE(controller.store().queue().queuedCount(), 1);
         expectAllPrivate();
-        QCOMPARE(prompter.count(), 0);
+        QCOMPARE(m_prompter.count(), 0);
     }
 
     // Each line is flushed, readable while the program still runs. A value
@@ -818,14 +817,13 @@ private Q_SLOTS:
         QVERIFY(DataDirectory::ensureExists().isEmpty());
         const QString path = DataDirectory::debugLogPath();
         QVERIFY(QDir().mkdir(path));
-        test::RecordingPrompter prompter;
-        MainController controller(prompter);
+        MainController controller(m_prompter);
         QCOMPARE(controller.start(), MainController::StartResult::Running);
         QVERIFY(controller.hasStore());
         QCOMPARE(controller.debugLogTrouble(), QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path));
         for (int i = 0; i < 3; ++i)
             controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
-        QVERIFY2(prompter.count() == 0, qPrintable(prompter.dump()));
+        QVERIFY2(m_prompter.count() == 0, qPrintable(m_prompter.dump()));
 
         QVERIFY(QDir().rmdir(path));
         controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));
