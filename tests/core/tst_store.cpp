@@ -956,7 +956,6 @@ private Q_SLOTS:
         Tester tester(&model);
         model.reload();
         QCOMPARE(model.columnCount(), 3);
-        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Received"));
         QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Message"));
 
         QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("2024/05/02 14:05:06"));
