@@ -192,6 +192,10 @@ private Q_SLOTS:
         // Stopped otherwise (a reset to defaults): the indicator says so, the menu stays.
         state().setSendingRunning(false);
         QVERIFY(!stopped->isHidden() && stop->isVisible());
+        // Exit closes the frame and shuts the program down; titles carry no suffix.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
+        action("mnuFileExit")->trigger();
+        QVERIFY(!window().isVisible() && controller().isShutDown());
     }
 
     // The queue's count on the next tick (ticking faster here), and debug.txt
@@ -212,15 +216,6 @@ private Q_SLOTS:
         controller().queueTimer().setInterval(20);
         QVERIFY(controller().store().queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("y"), kRouteAuto));
         QTRY_COMPARE(window().queuePanel()->text(), QStringLiteral("Q: 1"));
-    }
-
-    void exitClosesTheFrameAndShutsDown()
-    {
-        QVERIFY(start());
-        QCOMPARE(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName()); // no suffix on titles
-        action("mnuFileExit")->trigger();
-        QVERIFY(!window().isVisible());
-        QVERIFY(controller().isShutDown());
     }
 
     // A start that fails says why in one critical box over the frame; a
