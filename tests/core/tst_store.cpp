@@ -1172,6 +1172,7 @@ private Q_SLOTS:
         QCOMPARE(portRow(QStringLiteral("COM2")), QStringLiteral("1|ttyS0|GSM Modem - TAV|A|0|1|1|1"));
         QVERIFY(m_events.isEmpty());
         QVERIFY(m_prompter.entries().first().question);
+        QCOMPARE(m_prompter.entries().first().preset, Prompter::Default::Cancel); // Enter must not reset
 
         m_prompter.clear();
         QVERIFY(QCoro::waitFor(resetToDefault(db(), m_prompter, state, reinit)));
