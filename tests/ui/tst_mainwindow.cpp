@@ -26,6 +26,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -34,6 +35,7 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <functional>
 #include <optional>
 
 using namespace tavsms;
@@ -174,6 +176,40 @@ private Q_SLOTS:
             QTRY_VERIFY(!controller().isInitializing());
             QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
         }
+    }
+
+    // The whole menu bar, in order: each item's name, caption and shortcut,
+    // "-" a separator, a submenu's items indented under it.
+    void menuBarIsAsListed()
+    {
+        QVERIFY(start());
+        QStringList bar;
+        const std::function<void(const QList<QAction *> &, const QString &)> list = [&](const QList<QAction *> &items,
+                                                                                      const QString &indent) {
+            for (QAction *a : items) {
+                QString line = a->isSeparator() ? QStringLiteral("-")
+                                                : (a->menu() ? a->menu()->objectName() : a->objectName()) + QLatin1Char('=')
+                                                      + a->text() + QLatin1Char(' ') + a->shortcut().toString();
+                bar << indent + line.trimmed();
+                if (a->menu())
+                    list(a->menu()->actions(), indent + QStringLiteral("  "));
+            }
+        };
+        list(window().menuBar()->actions(), QString());
+        QCOMPARE(bar, (QStringList{
+            "mnuFile=&File", "  mnuFileConfig=Configure Modem", "  mnuFileReInit=Re-Initialize Modems",
+            "  mnuFileImp=Import Data", "  mnuFileMSF=Manage SMS Flow", "    mnuFileMSFStop=Stop Message Sending",
+            "    mnuFileMSFStart=Start Message Sending", "  mnuFileExit=Exit Ctrl+X",
+            "mnuMsg=&Messages", "  mnuMsgSingle=Send Single SMS", "  mnuMsgGroup=Send Group SMS",
+            "  mnyMsgDyna=Dynamic SMS", "  mnuMsgDynExcel=Dynamic SMS via Excel", "  -", "  mnuMsgIncSMS=Incoming SMS",
+            "  mnuMsgIncoming=Auto-Reply SMS", "  mnuMsgSch=Schedule SMS", "  mnuMsgQMsg=Queued Messages",
+            "mnuGroup=Groups", "  mnuMsgCG=Manage Groups Ctrl+M", "  mnuGroupEGM=Edit Group Members", "  -",
+            "  mnuGrpBackup=Backup Groups",
+            "mnuTemp=&Templates", "  mnuTempManage=Manage Templates",
+            "mnuIS=Internet SMS", "  mnuISCheck=Check Balance",
+            "mnuReport=Reports", "  mnuReportGM=Misc Reports", "  mnuReportMMF=Monthly Message Flow",
+            "mnuHelp=&Help", "  mnuHelpAnout=About Us", "  mnuHelpUpdates=Check for Updates",
+            "  mnuHelpReset=Reset to Default", "  mnuHelpCST=Create Support Ticket"}));
     }
 
     void stopAndStartFollowTheMenu()
