@@ -105,6 +105,13 @@ private Q_SLOTS:
         QCOMPARE(child<QComboBox>(&screen, "cboBulkGroup")->currentText(), QStringLiteral("Sales and Co"));
         QVERIFY(child<QLineEdit>(&screen, "txtGroupName")->text().isEmpty());
 
+        // Single Entry: a number that is not ten long is told, the cursor back in its box.
+        auto *mobile = child<QLineEdit>(&screen, "txtMobile");
+        QTest::keyClicks(mobile, QStringLiteral("98765"));
+        click(&screen, "cmdAdd");
+        QCOMPARE(answer(GroupManager::kNumberRule), &screen);
+        QCOMPARE(screen.focusWidget(), mobile);
+
         click(&screen, "cmdSeries");
         enter(&screen, QStringLiteral("Start From"), QStringLiteral("9876500000"));
         enter(&screen, QStringLiteral("Create upto"), QStringLiteral("9876500002"));
