@@ -790,24 +790,32 @@ private Q_SLOTS:
         QCOMPARE(m_progress.ended, 1);
     }
 
-    // A failing insert (the disk full, faked by a trigger after 15 rows) keeps
-    // and counts what was committed before it.
+    // A failing insert (the disk full, faked by a trigger at the 16th row), or
+    // a commit refused (a deferred constraint the 15th row breaks), keeps and
+    // counts what was committed before it.
     void aFailingInsertReportsExactlyWhatWasStored_data()
     {
         QTest::addColumn<int>("chunk");
         QTest::addColumn<int>("kept");
-        QTest::newRow("chunks of 10") << 10 << 10;
-        QTest::newRow("chunks of 5") << 5 << 15;
-        QTest::newRow("one chunk") << 100 << 0;
+        QTest::addColumn<QString>("fault");
+        const QString full = QStringLiteral("CREATE TRIGGER full_disk BEFORE INSERT ON groups_mem WHEN (SELECT count(*) "
+                                            "FROM groups_mem) >= 15 BEGIN SELECT RAISE(ROLLBACK, 'disk is full'); END");
+        QTest::newRow("chunks of 10") << 10 << 10 << full;
+        QTest::newRow("chunks of 5") << 5 << 15 << full;
+        QTest::newRow("one chunk") << 100 << 0 << full;
+        QTest::newRow("commit refused") << 10 << 10
+                                        << "PRAGMA foreign_keys = ON; CREATE TABLE parent (id INTEGER PRIMARY KEY); "
+                                           "CREATE TABLE child (p INTEGER REFERENCES parent (id) DEFERRABLE INITIALLY "
+                                           "DEFERRED); CREATE TRIGGER refused AFTER INSERT ON groups_mem WHEN (SELECT "
+                                           "count(*) FROM groups_mem) = 15 BEGIN INSERT INTO child VALUES (1); END";
     }
     void aFailingInsertReportsExactlyWhatWasStored()
     {
         QFETCH(int, chunk);
         QFETCH(int, kept);
+        QFETCH(QString, fault);
         const qint64 group = addGroup(QStringLiteral("Staff"));
-        db().execScript(QStringLiteral(
-            "CREATE TRIGGER full_disk BEFORE INSERT ON groups_mem WHEN (SELECT count(*) FROM groups_mem) >= 15 "
-            "BEGIN SELECT RAISE(ROLLBACK, 'database or disk is full'); END"));
+        db().execScript(fault);
         MemberImport import(db(), m_prompter, m_progress, chunk);
         const MemberImport::SaveOutcome outcome = save(import, numbered(25), QStringLiteral("Staff"));
         QVERIFY(outcome.failed);
