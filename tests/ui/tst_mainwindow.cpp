@@ -34,6 +34,7 @@
 #include <QTableView>
 #include <QTcpServer>
 #include <QTest>
+#include <QToolBar>
 
 #include <functional>
 #include <optional>
@@ -114,40 +115,72 @@ class TestMainWindow : public test::WindowTest
     }
 
 private Q_SLOTS:
-    // Every screen opens from its item (five of them through their toolbar
-    // buttons), beside the frame and not blocking it, wholly inside it
-    // however small the frame; its item again brings it to the front.
-    void everyScreenOpensFromItsItemWhollyInsideTheFrame()
+    // The whole menu bar and the toolbar as the table lists them, in order:
+    // name=caption and shortcut, "-" a separator, a submenu's items indented,
+    // "> screen" the screen the item opens. Each screen opens from its item
+    // (or from the toolbar button standing for it), beside the frame and not
+    // blocking it, wholly inside it however small the frame; its item again
+    // brings it to the front.
+    void everyMenuItemIsListedAndOpensItsScreen()
     {
+        const QStringList table{
+            "mnuFile=&File", "  mnuFileConfig=Configure Modem > frmConfig", "  mnuFileReInit=Re-Initialize Modems",
+            "  mnuFileImp=Import Data > frmImport", "  mnuFileMSF=Manage SMS Flow", "    mnuFileMSFStop=Stop Message Sending",
+            "    mnuFileMSFStart=Start Message Sending", "  mnuFileExit=Exit Ctrl+X",
+            "mnuMsg=&Messages", "  mnuMsgSingle=Send Single SMS > frmSendSingle", "  mnuMsgGroup=Send Group SMS > frmSendGroup",
+            "  mnyMsgDyna=Dynamic SMS > frmDynamicSMS", "  mnuMsgDynExcel=Dynamic SMS via Excel > frmDynaExcel", "  -",
+            "  mnuMsgIncSMS=Incoming SMS > frmIncomingSMS", "  mnuMsgIncoming=Auto-Reply SMS > frmAutoReply",
+            "  mnuMsgSch=Schedule SMS > frmSch", "  mnuMsgQMsg=Queued Messages > frmQMsg",
+            "mnuGroup=Groups", "  mnuMsgCG=Manage Groups Ctrl+M > frmGroup",
+            "  mnuGroupEGM=Edit Group Members > frmManageGroups", "  -", "  mnuGrpBackup=Backup Groups",
+            "mnuTemp=&Templates", "  mnuTempManage=Manage Templates > frmTemplate",
+            "mnuIS=Internet SMS", "  mnuISCheck=Check Balance",
+            "mnuReport=Reports", "  mnuReportGM=Misc Reports > frmRptGroups", "  mnuReportMMF=Monthly Message Flow > frmMsgFlow",
+            "mnuHelp=&Help", "  mnuHelpAnout=About Us", "  mnuHelpUpdates=Check for Updates",
+            "  mnuHelpReset=Reset to Default", "  mnuHelpCST=Create Support Ticket > frmIncoming",
+            "tool tbmnuMsgSingle=Single SMS", "tool tbmnuMsgGroup=Group SMS", "tool tbmnuMsgSch=Schedule", "tool -",
+            "tool tbmnuMsgCG=Groups", "tool tbmnuTempManage=Templates"};
         QVERIFY(start());
+        QStringList bar;
+        const std::function<void(const QList<QAction *> &, const QString &)> list = [&](const QList<QAction *> &items,
+                                                                                      const QString &indent) {
+            for (QAction *a : items) {
+                QString line = a->isSeparator() ? QStringLiteral("-")
+                                                : (a->menu() ? a->menu()->objectName() : a->objectName()) + QLatin1Char('=')
+                                                      + a->text() + QLatin1Char(' ') + a->shortcut().toString();
+                bar << indent + line.trimmed();
+                if (a->menu())
+                    list(a->menu()->actions(), indent + QStringLiteral("  "));
+            }
+        };
+        list(window().menuBar()->actions(), QString());
+        list(window().findChild<QToolBar *>()->actions(), QStringLiteral("tool "));
+        QStringList listed;
+        QList<std::pair<QString, QString>> screens; // item, the screen it opens
+        for (const QString &line : table) {
+            listed << line.section(QStringLiteral(" > "), 0, 0);
+            if (line.contains(QStringLiteral(" > ")))
+                screens.append({line.trimmed().section(QLatin1Char('='), 0, 0), line.section(QStringLiteral(" > "), 1)});
+        }
+        QCOMPARE(bar, listed);
+
         window().resize(760, 520);
         QTRY_VERIFY(frame()->width() <= 760); // laid out again at the new size
-        const QList<std::pair<const char *, const char *>> items = {
-            {"mnuFileConfig", "frmConfig"},     {"mnuFileImp", "frmImport"},
-            {"tbmnuMsgSingle", "frmSendSingle"}, {"tbmnuMsgGroup", "frmSendGroup"},
-            {"mnyMsgDyna", "frmDynamicSMS"},    {"mnuMsgDynExcel", "frmDynaExcel"},
-            {"mnuMsgIncSMS", "frmIncomingSMS"}, {"mnuMsgIncoming", "frmAutoReply"},
-            {"tbmnuMsgSch", "frmSch"},          {"mnuMsgQMsg", "frmQMsg"},
-            {"tbmnuMsgCG", "frmGroup"},         {"mnuGroupEGM", "frmManageGroups"},
-            {"tbmnuTempManage", "frmTemplate"}, {"mnuReportGM", "frmRptGroups"},
-            {"mnuReportMMF", "frmMsgFlow"},     {"mnuHelpCST", "frmIncoming"}};
         for (int round = 0; round < 2; ++round) {
-            for (const auto &[item, screen] : items) {
-                QWidget *opened = open(item);
-                QVERIFY2(opened, item);
-                QCOMPARE(opened->objectName(), QString::fromLatin1(screen));
+            for (const auto &[item, screen] : screens) {
+                const QString tool = QStringLiteral("tb") + item;
+                const QByteArray name = (action(qPrintable(tool)) ? tool : item).toLatin1();
+                QWidget *opened = open(name.constData());
+                QVERIFY2(opened, name.constData());
+                QCOMPARE(opened->objectName(), screen);
                 QVERIFY(!QApplication::activeModalWidget());
             }
-            QCOMPARE(frame()->subWindowList().size(), int(items.size()));
+            QCOMPARE(frame()->subWindowList().size(), int(screens.size()));
         }
         QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
         const QRect area = frame()->viewport()->rect();
         for (QMdiSubWindow *sub : frame()->subWindowList())
-            QVERIFY2(area.contains(sub->geometry()),
-                     qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7")
-                                    .arg(sub->widget()->objectName())
-                                    .arg(sub->x()).arg(sub->y()).arg(sub->width()).arg(sub->height())
-                                    .arg(area.width()).arg(area.height())));
+            QVERIFY2(area.contains(sub->geometry()), qPrintable(sub->widget()->objectName()));
     }
 
     // The items that work without a screen: the box each shows over the
@@ -176,40 +209,6 @@ private Q_SLOTS:
             QTRY_VERIFY(!controller().isInitializing());
             QVERIFY2(test::Boxes::open().isEmpty(), qPrintable(test::Boxes::dump()));
         }
-    }
-
-    // The whole menu bar, in order: each item's name, caption and shortcut,
-    // "-" a separator, a submenu's items indented under it.
-    void menuBarIsAsListed()
-    {
-        QVERIFY(start());
-        QStringList bar;
-        const std::function<void(const QList<QAction *> &, const QString &)> list = [&](const QList<QAction *> &items,
-                                                                                      const QString &indent) {
-            for (QAction *a : items) {
-                QString line = a->isSeparator() ? QStringLiteral("-")
-                                                : (a->menu() ? a->menu()->objectName() : a->objectName()) + QLatin1Char('=')
-                                                      + a->text() + QLatin1Char(' ') + a->shortcut().toString();
-                bar << indent + line.trimmed();
-                if (a->menu())
-                    list(a->menu()->actions(), indent + QStringLiteral("  "));
-            }
-        };
-        list(window().menuBar()->actions(), QString());
-        QCOMPARE(bar, (QStringList{
-            "mnuFile=&File", "  mnuFileConfig=Configure Modem", "  mnuFileReInit=Re-Initialize Modems",
-            "  mnuFileImp=Import Data", "  mnuFileMSF=Manage SMS Flow", "    mnuFileMSFStop=Stop Message Sending",
-            "    mnuFileMSFStart=Start Message Sending", "  mnuFileExit=Exit Ctrl+X",
-            "mnuMsg=&Messages", "  mnuMsgSingle=Send Single SMS", "  mnuMsgGroup=Send Group SMS",
-            "  mnyMsgDyna=Dynamic SMS", "  mnuMsgDynExcel=Dynamic SMS via Excel", "  -", "  mnuMsgIncSMS=Incoming SMS",
-            "  mnuMsgIncoming=Auto-Reply SMS", "  mnuMsgSch=Schedule SMS", "  mnuMsgQMsg=Queued Messages",
-            "mnuGroup=Groups", "  mnuMsgCG=Manage Groups Ctrl+M", "  mnuGroupEGM=Edit Group Members", "  -",
-            "  mnuGrpBackup=Backup Groups",
-            "mnuTemp=&Templates", "  mnuTempManage=Manage Templates",
-            "mnuIS=Internet SMS", "  mnuISCheck=Check Balance",
-            "mnuReport=Reports", "  mnuReportGM=Misc Reports", "  mnuReportMMF=Monthly Message Flow",
-            "mnuHelp=&Help", "  mnuHelpAnout=About Us", "  mnuHelpUpdates=Check for Updates",
-            "  mnuHelpReset=Reset to Default", "  mnuHelpCST=Create Support Ticket"}));
     }
 
     void stopAndStartFollowTheMenu()
