@@ -134,20 +134,15 @@ class TestReports : public QObject
     // What one count over the log gives, connection by connection.
     DeliveredCounts countedInTheLog(const QDateTime &from, const QDateTime &until)
     {
+        const auto bound = [](const QDateTime &t) {
+            return t.isValid() ? QVariant(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) : QVariant();
+        };
         DeliveredCounts counts{};
-        for (size_t i = 0; i < counts.size(); ++i) {
-            QString sql = QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered' AND sent_from = ?");
-            QVariantList params{kDeliveryConnections.at(qsizetype(i))};
-            if (from.isValid()) {
-                sql += QStringLiteral(" AND sent_at >= ?");
-                params << from.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            }
-            if (until.isValid()) {
-                sql += QStringLiteral(" AND sent_at < ?");
-                params << until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            }
-            counts[i] = db().scalar(sql, params).toLongLong();
-        }
+        for (size_t i = 0; i < counts.size(); ++i)
+            counts[i] = db().scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered' AND sent_from = ?1 "
+                                                   "AND (?2 IS NULL OR sent_at >= ?2) AND (?3 IS NULL OR sent_at < ?3)"),
+                                    {kDeliveryConnections.at(qsizetype(i)), bound(from), bound(until)})
+                            .toLongLong();
         return counts;
     }
 
