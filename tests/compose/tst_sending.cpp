@@ -358,9 +358,8 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(send.send(QStringLiteral("Staff"), QStringLiteral("Hi\nall"), QStringLiteral("Auto"))),
                  Field::None);
         QCOMPARE(f->rows(), (QStringList{"9876543210|Auto|Hi all", "9876543211|Auto|Hi all", "9876543212|Auto|Hi all"}));
-        QCOMPARE(progress.total_, 3);
         QCOMPARE(progress.steps, (QList<qint64>{2, 3}));
-        QCOMPARE(progress.ended, 1);
+        QVERIFY(progress.total_ == 3 && progress.ended == 1);
         QCOMPARE(f->prompter.count(), 1);
         QCOMPARE(f->prompter.entries().first().text, QStringLiteral("Message(s) Queued for Delivery.\n\n3 messages queued."));
     }

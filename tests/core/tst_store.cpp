@@ -281,10 +281,8 @@ private Q_SLOTS:
             expectPrivate();
         } // the last connection folds the WAL into the file
         const QByteArray bytes = fileBytes(path);
-        QVERIFY(bytes.size() > 0);
-        QVERIFY(!bytes.startsWith("SQLite format 3"));
-        QVERIFY(!bytes.contains("plaintext-marker"));
-        QVERIFY(!bytes.contains("q_logs"));
+        QVERIFY(bytes.size() > 0 && !bytes.startsWith("SQLite format 3"));
+        QVERIFY(!bytes.contains("plaintext-marker") && !bytes.contains("q_logs"));
     }
 
     // Whatever is wrong with the file, the operator learns which file it is,
