@@ -807,7 +807,6 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(path));
         MainController controller(m_prompter);
         QCOMPARE(controller.start(), MainController::StartResult::Running);
-        QVERIFY(controller.hasStore());
         QCOMPARE(controller.debugLogTrouble(), QStringLiteral("The debug log %1 cannot be written: Is a directory").arg(path));
         for (int i = 0; i < 3; ++i)
             controller.debugLog().writeEvent(QStringLiteral(" Activating COM1 - "));

@@ -167,7 +167,6 @@ private Q_SLOTS:
         QCOMPARE(grid->model()->rowCount(), 6);
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Phone"));
         QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toInt(), 1);
-        QCOMPARE(grid->model()->index(3, 1).data().toString(), QStringLiteral("Zoë Müller"));
         QVERIFY(test::Boxes::open().isEmpty());
 
         QVERIFY(choose(child<QComboBox>(&screen, "cboGroup"), QStringLiteral("Zeta")));
@@ -194,8 +193,7 @@ private Q_SLOTS:
             text += QByteArray::number(9000000000LL + i) + ",Member,\n";
         const QString file = dir().root() + QStringLiteral("/big.txt");
         QFile out(file);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(text);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
         out.close();
 
         ImportWindow screen(db(), nullptr, 500);

