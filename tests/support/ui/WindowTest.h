@@ -1,17 +1,101 @@
 #pragma once
 
-#include "Controls.h"
-#include "MessageBoxes.h"
+#include "Application.h"
+#include "MainWindow.h"
+#include "MessageBoxPrompter.h"
 #include "Store.h"
 #include "TestDataDirectory.h"
-#include "WindowProgram.h"
 
+#include <QComboBox>
+#include <QList>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
 
 #include <memory>
 
 namespace tavsms::test {
+
+namespace Controls {
+
+// A screen's control by its object name; a test that names a missing one stops at once.
+template<typename T>
+T *child(QWidget *screen, const char *name)
+{
+    T *found = screen->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s in %s", name, qPrintable(screen->objectName()));
+    return found;
+}
+
+// The items of a list, top to bottom.
+inline QStringList items(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+// The operator picks an item of a list (which raises `activated`, as a
+// click does). False when the list has no such item.
+[[nodiscard]] inline bool choose(QComboBox *box, const QString &item)
+{
+    const int index = box->findText(item);
+    if (index < 0)
+        return false;
+    box->setCurrentIndex(index);
+    Q_EMIT box->activated(index);
+    return true;
+}
+
+} // namespace Controls
+
+namespace Boxes {
+
+// The message boxes on screen (offscreen in the suite: real boxes, shown and
+// answered as an operator would), oldest first.
+QList<QMessageBox *> open();
+// The open box showing exactly this text (and this title, when given).
+QMessageBox *find(const QString &text, const QString &title = QString());
+// Waits, the event loop running, until such a box is open; null if none came.
+QMessageBox *waitFor(const QString &text, const QString &title = QString(), int timeoutMs = 5000);
+// Presses one of the box's buttons.
+void press(QMessageBox *box, QMessageBox::StandardButton button);
+// Presses OK on every open box.
+void dismissAll();
+// Runs the event loop until all that was posted before has been handled: an
+// answer reaches the handler that asked on a later turn of the loop.
+void settle();
+// "[title] text" of every open box, for a readable failure message.
+QString dump();
+
+} // namespace Boxes
+
+// The program as main() puts it together: the application, the main window
+// presenting it, and real message boxes over the window.
+struct WindowProgram
+{
+    MessageBoxPrompter prompter;
+    Application app{prompter};
+    MainWindow window{app};
+
+    WindowProgram() { prompter.setParentWidget(&window); }
+
+    Application::StartResult start()
+    {
+        const Application::StartResult result = app.start();
+        if (result == Application::StartResult::Running)
+            window.show();
+        return result;
+    }
+    MainController &controller() { return app.controller(); }
+    QAction *action(const char *name) { return window.findChild<QAction *>(QString::fromLatin1(name)); }
+};
 
 // The base of every window test. Each test function gets a fresh data
 // directory; it may set the store up, build a screen on it, or start the
