@@ -11,7 +11,6 @@ FakeGateway::FakeGateway(QObject *parent)
     : QObject(parent)
 {
     replyWith("Message Sent! Success");
-    m_clock.start();
     connect(&m_server, &QTcpServer::newConnection, this, &FakeGateway::onConnection);
 }
 
@@ -47,16 +46,21 @@ void FakeGateway::answerHeld(int index)
             continue;
         const Held h = m_held.takeAt(i);
         --m_open;
-        m_answeredAt[index] = clockUs();
         if (h.socket)
             h.socket->write(h.response);
         return;
     }
 }
 
-void FakeGateway::replyWith(const QByteArray &body)
+void FakeGateway::answerAllHeld()
 {
-    m_handler = [body](const Request &) { return Reply{200, "OK", body}; };
+    for (int index : held())
+        answerHeld(index);
+}
+
+void FakeGateway::replyWith(const QByteArray &body, int delayMs, bool hold)
+{
+    m_handler = [=](const Request &) { return Reply{200, "OK", body, delayMs, false, hold}; };
 }
 
 void FakeGateway::onConnection()
@@ -85,8 +89,6 @@ void FakeGateway::onConnection()
                                              QUrl::fromPercentEncoding(item.mid(eq + 1)));
                 }
                 m_requests.append(request);
-                m_answeredAt.append(-1);
-                const qsizetype index = m_requests.size() - 1;
                 const Reply reply = m_handler(request);
                 if (reply.hang)
                     continue;
@@ -99,9 +101,8 @@ void FakeGateway::onConnection()
                     m_held.append({int(m_requests.size()) - 1, guard, response});
                     continue;
                 }
-                QTimer::singleShot(reply.delayMs, this, [this, guard, response, index] {
+                QTimer::singleShot(reply.delayMs, this, [this, guard, response] {
                     --m_open;
-                    m_answeredAt[index] = clockUs();
                     if (guard)
                         guard->write(response);
                 });

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -45,8 +44,9 @@ public:
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
     void setHandler(Handler handler) { m_handler = std::move(handler); }
-    // Every request gets this body with 200 OK.
-    void replyWith(const QByteArray &body);
+    // Every request gets this body with 200 OK, `delayMs` later or, held,
+    // when the test says.
+    void replyWith(const QByteArray &body, int delayMs = 0, bool hold = false);
 
     const QList<Request> &requests() const { return m_requests; }
     int requestCount() const { return int(m_requests.size()); }
@@ -54,18 +54,15 @@ public:
     int mostOpenAtOnce() const { return m_mostOpen; }
     // Requests received and not yet answered, now.
     int openNow() const { return m_open; }
-    // When each request of requests() was answered, in microseconds on the
-    // gateway's clock (-1: not yet), and that clock now.
-    const QList<qint64> &answeredAt() const { return m_answeredAt; }
-    qint64 clockUs() const { return m_clock.nsecsElapsed() / 1000; }
     // TCP connections accepted since the start.
     int connectionsOpened() const { return m_connections; }
 
     // Requests held back by their handler's `hold`, oldest first, as indexes
     // into requests().
     QList<int> held() const;
-    // Sends the answer of requests()[index], held until now.
+    // Sends the answer of requests()[index], held until now; or of all held.
     void answerHeld(int index);
+    void answerAllHeld();
 
 private:
     void onConnection();
@@ -75,8 +72,6 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
-    QElapsedTimer m_clock;
-    QList<qint64> m_answeredAt;
     int m_mostOpen = 0;
     int m_connections = 0;
     struct Held
