@@ -129,7 +129,7 @@ private Q_SLOTS:
         QVERIFY(finish(m_port->acquire()));
         PortHold hold(*m_port);
         QVERIFY(AtDialogue::writeCommand(*m_port, prompt ? QStringLiteral("AT+CMGS=\"1\"") : QStringLiteral("AT")));
-        m_device->startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, 0, tail);
+        m_device->startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, tail);
         QCoro::Task<AtDialogue::Reply> wait = prompt ? AtDialogue::waitForPrompt(*m_port, m_state, 60s)
                                                      : AtDialogue::waitForReply(*m_port, m_state, 60s);
         const std::optional<AtDialogue::Reply> reply = finish(std::move(wait), 60000);

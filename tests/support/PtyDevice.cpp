@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -59,57 +58,38 @@ void PtyDevice::close()
     m_slaveKeep = m_master = -1;
 }
 
-void PtyDevice::startFlood(const QByteArray &pattern, qint64 total, qint64 bytesPerSecond, const QByteArray &tail)
+void PtyDevice::startFlood(const QByteArray &pattern, qint64 total, const QByteArray &tail)
 {
     std::lock_guard lock(m_mutex);
     m_pattern = pattern;
     m_tail = tail;
     m_total = total;
-    m_rate = bytesPerSecond;
-    m_flooding = true;
     ++m_generation;
-}
-
-void PtyDevice::stopFlood()
-{
-    m_flooding = false;
 }
 
 void PtyDevice::run()
 {
-    using Clock = std::chrono::steady_clock;
-    QByteArray out;       // bytes to write now: answers first, then flood
+    QByteArray out;       // bytes to write now
     qint64 floodSent = 0; // pattern bytes of the current flood
     bool tailQueued = false;
     int generation = 0;
-    Clock::time_point floodStart;
     char buffer[4096];
 
     while (!m_stop) {
-        const bool flooding = m_flooding;
-        if (flooding && generation != m_generation) {
+        if (generation != m_generation) {
             generation = m_generation;
             floodSent = 0;
             tailQueued = false;
-            floodStart = Clock::now();
         }
-
-        if (flooding && m_doneGeneration != generation && out.size() < 65536) {
+        if (m_doneGeneration != generation && !tailQueued && out.size() < 65536) {
             std::lock_guard lock(m_mutex);
-            qint64 allowed = 65536;
-            if (m_rate > 0) {
-                const double seconds = std::chrono::duration<double>(Clock::now() - floodStart).count();
-                allowed = qMin(allowed, qint64(double(m_rate) * seconds) - floodSent);
-            }
-            if (m_total > 0)
-                allowed = qMin(allowed, m_total - floodSent);
-            while (allowed > 0 && !m_pattern.isEmpty()) {
-                const qint64 n = qMin<qint64>(allowed, m_pattern.size());
-                out += m_pattern.left(n);
-                floodSent += n;
-                allowed -= n;
-            }
-            if (m_total > 0 && floodSent >= m_total && !tailQueued) {
+            QByteArray chunk;
+            while (chunk.size() < qMin<qint64>(65536, m_total - floodSent))
+                chunk += m_pattern;
+            chunk.truncate(qMin<qint64>(65536, m_total - floodSent));
+            out += chunk;
+            floodSent += chunk.size();
+            if (floodSent >= m_total) {
                 out += m_tail;
                 tailQueued = true;
             }
@@ -118,18 +98,12 @@ void PtyDevice::run()
         pollfd pfd{m_master, short(POLLIN | (out.isEmpty() ? 0 : POLLOUT)), 0};
         if (::poll(&pfd, 1, out.isEmpty() ? 2 : 20) < 0 && errno != EINTR)
             break;
-        if (pfd.revents & POLLIN) {
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            for (ssize_t i = 0; i < n; ++i)
-                if (buffer[i] == '\r' && m_answering)
-                    out.prepend("\r\nOK\r\n");
-        }
+        if (pfd.revents & POLLIN)
+            (void)::read(m_master, buffer, sizeof buffer);
         if (!out.isEmpty() && (pfd.revents & POLLOUT)) {
             const ssize_t n = ::write(m_master, out.constData(), size_t(out.size()));
-            if (n > 0) {
+            if (n > 0)
                 out.remove(0, n);
-                m_written += n;
-            }
         }
         if (tailQueued && out.isEmpty())
             m_doneGeneration = generation;
