@@ -1,5 +1,6 @@
 // The whole program on simulated phones: messages received, stored, answered by the
-// auto-reply rules and the replies sent back through the same phone.
+// auto-reply rules and the replies sent back through the same phone. What
+// each rule does is the auto-reply test's matter.
 #include "LoopbackHttpServer.h"
 #include "ModemRig.h"
 
@@ -35,8 +36,6 @@ private Q_SLOTS:
                 "group_name, auto_reply_action, auto_reply_push_url) VALUES (?, 'COM1', ?, ?, 0, ?, ?, ?)");
             db.exec(rule, {QStringLiteral("join"), QStringLiteral("Welcome"), 1, QStringLiteral("Friends"),
                            QStringLiteral("NOPUSH"), QString()});
-            db.exec(rule, {QStringLiteral("*"), QStringLiteral("Thanks"), 0, QStringLiteral("TAVNA"),
-                           QStringLiteral("NOPUSH"), QString()});
             db.exec(rule, {QStringLiteral("a"), QStringLiteral("unused"), 0, QStringLiteral("TAVNA"),
                            QStringLiteral("PUSH"),
                            pushTarget.baseUrl() + QStringLiteral("/sms?from=@@sender@@&msg=@@message@@")});
@@ -48,30 +47,15 @@ private Q_SLOTS:
         rig.start();
         QCOMPARE(rig.state().connectedCount(), 2);
         Database &db = rig.store().db();
-        auto members = [&db] {
-            return db.scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_mem_mobile = '9000000001'"))
-                .toInt();
-        };
 
         // JOIN: stored, deleted from the phone, answered through the same phone, member added.
         WAIT_COMPARE(sentBy(com1), QStringList{"9000000001|Welcome"});
-        QCOMPARE(members(), 1);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_mem_mobile = '9000000001'")), 1);
         QVERIFY(com1.inbox().isEmpty());
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM1'")).toInt(), 1);
 
-        // A second JOIN is answered again but adds no second membership.
-        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(60), QStringLiteral("join"));
-        WAIT_COMPARE(sentBy(com1).size(), 2);
-        QCOMPARE(members(), 1);
-
-        // Anything else gets the wild-card reply and no group change.
-        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(120), QStringLiteral("hello"));
-        WAIT_COMPARE(sentBy(com1).size(), 3);
-        QCOMPARE(sentBy(com1).last(), QStringLiteral("9000000001|Thanks"));
-        QCOMPARE(members(), 1);
-
         // The push rule forwards the message and queues no reply.
-        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(180), QStringLiteral("a b&c"));
+        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(60), QStringLiteral("a b&c"));
         WAIT_COMPARE(pushTarget.targets(), QList<QByteArray>{"/sms?from=+919000000001&msg=a%20b%26c"});
 
         // COM2 has no rules: its message was stored and deleted, nothing answered.
@@ -79,9 +63,8 @@ private Q_SLOTS:
         QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM2'")).toInt(), 1);
         QVERIFY(rig.ticks(1, 3));
         QCOMPARE(sentBy(com2), QStringList());
-        QCOMPARE(sentBy(com1).size(), 3);
-        QCOMPARE(rig.queue().rows(QStringLiteral("com_port, status, sent_from")),
-                 QStringList(3, QStringLiteral("COM1|Delivered|COM1")));
+        QCOMPARE(sentBy(com1).size(), 1);
+        QCOMPARE(rig.queue().rows(QStringLiteral("com_port, status, sent_from")), QStringList{"COM1|Delivered|COM1"});
     }
 };
 

@@ -230,11 +230,7 @@ private Q_SLOTS:
     {
         ModemRig rig;
         auto &gsm = rig.device(QStringLiteral("COM1"));
-        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
-        rig.start();
-        rig.channel->timeouts().result = 5min;
-        rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("caught"));
-        WAIT_VERIFY(gsm.received().contains("caught\x1A"));
+        QVERIFY(rig.startSilent(gsm, QStringLiteral("caught")));
         QVERIFY(rig.channel->sender(0).rowInFlight());
 
         QElapsedTimer clock;
@@ -259,11 +255,7 @@ private Q_SLOTS:
         ModemRig rig;
         auto &first = rig.device(QStringLiteral("COM1"));
         auto &second = rig.addDevice(Kind::Gsm, QStringLiteral("COM2"));
-        first.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
-        rig.start();
-        rig.channel->timeouts().result = 5min;
-        rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("in flight"));
-        WAIT_VERIFY(first.received().contains("in flight\x1A"));
+        QVERIFY(rig.startSilent(first, QStringLiteral("in flight")));
 
         // COM1 is switched off and COM2 on; COM1 stays open with its send under way.
         rig.store().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 0 WHERE softwarePortNo = 'COM1'"));

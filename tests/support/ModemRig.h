@@ -161,6 +161,18 @@ struct ModemRig
             controller->portTimer(i).setInterval(tickMs + i);
     }
 
+    // Starts the program with `device` keeping the outcome of every send to
+    // itself, and the program waiting as long as it takes for it; queues
+    // `text` and says whether the device got it.
+    bool startSilent(sim::ModemSimulator &device, const QString &text)
+    {
+        device.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
+        start();
+        channel->timeouts().result = std::chrono::minutes(5);
+        enqueue(QStringLiteral("9876543210"), text);
+        return waitFor([&] { return device.received().contains(text.toUtf8() + '\x1A'); });
+    }
+
     // Ends the program (the closing steps run as the program is destroyed).
     void stop()
     {
