@@ -36,15 +36,18 @@ class TestAutoReplySettings : public QObject
         db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, mobileOperator = ? WHERE softwarePortNo = ?"),
                   {name, port});
     }
-    QVariantMap rule(const QString &port, const QString &keyword)
+    // Every stored rule as "port|keyword|reply|add|delete|group|action|url", oldest first.
+    QStringList rules()
     {
-        Statement st = db().prepare(QStringLiteral("SELECT * FROM auto_reply WHERE com_port = ? AND auto_reply_keyword = ?"));
-        st.bind(1, port).bind(2, keyword);
-        QVariantMap out;
-        if (st.next())
-            for (int i = 0; i < st.columnCount(); ++i)
-                out.insert(st.columnName(i), st.value(i));
+        Statement st = db().prepare(QStringLiteral(
+            "SELECT com_port, auto_reply_keyword, auto_reply_response, group_add, group_delete, group_name, "
+            "auto_reply_action, auto_reply_push_url FROM auto_reply ORDER BY id"));
+        QStringList out;
         while (st.next()) {
+            QStringList cells;
+            for (int i = 0; i < st.columnCount(); ++i)
+                cells << st.value(i).toString();
+            out << cells.join(QLatin1Char('|'));
         }
         return out;
     }
@@ -63,6 +66,13 @@ class TestAutoReplySettings : public QObject
     {
         m_form.keyword = keyword;
         take(screen().chooseKeyword(m_form));
+    }
+    // A new keyword on the connection, shown in the action table.
+    void showNewKeyword(const QString &connection, const QString &keyword)
+    {
+        createKeyword(connection, keyword);
+        showConnection(connection);
+        showKeyword(keyword);
     }
     void saveRule(const QString &keyword, const QString &reply)
     {
@@ -100,7 +110,7 @@ private Q_SLOTS:
         createKeyword(AutoReplySettings::kNoConnection, QStringLiteral("join"));
         QCOMPARE(lastTitle(), QStringLiteral("You forget some thing"));
         QCOMPARE(m_focus, Field::KeywordBox);
-        QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 0);
+        QCOMPARE(rules(), QStringList());
 
         m_form.reply = QStringLiteral("x");
         take(screen().saveKeyAction(m_form));
@@ -127,10 +137,7 @@ private Q_SLOTS:
                                      QStringLiteral("This keyword is already in use! Please choose other keyword")));
         createKeyword(QStringLiteral("Vodafone"), QStringLiteral("Join"));
         QCOMPARE(m_form.createConnection, QStringLiteral("Airtel")); // back to the first
-        QCOMPARE(rule(QStringLiteral("COM1"), QStringLiteral("join")).value(QStringLiteral("auto_reply_keyword")).toString(),
-                 QStringLiteral("join"));
-        QVERIFY(!rule(QStringLiteral("COM3"), QStringLiteral("Join")).isEmpty()); // keeps the case typed
-        QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 2);
+        QCOMPARE(rules(), (QStringList{"COM1|join||0|0|||", "COM3|Join||0|0|||"})); // the case typed kept
 
         showConnection(QStringLiteral("Vodafone"));
         QCOMPARE(m_form.keywords, QStringList{"Join"});
@@ -185,32 +192,21 @@ private Q_SLOTS:
     void savedOptionsMapOntoTheColumns_data()
     {
         QTest::addColumn<int>("option");
-        QTest::addColumn<bool>("add");
-        QTest::addColumn<bool>("remove");
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("add") << int(Option::AddToGroup) << true << false << "Friend's" << "NOPUSH" << "";
-        QTest::newRow("delete") << int(Option::DeleteFromGroup) << false << true << "Friend's" << "NOPUSH" << "";
-        QTest::newRow("none") << int(Option::NoGroupAction) << false << false << "TAVNA" << "NOPUSH" << "";
-        QTest::newRow("push") << int(Option::PushSms) << false << false << "TAVNA" << "PUSH"
-                              << "http://h/x?f=@@sender@@&m=@@message@@";
+        QTest::addColumn<QString>("stored"); // add|delete|group|action|url
+        QTest::newRow("add") << int(Option::AddToGroup) << "1|0|Friend's|NOPUSH|";
+        QTest::newRow("delete") << int(Option::DeleteFromGroup) << "0|1|Friend's|NOPUSH|";
+        QTest::newRow("none") << int(Option::NoGroupAction) << "0|0|TAVNA|NOPUSH|";
+        QTest::newRow("push") << int(Option::PushSms) << "0|0|TAVNA|PUSH|http://h/x?f=@@sender@@&m=@@message@@";
     }
     void savedOptionsMapOntoTheColumns()
     {
         QFETCH(int, option);
-        QFETCH(bool, add);
-        QFETCH(bool, remove);
-        QFETCH(QString, group);
-        QFETCH(QString, action);
-        QFETCH(QString, url);
+        QFETCH(QString, stored);
         db().exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friend''s'), ('Alpha')"));
         activate(QStringLiteral("COM2"), QStringLiteral("Jio"));
         m_form = screen().load();
         QCOMPARE(m_form.groups, (QStringList{"Alpha", "Friend's"}));
-        createKeyword(QStringLiteral("Jio"), QStringLiteral("it's"));
-        showConnection(QStringLiteral("Jio"));
-        showKeyword(QStringLiteral("it's"));
+        showNewKeyword(QStringLiteral("Jio"), QStringLiteral("it's"));
         m_form.reply = QStringLiteral("You're in");
         m_form.group = QStringLiteral("Friend's");
         take(screen().chooseOption(m_form, Option(option)));
@@ -219,31 +215,23 @@ private Q_SLOTS:
         take(screen().saveKeyAction(m_form));
         QCOMPARE(lastTitle(), QStringLiteral("Success"));
         QCOMPARE(lastText(), QStringLiteral("Keyword details has been updated!"));
-
-        const QVariantMap r = rule(QStringLiteral("COM2"), QStringLiteral("it's"));
-        QCOMPARE(r.value(QStringLiteral("auto_reply_response")).toString(), QStringLiteral("You're in"));
-        QCOMPARE(r.value(QStringLiteral("group_add")).toBool(), add);
-        QCOMPARE(r.value(QStringLiteral("group_delete")).toBool(), remove);
-        QCOMPARE(r.value(QStringLiteral("group_name")).toString(), group);
-        QCOMPARE(r.value(QStringLiteral("auto_reply_action")).toString(), action);
-        QCOMPARE(r.value(QStringLiteral("auto_reply_push_url")).toString(), url);
+        QCOMPARE(rules(), QStringList{"COM2|it's|You're in|" + stored});
 
         // The only keyword stays chosen and shows what was saved.
+        const QString url = stored.section(QLatin1Char('|'), 4);
         QCOMPARE(m_form.keyword, QStringLiteral("it's"));
         QCOMPARE(int(m_form.option), option);
         QCOMPARE(m_form.reply, QStringLiteral("You're in"));
         QCOMPARE(m_form.url, url);
         QCOMPARE(m_form.urlEnabled(), !url.isEmpty());
-        QCOMPARE(m_form.group, add || remove ? QStringLiteral("Friend's") : QStringLiteral("Alpha"));
+        QCOMPARE(m_form.group, stored.contains("Friend's") ? QStringLiteral("Friend's") : QStringLiteral("Alpha"));
     }
 
     void saveValidatesReplyAndUrl()
     {
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
         m_form = screen().load();
-        createKeyword(QStringLiteral("Airtel"), QStringLiteral("news"));
-        showConnection(QStringLiteral("Airtel"));
-        showKeyword(QStringLiteral("news"));
+        showNewKeyword(QStringLiteral("Airtel"), QStringLiteral("news"));
         m_form.reply = QStringLiteral("   ");
         take(screen().saveKeyAction(m_form));
         QCOMPARE(lastText(), QStringLiteral("You should specify some reply message."));
@@ -259,7 +247,7 @@ private Q_SLOTS:
             QVERIFY(lastText().startsWith(QStringLiteral("Your URL should contain HTTP.")));
             QCOMPARE(m_focus, Field::UrlBox);
         }
-        QVERIFY(rule(QStringLiteral("COM1"), QStringLiteral("news")).value(QStringLiteral("auto_reply_action")).isNull());
+        QCOMPARE(rules(), QStringList{"COM1|news||0|0|||"});
     }
 
     void wildCardTakesNoGroupOptions()
@@ -267,9 +255,7 @@ private Q_SLOTS:
         db().exec(QStringLiteral("INSERT INTO groups (group_name) VALUES ('Friends')"));
         activate(QStringLiteral("COM1"), QStringLiteral("Airtel"));
         m_form = screen().load();
-        createKeyword(QStringLiteral("Airtel"), QStringLiteral("*"));
-        showConnection(QStringLiteral("Airtel"));
-        showKeyword(QStringLiteral("*"));
+        showNewKeyword(QStringLiteral("Airtel"), QStringLiteral("*"));
         take(screen().chooseOption(m_form, Option::DeleteFromGroup));
         QCOMPARE(lastTitle(), QStringLiteral("Group Error"));
         QCOMPARE(lastText(), QStringLiteral("You can not set this option with wild card entry *."));
@@ -313,14 +299,13 @@ private Q_SLOTS:
         QVERIFY(asked.question);
         QCOMPARE(asked.text, QStringLiteral("Are you sure to delete keyword stop?"));
         QCOMPARE(asked.preset, Prompter::Default::Cancel); // it destroys something
-        QCOMPARE(db().scalar(QStringLiteral("SELECT count(*) FROM auto_reply")).toInt(), 2);
+        QCOMPARE(rules().size(), 2);
 
         auto confirmed = screen().deleteKeyword(m_form);
         QVERIFY(confirmed.isReady());
         take(QCoro::waitFor(std::move(confirmed)));
         QVERIFY(m_prompter->contains(QStringLiteral("Keyword Deleted"), QStringLiteral("Keyword has been deleted.")));
-        QVERIFY(rule(QStringLiteral("COM1"), QStringLiteral("stop")).isEmpty());
-        QVERIFY(!rule(QStringLiteral("COM2"), QStringLiteral("stop")).isEmpty());
+        QCOMPARE(rules(), QStringList{"COM2|stop||0|0|||"});
         QCOMPARE(m_form.keywords, QStringList{AutoReplySettings::kNoKeywords});
         QCOMPARE(m_form.reply, QString()); // the deleted keyword's reply is not left behind
     }
