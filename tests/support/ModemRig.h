@@ -190,13 +190,16 @@ struct ModemRig
     {
         QVERIFY(store().queue().addToQueue(number, text, route));
     }
-    // Stored received messages, oldest time stamp first.
-    QList<IncomingRow> incoming()
+    // Stored received messages as "port|mobile|time stamp|text", oldest time stamp first.
+    QStringList incoming()
     {
         QList<IncomingRow> rows = IncomingLog(store().db()).newestFirst();
         std::stable_sort(rows.begin(), rows.end(),
                          [](const auto &a, const auto &b) { return a.incomingDate < b.incomingDate; });
-        return rows;
+        QStringList out;
+        for (const IncomingRow &r : rows)
+            out << QStringList{r.comPort, r.mobileNo, r.incomingDate.toString(Qt::ISODate), r.message}.join('|');
+        return out;
     }
 
     // Waits until the sender of a port has finished `ticks` more ticks.
