@@ -106,22 +106,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("networks");
         QTest::addColumn<QString>("why");
         QTest::addColumn<QString>("bound"); // what the listener binds to when all is well
-        QTest::newRow("defaults") << QString() << AllowedNetworks::kDefault << QString()
-                                  << QHostAddress(QHostAddress::Any).toString();
-        QTest::newRow("an address") << QStringLiteral(" 127.0.0.2 ") << QStringLiteral("127.0.0.0/8") << QString()
-                                    << QStringLiteral("127.0.0.2");
-        QTest::newRow("IPv6") << QStringLiteral("::1") << QStringLiteral("::1") << QString() << QStringLiteral("::1");
-        QTest::newRow("a name") << QStringLiteral("localhost") << AllowedNetworks::kDefault
-                                << QStringLiteral("Listen address: 'localhost' is not an IP address.") << QString();
-        QTest::newRow("bad octet") << QStringLiteral("192.168.1.300") << AllowedNetworks::kDefault
-                                   << QStringLiteral("Listen address: '192.168.1.300' is not an IP address.") << QString();
-        QTest::newRow("short form") << QStringLiteral("127.1") << AllowedNetworks::kDefault
-                                    << QStringLiteral("Listen address: '127.1' is not an IP address.") << QString();
-        QTest::newRow("bad network") << QString() << QStringLiteral("127.0.0.0/8, 10.0.0.0/33")
-                                     << QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network.") << QString();
-        QTest::newRow("no network") << QString() << QStringLiteral(" ")
-                                    << QStringLiteral("Allowed networks: give at least one network, such as 127.0.0.0/8.")
-                                    << QString();
+        const QString any = QHostAddress(QHostAddress::Any).toString(), all = AllowedNetworks::kDefault;
+        const auto notIp = [](const char *a) { return QStringLiteral("Listen address: '%1' is not an IP address.").arg(a); };
+        QTest::newRow("defaults") << QString() << all << QString() << any;
+        QTest::newRow("an address") << " 127.0.0.2 " << "127.0.0.0/8" << QString() << "127.0.0.2";
+        QTest::newRow("IPv6") << "::1" << "::1" << QString() << "::1";
+        QTest::newRow("a name") << "localhost" << all << notIp("localhost") << QString();
+        QTest::newRow("bad octet") << "192.168.1.300" << all << notIp("192.168.1.300") << QString();
+        QTest::newRow("short form") << "127.1" << all << notIp("127.1") << QString();
+        QTest::newRow("bad network") << QString() << "127.0.0.0/8, 10.0.0.0/33"
+                                     << "Allowed networks: '10.0.0.0/33' is not a network." << QString();
+        QTest::newRow("no network") << QString() << " "
+                                    << "Allowed networks: give at least one network, such as 127.0.0.0/8." << QString();
     }
     void listenerSettingsSayWhatIsWrong()
     {

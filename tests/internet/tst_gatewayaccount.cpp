@@ -109,42 +109,39 @@ private Q_SLOTS:
         QCOMPARE(stored().password, QStringLiteral("Pw"));
     }
 
-    void rejectedLoginSwitchesTheAccountOff()
+    // A refused login switches the account off; a reply that cannot be
+    // read, or none, changes nothing. No failure activates the account.
+    void applyThatFailsNeverActivates_data()
     {
-        for (const QByteArray &reply : {QByteArray(" Username and Password does not match.\r\n"),
-                                       QByteArray("Username does not exists.")}) {
-            m_prompter.clear();
-            f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 1"));
-            f->gateway.replyWith(reply);
-            QVERIFY(!applyAndShow(QStringLiteral("who"), QStringLiteral("pw")).activated);
-            expectOnly(Prompter::Icon::Critical, QStringLiteral("Error Occured"),
-                       QStringLiteral("Error Occured!! Username or Password is incorrect."));
-            QVERIFY(!stored().active);
-            QCOMPARE(stored().username, QStringLiteral(" User ")); // nothing else written
-        }
+        QTest::addColumn<QByteArray>("reply"); // null: no gateway
+        QTest::addColumn<QString>("said");
+        const QString wrong = QStringLiteral("Error Occured!! Username or Password is incorrect.");
+        const QString unread = QStringLiteral("has not been activated");
+        QTest::newRow("no match") << QByteArray(" Username and Password does not match.\r\n") << wrong;
+        QTest::newRow("no such user") << QByteArray("Username does not exists.") << wrong;
+        QTest::newRow("two lines") << QByteArray("only<br>two:lines") << unread;
+        QTest::newRow("no colon, second") << QByteArray("a<br>no colon<br>gsm:1") << unread;
+        QTest::newRow("no colon, third") << QByteArray("a<br>cdma:1<br>no colon") << unread;
+        QTest::newRow("empty") << QByteArray("") << unread;
+        QTest::newRow("no ID") << QByteArray("a<br>cdma:<br>gsm:1") << unread;
+        QTest::newRow("unreachable") << QByteArray() << GatewayAccount::connectionErrorText();
     }
-
-    void unreadableSenderIdReplyNeverActivates()
+    void applyThatFailsNeverActivates()
     {
-        for (const QByteArray &reply : {QByteArray("only<br>two:lines"), QByteArray("a<br>no colon<br>gsm:1"),
-                                       QByteArray("a<br>cdma:1<br>no colon"), QByteArray(""),
-                                       QByteArray("a<br>cdma:<br>gsm:1")}) {
-            m_prompter.clear();
-            f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = 0"));
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, said);
+        // Active before a refusal, to see it switched off; inactive before the others.
+        f->store.db().exec(QStringLiteral("UPDATE config_InternetSMS SET TAVisActive = ?"), {said.startsWith("Error")});
+        if (reply.isNull())
+            f->gateway.stop();
+        else
             f->gateway.replyWith(reply);
-            QVERIFY(!applyAndShow(QStringLiteral("new"), QStringLiteral("pw")).activated);
-            QCOMPARE(m_prompter.count(), 1);
-            QVERIFY2(m_prompter.entries().first().text.contains(QStringLiteral("has not been activated")),
-                     qPrintable(m_prompter.dump()));
-            QVERIFY(!stored().active);
-            QCOMPARE(stored().username, QStringLiteral(" User "));
-        }
-        // Unreachable: nothing changes either.
-        m_prompter.clear();
-        f->gateway.stop();
         QVERIFY(!applyAndShow(QStringLiteral("new"), QStringLiteral("pw")).activated);
-        expectOnly(Prompter::Icon::Critical, QStringLiteral("Error"), GatewayAccount::connectionErrorText());
+        QCOMPARE(m_prompter.count(), 1);
+        QCOMPARE(m_prompter.entries().first().icon, Prompter::Icon::Critical);
+        QVERIFY2(m_prompter.entries().first().text.contains(said), qPrintable(m_prompter.dump()));
         QVERIFY(!stored().active);
+        QCOMPARE(stored().username, QStringLiteral(" User ")); // nothing else written
     }
 
     void updateCheckComparesTheVersionExactly()
