@@ -63,14 +63,12 @@ class TestAutoReply : public QObject
     }
     QStringList members(const QString &group)
     {
-        QStringList out;
-        Statement st = db().prepare(QStringLiteral("SELECT group_mem_mobile FROM groups_mem INNER JOIN groups ON "
-                                                   "groups.id = groups_mem.group_name WHERE groups.group_name = ? "
-                                                   "ORDER BY groups_mem.id"));
-        st.bind(1, group);
-        while (st.next())
-            out << st.text(QStringLiteral("group_mem_mobile"));
-        return out;
+        return db().scalar(QStringLiteral("SELECT group_concat(group_mem_mobile, '|') FROM (SELECT group_mem_mobile "
+                                          "FROM groups_mem m JOIN groups g ON g.id = m.group_name "
+                                          "WHERE g.group_name = ? ORDER BY m.id)"),
+                           {group})
+            .toString()
+            .split(QLatin1Char('|'), Qt::SkipEmptyParts);
     }
     QStringList logLines()
     {
