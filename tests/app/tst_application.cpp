@@ -26,11 +26,7 @@ class TestApplication : public QObject
     static void holdingGateway(ModemRig &rig, FakeGateway &gateway, const QString &route)
     {
         QVERIFY(gateway.start());
-        gateway.setHandler([](const FakeGateway::Request &) {
-            FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
-            reply.hold = true;
-            return reply;
-        });
+        gateway.replyWith("Message Sent! Success", 0, true);
         rig.withStore([&](Store &s) {
             NetworkSettings n = NetworkSettings::load(s.db());
             n.gatewayHost = gateway.host();
@@ -138,8 +134,7 @@ private Q_SLOTS:
         holdingGateway(rig, gateway, kRouteAuto);
         QVERIFY(finish(rig.controller->reinitialize(false)));
         QCOMPARE(rig.queue().count(QStringLiteral("Sending")), qint64(3));
-        for (int request : gateway.held())
-            gateway.answerHeld(request);
+        gateway.answerAllHeld();
         WAIT_COMPARE(rig.queue().count(QStringLiteral("Delivered")), qint64(3));
         // Ticks later, none has gone a second time.
         QSignalSpy ticks(rig.app->internet().sender(), &GatewaySender::tickFinished);
