@@ -71,6 +71,7 @@ public:
     // Once it has, end() is 0 after the closing handshake, else the error
     // (ECONNRESET after a reset).
     bool ended() { return take(), m_end >= 0; }
+    bool answered() { return !replies().isEmpty(); }
     int end() const { return m_end; }
     const QByteArray &received() { return take(), m_received; }
     // The bodies of the whole replies so far.
@@ -111,16 +112,6 @@ using Clients = std::vector<std::unique_ptr<Client>>;
 bool all(const Clients &clients, const std::function<bool(Client &)> &is)
 {
     return std::all_of(clients.begin(), clients.end(), [&](const auto &c) { return is(*c); });
-}
-
-bool answered(Client &c)
-{
-    return !c.replies().isEmpty();
-}
-
-bool ended(Client &c)
-{
-    return c.ended();
 }
 
 QByteArray request(const QByteArray &message, const QByteArray &mobile = "9876543210")
@@ -304,12 +295,12 @@ private Q_SLOTS:
         Clients clients;
         for (int i = 0; i < 12; ++i) // from four addresses, below the cap per address
             clients.push_back(std::make_unique<Client>(port(), request("m", mobile(i)), loopback(2 + i % 4)));
-        WAIT_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, &Client::answered));
         for (int i = 0; i < 12; ++i)
             QCOMPARE(clients[size_t(i)]->replies(), QByteArrayList{sentTo(mobile(i))});
         QVERIFY(!silent.ended() && !half.ended());
         half.send(" HTTP/1.1\r\n\r\n");
-        WAIT_VERIFY(answered(half));
+        WAIT_VERIFY(half.answered());
         QCOMPARE(queued().size(), 13);
         QCOMPARE(queued().last(), QStringLiteral("first"));
     }
@@ -374,7 +365,7 @@ private Q_SLOTS:
         Client c(port(), request.chopped(cut));
         WAIT_COMPARE(held(), 1); // taken once its first bytes came, and read then
         c.send(request.right(cut));
-        WAIT_VERIFY(answered(c));
+        WAIT_VERIFY(c.answered());
         QCOMPARE(c.replies().size(), 1);
         QCOMPARE(queued(), QStringList{"pieces"});
     }
@@ -407,13 +398,13 @@ private Q_SLOTS:
             c.reset();
             WAIT_COMPARE(held(), 0);
         } else {
-            WAIT_VERIFY(c->ended() || answered(*c));
+            WAIT_VERIFY(c->ended() || c->answered());
             QCOMPARE(c->end(), served ? -1 : ECONNRESET);
             QCOMPARE(c->received().isEmpty(), !served);
         }
         QCOMPARE(queued(), served ? QStringList{"sized"} : QStringList());
         Client next(port(), request("next"));
-        WAIT_VERIFY(answered(next));
+        WAIT_VERIFY(next.answered());
     }
 
     // Twenty that said a byte and nothing more and three sending a byte at a
@@ -436,9 +427,9 @@ private Q_SLOTS:
         drip.start(20);
 
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         QVERIFY(all(others, [](Client &c) { return !c.ended(); }));
-        WAIT_VERIFY(all(others, ended));
+        WAIT_VERIFY(all(others, &Client::ended));
         QVERIFY(all(others, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
         QVERIFY(dripped < slow.size());
         WAIT_VERIFY(good.ended());
@@ -457,12 +448,12 @@ private Q_SLOTS:
         Clients idle = dawdling(8, [](int) { return 1; }, true);
         idle[0]->send(request("first").mid(1));
         Client ninth(port(), request("ninth"));
-        WAIT_VERIFY(answered(ninth) && answered(*idle[0]));
+        WAIT_VERIFY(ninth.answered() && idle[0]->answered());
         // Pushed out when the ninth came, before it was answered.
         QVERIFY(idle[1]->ended() && idle[1]->received().isEmpty());
 
         Client other(port(), request("other"), loopback(2));
-        WAIT_VERIFY(answered(other));
+        WAIT_VERIFY(other.answered());
         QCOMPARE(held(), 9); // the six left idle, the first, the ninth and the other
         QCOMPARE(queued(), (QStringList{"first", "ninth", "other"}));
         QVERIFY(logText().contains(" HTTP listener - closed the longest waiting connection of 127.0.0.1 to make room\r\n"));
@@ -475,7 +466,7 @@ private Q_SLOTS:
         Clients first = dawdling(1, [](int) { return 0x101; });
         Clients idle = dawdling(255, [](int i) { return 0x101 + (i + 1) / 8; });
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         QVERIFY(first[0]->ended()); // pushed out when the good one came
         QCOMPARE(held(), 256);
         QCOMPARE(queued(), QStringList{"good"});
@@ -490,7 +481,7 @@ private Q_SLOTS:
         for (int i = 0; i < 260; ++i)
             silent.push_back(std::make_unique<Client>(port(), QByteArray(), loopback(0x101 + i / 8)));
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         // Past the kernel's backlog a few may come in, and take their places.
         QVERIFY(held() < ListenerConnections::kMaxConnections);
         QVERIFY(all(silent, [](Client &c) { return !c.ended(); }));
@@ -505,7 +496,7 @@ private Q_SLOTS:
         Clients clients = dawdling(12, [](int) { return 1; });
         for (int i = 0; i < 12; ++i)
             clients[size_t(i)]->send(request("m" + QByteArray::number(i)).mid(1));
-        WAIT_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, &Client::answered));
         QCOMPARE(queued().size(), 12);
     }
 
@@ -521,9 +512,9 @@ private Q_SLOTS:
             outside.push_back(std::make_unique<Client>(port(), request("outside")));
         Client inside(port(), request("inside"), loopback(3));
         Client six(port(), request("six"), QHostAddress::LocalHostIPv6, QHostAddress::LocalHostIPv6);
-        WAIT_VERIFY(all(outside, ended));
+        WAIT_VERIFY(all(outside, &Client::ended));
         QVERIFY(all(outside, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
-        WAIT_VERIFY(answered(inside) && answered(six));
+        WAIT_VERIFY(inside.answered() && six.answered());
         QCOMPARE(queued(), (QStringList{"inside", "six"}));
 
         static const QRegularExpression more(QStringLiteral(" HTTP listener - (\\d+) more connections refused"));
