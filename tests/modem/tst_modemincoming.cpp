@@ -14,6 +14,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// A time on the day the inboxes here were written.
+QDateTime may1(int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(2024, 5, 1), QTime(hour, minute, second));
+}
+
 const QString kGreeting = QStringLiteral("नमस्ते! आपका ऑर्डर आज भेज दिया गया है। ");
 
 // Devanagari that takes exactly `parts` parts; `full`, so that one more
@@ -58,16 +64,13 @@ private Q_SLOTS:
     {
         ModemRig rig;
         auto &gsm = rig.device(QStringLiteral("COM1"), Kind::Gsm, true, true);
-        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)),
-                     QStringLiteral("Hello\nWorld"));
-        gsm.addInbox(QStringLiteral("+919000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)),
-                     QStringLiteral("it's me"));
-        gsm.addInbox(QStringLiteral("12345"), QDateTime(QDate(2024, 5, 1), QTime(10, 22, 0)), QStringLiteral("short"));
+        gsm.addInbox(QStringLiteral("+919000000001"), may1(10, 20, 30), QStringLiteral("Hello\nWorld"));
+        gsm.addInbox(QStringLiteral("+919000000002"), may1(10, 21), QStringLiteral("it's me"));
+        gsm.addInbox(QStringLiteral("12345"), may1(10, 22), QStringLiteral("short"));
         // The second message is already stored.
         rig.withStore([](Store &s) {
-            IncomingLog(s.db()).insert({QDateTime::currentDateTime(), QStringLiteral("COM4"),
-                                        QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)), QStringLiteral("9000000002"),
-                                        QStringLiteral("earlier copy")});
+            IncomingLog(s.db()).insert({QDateTime::currentDateTime(), QStringLiteral("COM4"), may1(10, 21),
+                                        QStringLiteral("9000000002"), QStringLiteral("earlier copy")});
         });
         QStringList handed;
         rig.build();
@@ -111,7 +114,7 @@ private Q_SLOTS:
         if (pdu)
             rig.usePdu(QStringLiteral("COM1"));
         const QString text = pdu ? QStringLiteral("क").repeated(100) : QStringLiteral("keep me"); // two parts as PDUs
-        gsm.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 0)), text);
+        gsm.addInbox(QStringLiteral("+919000000001"), may1(10, 0), text);
         QCOMPARE(gsm.inbox().size(), pdu ? 2 : 1);
         rig.withStore([](Store &s) {
             s.db().execScript(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON incoming_logs "
@@ -138,7 +141,7 @@ private Q_SLOTS:
     {
         ModemRig rig;
         auto &cdma = rig.device(QStringLiteral("COM2"), Kind::Cdma, true, true);
-        cdma.addInbox(QStringLiteral("9000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)), QStringLiteral("Hello"));
+        cdma.addInbox(QStringLiteral("9000000001"), may1(10, 20, 30), QStringLiteral("Hello"));
         cdma.addInbox(QStringLiteral("+919000000005"), QDateTime(QDate(2024, 5, 2), QTime(8, 0)), QStringLiteral("old one"),
                       true);
         // The read messages' listing answers well after the unread one: the poll waits for both.
@@ -200,8 +203,8 @@ private Q_SLOTS:
     {
         ModemRig rig;
         auto &cdma = rig.device(QStringLiteral("COM1"), Kind::Cdma);
-        cdma.addInbox(QStringLiteral("+919000000001"), QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)), QStringLiteral("one"));
-        cdma.addInbox(QStringLiteral("9000000002"), QDateTime(QDate(2024, 5, 1), QTime(10, 21, 0)), QStringLiteral("two"), true);
+        cdma.addInbox(QStringLiteral("+919000000001"), may1(10, 20, 30), QStringLiteral("one"));
+        cdma.addInbox(QStringLiteral("9000000002"), may1(10, 21), QStringLiteral("two"), true);
         rig.start();
         PhoneConsole &console = rig.channel->console();
 
@@ -447,8 +450,7 @@ private Q_SLOTS:
         ModemRig rig;
         auto &modem = pduModem(rig, true, false);
         const QByteArray good =
-            SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), QStringLiteral("good one"),
-                                  QDateTime(QDate(2024, 5, 1), QTime(10, 0)), 1).first();
+            SmsPdu::encodeDeliver(QStringLiteral("+919000000001"), QStringLiteral("good one"), may1(10, 0), 1).first();
         const int cut = modem.addInboxPdu(good.left(good.size() - 6)); // its text runs short
         modem.addInboxPdu(good);
         const int junk = modem.addInboxPdu("00FFFF");
@@ -472,8 +474,8 @@ private Q_SLOTS:
         QCOMPARE(rig.incoming().size(), 1);
 
         // A listing cut short by its time-out: what had not come whole is not read at all.
-        const QByteArray other = SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), QStringLiteral("cut"),
-                                                       QDateTime(QDate(2024, 5, 1), QTime(10, 5)), 1).first();
+        const QByteArray other =
+            SmsPdu::encodeDeliver(QStringLiteral("+919000000002"), QStringLiteral("cut"), may1(10, 5), 1).first();
         const auto listings = [&modem] { return modem.commands().filter(QStringLiteral("AT+CMGL")).size(); };
         const qsizetype before = listings();
         rig.channel->timeouts().listing = 150ms; // only these listings let it run out
