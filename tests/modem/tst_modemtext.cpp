@@ -217,8 +217,7 @@ private Q_SLOTS:
         QCOMPARE(described(deliver), QStringLiteral("27838890001|hellohello|0 1/1|-1"));
         const auto m = SmsPdu::decodeDeliver(deliver);
         QCOMPARE(m->coding, Coding::Gsm7);
-        QCOMPARE(m->timestamp, QDateTime(QDate(1999, 3, 29), QTime(15, 16, 59), Qt::OffsetFromUTC, 2 * 3600));
-        QCOMPARE(m->timestamp.offsetFromUtc(), 2 * 3600);
+        QCOMPARE(m->timestamp.toString(Qt::ISODate), QStringLiteral("1999-03-29T15:16:59+02:00"));
 
         // An alphanumeric originator: D0 and 13 semi-octets holding "diafaan"
         // packed, then "diafaan.com" in 11 septets.
@@ -235,9 +234,7 @@ private Q_SLOTS:
         const QByteArray ucs = "07911326040000F0040C9119896745230100084250102143652A0C0928092E0938094D09240947";
         QCOMPARE(described(ucs), QStringLiteral("+919876543210|नमस्ते|0 1/1|-1"));
         QCOMPARE(SmsPdu::decodeDeliver(ucs)->coding, Coding::Ucs2);
-        QCOMPARE(SmsPdu::decodeDeliver(ucs)->timestamp,
-                 QDateTime(QDate(2024, 5, 1), QTime(12, 34, 56), Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60)));
-        QCOMPARE(SmsPdu::decodeDeliver(ucs)->timestamp.offsetFromUtc(), -(5 * 3600 + 30 * 60));
+        QCOMPARE(SmsPdu::decodeDeliver(ucs)->timestamp.toString(Qt::ISODate), QStringLiteral("2024-05-01T12:34:56-05:30"));
 
         // The first of two parts, reference CC: header 05 00 03 CC 02 01 is 48 bits, so one
         // fill bit; "h" shifted by it is D0, then "i" is 69. UDL 7 + 2 septets.
@@ -354,15 +351,11 @@ private Q_SLOTS:
 
         // Names: up to 11 GSM characters, extension ones included.
         const QDateTime t(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::OffsetFromUTC, 19800);
-        for (const QString &name : {QStringLiteral("A"), QStringLiteral("VK-BANK"), QStringLiteral("ABCDEFGHIJK"),
-                                    QStringLiteral("[Shop]"), QStringLiteral("12AB")}) {
-            const auto d = SmsPdu::encodeDeliver(name, hi, t, 0);
+        for (const char *name : {"A", "VK-BANK", "ABCDEFGHIJK", "[Shop]", "12AB"}) {
+            const auto d = SmsPdu::encodeDeliver(QString::fromLatin1(name), hi, t, 0);
             QCOMPARE(d.size(), 1);
-            const auto m = SmsPdu::decodeDeliver(d[0]);
-            QVERIFY(m);
-            QCOMPARE(m->number, name);
-            QCOMPARE(m->timestamp, t);
-            QCOMPARE(m->timestamp.offsetFromUtc(), 19800);
+            QCOMPARE(described(d[0]), name + QStringLiteral("|hi|0 1/1|-1"));
+            QCOMPARE(SmsPdu::decodeDeliver(d[0])->timestamp.toString(Qt::ISODate), t.toString(Qt::ISODate));
         }
         QVERIFY(SmsPdu::encodeDeliver(QStringLiteral("ABCDEFGHIJKL"), hi, t, 0).isEmpty());
         QVERIFY(SmsPdu::encodeDeliver(QStringLiteral("दुकान"), hi, t, 0).isEmpty());
@@ -478,8 +471,7 @@ private Q_SLOTS:
                 }
                 QCOMPARE(s->number, QStringLiteral("9876543210"));
                 QCOMPARE(d->number, QStringLiteral("+919000000001"));
-                QCOMPARE(d->timestamp, stamp);
-                QCOMPARE(d->timestamp.offsetFromUtc(), stamp.offsetFromUtc());
+                QCOMPARE(d->timestamp.toString(Qt::ISODate), stamp.toString(Qt::ISODate));
                 sent += s->text;
                 received += d->text;
             }
