@@ -1,13 +1,62 @@
 // The modem channel over the real serial stack, against simulated devices:
-// port initialisation, the port senders, and devices that come and go.
+// port initialisation, the port senders, and devices that come and go; and
+// what a port keeps of its input, over a real pseudo-terminal whose far end
+// writes from a thread of its own: idle ports drop what nobody asked for, a
+// dialogue holds at most the cap of one answer, and a wait looks at each
+// byte once.
+#include "AtDialogue.h"
 #include "DateTimeText.h"
 #include "ModemRig.h"
+#include "PtyDevice.h"
 
 #include <QElapsedTimer>
 
 using namespace tavsms;
 using namespace tavsms::test;
+using AtDialogue::Outcome;
 using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray noise()
+{
+    // Unsolicited lines, and bytes that are no lines at all.
+    QByteArray bytes = "\r\nRING\r\n\r\n+CMTI: \"SM\",3\r\n";
+    for (int i = 0; bytes.size() < 4096; ++i)
+        bytes += char('!' + i % 90);
+    return bytes;
+}
+
+// COM1 on a pseudo-terminal with a device behind it, and a log of its own.
+struct FloodedPort
+{
+    TestDataDirectory dir;
+    PtyDevice device;
+    DebugLog log;
+    AppState state;
+    ModemPort port{QStringLiteral("COM1")};
+    QString trouble; // why it could not be set up
+
+    FloodedPort()
+    {
+        const QString link = dir.root() + QStringLiteral("/ttyNOISE");
+        trouble = log.open(dir.root() + QStringLiteral("/debug.txt"));
+        if (trouble.isEmpty() && !device.open(link))
+            trouble = device.errorString();
+        port.setDebugLog(&log);
+        if (trouble.isEmpty())
+            trouble = port.open(link);
+    }
+    int dropLines() const
+    {
+        QFile f(log.path());
+        return f.open(QIODevice::ReadOnly)
+            ? int(f.readAll().count(" COM1 - more than 65536 bytes in one answer; the oldest were dropped\r\n"))
+            : -1;
+    }
+};
+
+} // namespace
 
 class TestModemChannel : public QObject
 {
@@ -404,6 +453,82 @@ private Q_SLOTS:
         QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
                                [](const auto &m) { return m.text == QLatin1String("failed once"); }),
                  1);
+    }
+
+    void idlePortKeepsNothingOfAFlood()
+    {
+        FloodedPort f;
+        QVERIFY2(f.trouble.isEmpty(), qPrintable(f.trouble));
+        constexpr qint64 kFlood = 16 * 1024 * 1024;
+        // What the port holds, looked at as the flood goes.
+        qsizetype most = 0;
+        const auto floodThrough = [&] {
+            return waitFor(
+                [&] {
+                    most = qMax(most, f.port.heldBytes());
+                    return f.device.floodDone();
+                },
+                60000);
+        };
+        f.device.startFlood(noise(), kFlood);
+        QVERIFY2(floodThrough(), "the flood did not get through");
+        QCOMPARE(most, 0); // not even up to the cap: nobody was going to read it
+        QCOMPARE(f.dropLines(), 0); // nobody was waiting for any of it
+
+        // Held before its first command (a sender tick with nothing to
+        // send) the port keeps nothing either. After a command it keeps at
+        // most the cap, and what is left when the dialogue lets go goes too.
+        {
+            QVERIFY(finish(f.port.acquire()));
+            PortHold hold(f.port);
+            f.device.startFlood(noise(), 1024 * 1024);
+            QVERIFY(floodThrough());
+            QCOMPARE(most, 0);
+
+            QVERIFY(AtDialogue::writeCommand(f.port, QStringLiteral("AT+CMGL=\"ALL\"")));
+            f.device.startFlood(noise(), 1024 * 1024);
+            QVERIFY(floodThrough());
+            WAIT_COMPARE(f.port.heldBytes(), ModemPort::kInputCap);
+            QCOMPARE(f.dropLines(), 1);
+        }
+        QCOMPARE(f.port.heldBytes(), 0);
+    }
+
+    void answerAfterAnEndlessLineIsFound_data()
+    {
+        QTest::addColumn<bool>("prompt");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("OK") << false << QByteArray("\r\nOK\r\n") << Outcome::Ok;
+        QTest::newRow("error line") << false << QByteArray("\r\n+CMS ERROR: 500\r\n") << Outcome::Error;
+        QTest::newRow("prompt") << true << QByteArray("\r\n> ") << Outcome::Prompt;
+    }
+    void answerAfterAnEndlessLineIsFound()
+    {
+        QFETCH(bool, prompt);
+        QFETCH(QByteArray, tail);
+        QFETCH(Outcome, outcome);
+        FloodedPort f;
+        QVERIFY2(f.trouble.isEmpty(), qPrintable(f.trouble));
+        // Four megabytes without a line end (a line that is no terminator
+        // even where it reads "OK" or "> "), then the answer.
+        constexpr qint64 kFlood = 4 * 1024 * 1024;
+        QVERIFY(finish(f.port.acquire()));
+        PortHold hold(f.port);
+        QVERIFY(AtDialogue::writeCommand(f.port, prompt ? QStringLiteral("AT+CMGS=\"1\"") : QStringLiteral("AT")));
+        f.device.startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, tail);
+        QCoro::Task<AtDialogue::Reply> wait = prompt ? AtDialogue::waitForPrompt(f.port, f.state, 60s)
+                                                     : AtDialogue::waitForReply(f.port, f.state, 60s);
+        const std::optional<AtDialogue::Reply> reply = finish(std::move(wait), 60000);
+        QVERIFY(reply);
+
+        QCOMPARE(reply->outcome, outcome);
+        QVERIFY(reply->text.endsWith(QString::fromLatin1(tail)));
+        QCOMPARE(reply->text.size(), ModemPort::kInputCap);
+        // No byte looked at twice (and the port held no more than the cap meanwhile).
+        QVERIFY2(reply->scanned <= kFlood + tail.size() && reply->scanned > kFlood / 2,
+                 qPrintable(QString::number(reply->scanned)));
+        QCOMPARE(f.dropLines(), 1); // one line for the whole answer, not one per chunk
     }
 };
 
