@@ -351,8 +351,6 @@ private Q_SLOTS:
         QCOMPARE(m_form.actionConnections, QStringList{AutoReplySettings::kNoConnection});
         QCOMPARE(m_form.groups, QStringList{AutoReplySettings::kNoGroups});
         QCOMPARE(m_form.keywords, QStringList{AutoReplySettings::kSelectKeyword});
-        QCOMPARE(m_form.option, Option::NoGroupAction);
-        QVERIFY(!m_form.urlEnabled());
 
         createKeyword(AutoReplySettings::kNoConnection, QStringLiteral("join"));
         QCOMPARE(lastTitle(), QStringLiteral("You forget some thing"));

@@ -248,12 +248,11 @@ private Q_SLOTS:
     {
         f->setParallel(1); // in queue order
         const QString text = QStringLiteral("Fish & chips #1 + tea = 100% \"good\" caf\u00e9?");
-        const qint64 cdma = f->add(QStringLiteral("9212345678"), text);
-        const qint64 cdma93 = f->add(QStringLiteral("9312345678"), QStringLiteral("x"));
-        const qint64 gsm = f->add(QStringLiteral("9912345678"), QStringLiteral("y"));
+        f->add(QStringLiteral("9212345678"), text);
+        f->add(QStringLiteral("9312345678"), QStringLiteral("x"));
+        f->add(QStringLiteral("9912345678"), QStringLiteral("y"));
         run();
-        for (qint64 id : {cdma, cdma93, gsm})
-            QVERIFY(settled(id));
+        WAIT_COMPARE(count(QueueStatus::Delivered), 3);
         const auto &req = f->gateway.requests();
         QCOMPARE(req.size(), 3);
         QCOMPARE(req[0].path, QStringLiteral("/mess/message.asp"));
@@ -605,7 +604,6 @@ private Q_SLOTS:
         QCOMPARE(m_sender->inFlight(), 8); // and no more
         QCOMPARE(count(QueueStatus::Sending), 8);
 
-        const quint16 port = f->gateway.port();
         f->gateway.stop();
         WAIT_COMPARE(m_sender->inFlight(), 0);
         WAIT_VERIFY(!m_sender->isSending());
@@ -617,7 +615,6 @@ private Q_SLOTS:
         f->gateway.replyWith(kSent, 5);
         if (!f->gateway.start())
             QSKIP("the old port was taken meanwhile");
-        QCOMPARE(f->gateway.port(), port);
         WAIT_COMPARE(count(QueueStatus::Delivered), 20);
         QHash<QString, int> after;
         for (qsizetype i = 8; i < f->gateway.requests().size(); ++i)
