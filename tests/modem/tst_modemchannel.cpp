@@ -516,7 +516,7 @@ private Q_SLOTS:
         QVERIFY(finish(f.port.acquire()));
         PortHold hold(f.port);
         QVERIFY(AtDialogue::writeCommand(f.port, prompt ? QStringLiteral("AT+CMGS=\"1\"") : QStringLiteral("AT")));
-        f.device.startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, tail);
+        f.device.startFlood(QByteArray("x> OK ERROR ").repeated(300), kFlood, 0, tail);
         QCoro::Task<AtDialogue::Reply> wait = prompt ? AtDialogue::waitForPrompt(f.port, f.state, 60s)
                                                      : AtDialogue::waitForReply(f.port, f.state, 60s);
         const std::optional<AtDialogue::Reply> reply = finish(std::move(wait), 60000);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -43,6 +44,7 @@ public:
         : QObject(parent)
     {
         replyWith("Message Sent! Success");
+        m_clock.start();
         connect(&m_server, &QTcpServer::newConnection, this, &FakeGateway::onConnection);
     }
     bool start()
@@ -77,6 +79,10 @@ public:
     int mostOpenAtOnce() const { return m_mostOpen; }
     // Requests received and not yet answered, now.
     int openNow() const { return m_open; }
+    // When each request of requests() was answered, in microseconds on the
+    // gateway's clock (-1: not yet), and that clock now.
+    const QList<qint64> &answeredAt() const { return m_answeredAt; }
+    qint64 clockUs() const { return m_clock.nsecsElapsed() / 1000; }
     // TCP connections accepted since the start.
     int connectionsOpened() const { return m_connections; }
 
@@ -97,6 +103,7 @@ public:
                 continue;
             const Held h = m_held.takeAt(i);
             --m_open;
+            m_answeredAt[index] = clockUs();
             if (h.socket)
                 h.socket->write(h.response);
             return;
@@ -139,6 +146,8 @@ private:
                 request.query.insert(QString::fromUtf8(item.left(eq)), QUrl::fromPercentEncoding(item.mid(eq + 1)));
         }
         m_requests.append(request);
+        m_answeredAt.append(-1);
+        const qsizetype index = m_requests.size() - 1;
         const Reply reply = m_handler(request);
         if (reply.hang)
             return;
@@ -148,11 +157,12 @@ private:
             + reply.body;
         QPointer<QTcpSocket> guard(socket);
         if (reply.hold) {
-            m_held.append({int(m_requests.size()) - 1, guard, response});
+            m_held.append({int(index), guard, response});
             return;
         }
-        QTimer::singleShot(reply.delayMs, this, [this, guard, response] {
+        QTimer::singleShot(reply.delayMs, this, [this, guard, response, index] {
             --m_open;
+            m_answeredAt[index] = clockUs();
             if (guard)
                 guard->write(response);
         });
@@ -163,6 +173,8 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
+    QElapsedTimer m_clock;
+    QList<qint64> m_answeredAt;
     int m_mostOpen = 0;
     int m_connections = 0;
     struct Held

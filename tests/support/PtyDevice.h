@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -18,8 +19,9 @@ namespace tavsms::test {
 
 // A bare device on a pseudo-terminal behind a link, driven from a thread of
 // its own so that it writes while the program's event loop reads, as a busy
-// cable does: it floods the program with a pattern as fast as the terminal
-// takes it, and reads whatever the program writes.
+// cable does. It can flood the program with a pattern (at a given rate or as
+// fast as the terminal takes it), answer every command line with OK, and
+// vanish.
 class PtyDevice
 {
 public:
@@ -72,16 +74,24 @@ public:
     }
     QString errorString() const { return m_error; }
 
-    // Writes `pattern` over and over until `total` bytes of it have gone,
-    // then `tail` once.
-    void startFlood(const QByteArray &pattern, qint64 total, const QByteArray &tail = {})
+    // Answers "\r\nOK\r\n" to every line the program writes.
+    void setAnswering(bool on) { m_answering = on; }
+    // Writes `pattern` over and over, then `tail` once when `total` bytes of
+    // the pattern have gone (never, for 0). A rate of 0 writes as fast as
+    // the terminal takes it.
+    void startFlood(const QByteArray &pattern, qint64 total, qint64 bytesPerSecond = 0, const QByteArray &tail = {})
     {
         std::lock_guard lock(m_mutex);
         m_pattern = pattern;
         m_tail = tail;
         m_total = total;
+        m_rate = bytesPerSecond;
+        m_flooding = true;
         ++m_generation;
     }
+    void stopFlood() { m_flooding = false; }
+    // Bytes written to the program so far, answers included.
+    qint64 written() const { return m_written; }
     bool floodDone() const { return m_doneGeneration == m_generation; }
 
 private:
@@ -94,26 +104,37 @@ private:
 
     void run()
     {
-        QByteArray out;       // bytes to write now
+        using Clock = std::chrono::steady_clock;
+        QByteArray out;       // bytes to write now: answers first, then flood
         qint64 floodSent = 0; // pattern bytes of the current flood
         bool tailQueued = false;
         int generation = 0;
+        Clock::time_point floodStart;
         char buffer[4096];
         while (!m_stop) {
-            if (generation != m_generation) {
+            const bool flooding = m_flooding;
+            if (flooding && generation != m_generation) {
                 generation = m_generation;
                 floodSent = 0;
                 tailQueued = false;
+                floodStart = Clock::now();
             }
-            if (m_doneGeneration != generation && !tailQueued && out.size() < 65536) {
+            if (flooding && m_doneGeneration != generation && !tailQueued && out.size() < 65536) {
                 std::lock_guard lock(m_mutex);
-                QByteArray chunk;
-                while (chunk.size() < qMin<qint64>(65536, m_total - floodSent))
-                    chunk += m_pattern;
-                chunk.truncate(qMin<qint64>(65536, m_total - floodSent));
-                out += chunk;
-                floodSent += chunk.size();
-                if (floodSent >= m_total) {
+                qint64 allowed = 65536;
+                if (m_rate > 0) {
+                    const double seconds = std::chrono::duration<double>(Clock::now() - floodStart).count();
+                    allowed = qMin(allowed, qint64(double(m_rate) * seconds) - floodSent);
+                }
+                if (m_total > 0)
+                    allowed = qMin(allowed, m_total - floodSent);
+                while (allowed > 0 && !m_pattern.isEmpty()) {
+                    const qint64 n = qMin<qint64>(allowed, m_pattern.size());
+                    out += m_pattern.left(n);
+                    floodSent += n;
+                    allowed -= n;
+                }
+                if (m_total > 0 && floodSent >= m_total) {
                     out += m_tail;
                     tailQueued = true;
                 }
@@ -121,12 +142,18 @@ private:
             pollfd pfd{m_master, short(POLLIN | (out.isEmpty() ? 0 : POLLOUT)), 0};
             if (::poll(&pfd, 1, out.isEmpty() ? 2 : 20) < 0 && errno != EINTR)
                 break;
-            if (pfd.revents & POLLIN)
-                (void)::read(m_master, buffer, sizeof buffer);
+            if (pfd.revents & POLLIN) {
+                const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+                for (ssize_t i = 0; i < n; ++i)
+                    if (buffer[i] == '\r' && m_answering)
+                        out.prepend("\r\nOK\r\n");
+            }
             if (!out.isEmpty() && (pfd.revents & POLLOUT)) {
                 const ssize_t n = ::write(m_master, out.constData(), size_t(out.size()));
-                if (n > 0)
+                if (n > 0) {
                     out.remove(0, n);
+                    m_written += n;
+                }
             }
             if (tailQueued && out.isEmpty())
                 m_doneGeneration = generation;
@@ -139,12 +166,16 @@ private:
     int m_slaveKeep = -1;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_answering{false};
+    std::atomic<bool> m_flooding{false};
     std::atomic<int> m_generation{0}; // one more for every startFlood
     std::atomic<int> m_doneGeneration{0};
+    std::atomic<qint64> m_written{0};
     std::mutex m_mutex; // guards the flood's settings
     QByteArray m_pattern;
     QByteArray m_tail;
     qint64 m_total = 0;
+    qint64 m_rate = 0;
 };
 
 } // namespace tavsms::test
