@@ -141,13 +141,15 @@ private Q_SLOTS:
             const qint64 id = s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"), kRouteAuto).id;
             QVERIFY(s.queue().claim(id));
         });
+        rig.build();
+        QSignalSpy tips(rig.app.get(), &Application::tipRequested);
         rig.start();
 
         QCOMPARE(rig.prompter.count(), 1);
         QCOMPARE(rig.prompter.entries().first().icon, Prompter::Icon::Critical);
         QVERIFY(rig.prompter.entries().first().text.contains(
             QLatin1String("COM Port No /nonexistent/ttyUSB9 used by connection name ''Airtel'' is not available.")));
-        QCOMPARE(rig.tips, (QList<QStringList>{{"Tip", "You need to configure ports from File>>Configure Modem", "10"}}));
+        QCOMPARE(tips, (QList<QVariantList>{{"Tip", "You need to configure ports from File>>Configure Modem", 10}}));
         QVERIFY(!rig.channel->port(0).isOpen()); // COM1 included
         QVERIFY(gsm.received().isEmpty());
         QVERIFY(!rig.controller->portTimer(0).isActive());
