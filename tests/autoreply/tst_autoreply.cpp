@@ -249,33 +249,28 @@ private Q_SLOTS:
         QCOMPARE(replies(), QStringList());
     }
 
-    void keywordPushForwardsEncodedAndQueuesNoReply()
+    // A push rule, keyword or wild card, forwards the message encoded and
+    // queues no reply; a wild card to push without an address replies.
+    void pushForwardsEncodedAndQueuesNoReply()
     {
         test::LoopbackHttpServer server;
         server.setReply("received 'it'");
         addRule(QStringLiteral("COM1"), QStringLiteral("a"), QStringLiteral("unused"), QStringLiteral("push"),
                 QStringLiteral("TAVNA"), server.baseUrl() + QStringLiteral("/in?from=@@sender@@&msg=@@message@@"));
-        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("a b&c"));
-        QCOMPARE(server.targets(), (QList<QByteArray>{"/in?from=+919000000001&msg=a%20b%26c"}));
-        QCOMPARE(replies(), QStringList());
-        const QStringList lines = logLines();
-        QCOMPARE(lines.size(), 2);
-        // The query (the sender's number and the text) stays out of the log.
-        QVERIFY2(lines.at(0).endsWith(QStringLiteral(" Push MSG to URL - ") + server.baseUrl() + QStringLiteral("/in")),
-                 qPrintable(lines.at(0)));
-        QVERIFY2(lines.at(1).endsWith(QStringLiteral(" Push URL Response - received 'it'")), qPrintable(lines.at(1)));
-    }
-
-    void wildCardPushesOrRepliesWhenItHasNoUrl()
-    {
-        test::LoopbackHttpServer server;
         addRule(QStringLiteral("COM1"), QStringLiteral("*"), QStringLiteral("r"), QStringLiteral("push"),
                 QStringLiteral("TAVNA"), server.baseUrl() + QStringLiteral("/w?s=@@sender@@&m=@@message@@"));
         addRule(QStringLiteral("COM2"), QStringLiteral("*"), QStringLiteral("Replied"), QStringLiteral("push"));
+        receive(QStringLiteral("COM1"), QStringLiteral("+919000000001"), QStringLiteral("a b&c"));
         receive(QStringLiteral("COM1"), QStringLiteral("9000000005"), QStringLiteral("anything"));
-        QCOMPARE(server.targets(), (QList<QByteArray>{"/w?s=9000000005&m=anything"}));
         receive(QStringLiteral("COM2"), QStringLiteral("9000000005"), QStringLiteral("anything"));
+        QCOMPARE(server.targets(), (QList<QByteArray>{"/in?from=+919000000001&msg=a%20b%26c", "/w?s=9000000005&m=anything"}));
         QCOMPARE(replies(), (QStringList{"9000000005|COM2|Replied"}));
+        // The query (the sender's number and the text) stays out of the log.
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines.at(0).endsWith(QStringLiteral(" Push MSG to URL - ") + server.baseUrl() + QStringLiteral("/in")),
+                 qPrintable(lines.at(0)));
+        QVERIFY2(lines.at(1).endsWith(QStringLiteral(" Push URL Response - received 'it'")), qPrintable(lines.at(1)));
     }
 
     void unansweredPushIsLoggedAndTheRestGoesOn_data()
