@@ -423,40 +423,6 @@ private Q_SLOTS:
         QVERIFY(!rig.channel->port(0).isOpen());
     }
 
-    void retriedRowGoesOutUnderSteadyFreshTraffic()
-    {
-        ModemRig rig;
-        auto &gsm = rig.device(QStringLiteral("COM1"));
-        gsm.setFault(QStringLiteral("AT+CMGS=\"1111111111\""), Fault::Error);
-        rig.start();
-        rig.enqueue(QStringLiteral("1111111111"), QStringLiteral("failed once"));
-        WAIT_VERIFY(rig.retries(1) >= 1);
-        rig.stopSending();
-        gsm.clearFaults();
-
-        // A new row for the port before every tick, so there is always a
-        // fresh row that has never failed.
-        int ticks = 0;
-        int sentAt = -1;
-        rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
-        connect(&rig.channel->sender(0), &PortSender::tickFinished, this, [&] {
-            ++ticks;
-            if (sentAt < 0 && rig.status(1) == QLatin1String("Delivered"))
-                sentAt = ticks;
-            rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("fresh"), QStringLiteral("COM1"));
-        });
-        rig.controller->startSending();
-        WAIT_VERIFY(ticks >= 3 * MessageQueue::kRetryTurn);
-        rig.stopSending();
-        QVERIFY2(sentAt > 0 && sentAt <= MessageQueue::kRetryTurn, qPrintable(QString::number(sentAt)));
-        // The fresh rows kept going out around it.
-        const auto sent = gsm.sent();
-        QVERIFY(sent.size() >= 2 * MessageQueue::kRetryTurn);
-        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
-                               [](const auto &m) { return m.text == QLatin1String("failed once"); }),
-                 1);
-    }
-
     void idlePortKeepsNothingOfAFlood()
     {
         FloodedPort f;
