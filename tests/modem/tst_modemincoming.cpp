@@ -221,6 +221,12 @@ private Q_SLOTS:
         QCOMPARE(cdma.inbox().size(), 2);
         QVERIFY(cdma.commands().filter(QStringLiteral("AT+CMGD")).isEmpty());
         QVERIFY(sync(QStringLiteral("Read")).startsWith("1|"));
+        // One that cannot be stored is left out; the others are still copied.
+        rig.store().db().execScript(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON incoming_logs WHEN "
+                                                   "NEW.incoming_message = 'one' BEGIN SELECT RAISE(ABORT, 'full'); END;"));
+        cdma.addInbox(QStringLiteral("9000000003"), may1(10, 22), QStringLiteral("three"));
+        QCOMPARE(sync(QStringLiteral("UnRead")), "1|" + applicationTitle() + "|Process Complete.");
+        QCOMPARE(rig.incoming().filter(QStringLiteral("|three")).size(), 1);
 
         cdma.setRawListing("\r\nOK\r\n");
         QCOMPARE(sync(QStringLiteral("UnRead")), "0|" + applicationTitle() + "|No new message");
