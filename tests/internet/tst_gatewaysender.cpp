@@ -290,7 +290,10 @@ private Q_SLOTS:
         QCOMPARE(f->row(port).status, QStringLiteral("Pending"));
         QCOMPARE(f->gateway.requestCount(), 2);
 
-        // The Internet channel switched off: nothing more goes out.
+        // The Internet channel switched off (once the tick that sent it is
+        // over: one ending with the channel off leaves the timer at rest):
+        // nothing more goes out.
+        WAIT_VERIFY(!m_sender->isSending());
         f->state.setInternetChannel(false);
         const qint64 off = f->add(QStringLiteral("9876543210"), QStringLiteral("off"));
         QVERIFY(ticksPass());
