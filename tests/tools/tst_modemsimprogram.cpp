@@ -156,11 +156,12 @@ private Q_SLOTS:
         sim.type("frobnicate now");
         sim.type("sms +919000000001");
         sim.type("sms \"x\" quoted sender");
+        sim.type("sms 98,76 sender with a comma");
         sim.type("help");
         QVERIFY2(sim.said("quit                 remove the link and end\n"), sim.output.constData()); // the help, last
         QVERIFY(sim.output.contains("unknown command 'frobnicate'; type help for the list\n"));
         QVERIFY(sim.output.contains("usage: sms SENDER TEXT...\n"));
-        QVERIFY(sim.output.contains("without quotes or commas\n"));
+        QCOMPARE(sim.output.count("without quotes or commas\n"), 2); // either would split the listing's fields
 
         sim.process.closeWriteChannel();
         const auto port = openLink(sim.link());
