@@ -239,8 +239,10 @@ private Q_SLOTS:
             gsm.clearFaults();
             gsm.clearRecords();
             gsm.setFault(c.command, c.fault);
-            // Only the silent device lets the wait for the prompt run out.
+            // Only the silent device lets the wait for the prompt run out,
+            // and no other wait than that one.
             rig.channel->timeouts().prompt = c.fault == Fault::Silence ? 100ms : fastTimeouts().prompt;
+            rig.channel->timeouts().result = c.fault == Fault::Silence ? 5min : fastTimeouts().result;
             rig.enqueue(QStringLiteral("9876543210"), c.text);
             if (++id == 1) { // stopped, the sender neither polls nor sends
                 QSignalSpy ticks(&rig.controller->portTimer(0), &QTimer::timeout);
