@@ -236,8 +236,7 @@ private Q_SLOTS:
                 QStringLiteral("Deleted Group"));
         receive(QStringLiteral("COM1"), QStringLiteral("9000000003"), QStringLiteral("join"));
         QCOMPARE(replies(), (QStringList{"9000000003|COM1|Welcome"}));
-        QVERIFY2(logLines().join(QLatin1Char('\n')).contains(QStringLiteral("Deleted Group")),
-                 qPrintable(logLines().join(QLatin1Char('\n'))));
+        QVERIFY2(logLines().join(' ').contains(QStringLiteral("Deleted Group")), qPrintable(logLines().join(' ')));
     }
 
     void freshKeywordAnswersNothingAndBlocksTheWildCard()

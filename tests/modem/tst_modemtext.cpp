@@ -25,11 +25,6 @@ QStringList described(const Listing &listing)
 }
 
 
-QString repeated(const QString &s, int n)
-{
-    return s.repeated(n);
-}
-
 const QString kDeva = QStringLiteral("\u0915");                 // क, one UTF-16 unit
 const QString kEmoji = QString::fromUcs4(U"\U0001F600", 1);     // a surrogate pair
 
@@ -257,7 +252,7 @@ private Q_SLOTS:
 
         // A concatenated SUBMIT: UDHI in the first octet, UDL A0 (7 + 153),
         // and the text starting after the fill bit.
-        const auto two = SmsPdu::encodeSubmit(QStringLiteral("9876543210"), repeated(QStringLiteral("h"), 161), 7);
+        const auto two = SmsPdu::encodeSubmit(QStringLiteral("9876543210"), QStringLiteral("h").repeated(161), 7);
         QCOMPARE(two.size(), 2);
         QVERIFY(two[0].hex.startsWith("0051000A8189674523010000AAA0050003070201D068"));
         QVERIFY(two[1].hex.startsWith("0051000A8189674523010000AA0F050003070202D0"));
@@ -275,30 +270,30 @@ private Q_SLOTS:
 
         const QString a = QStringLiteral("a");
         QTest::newRow("empty") << QString() << Coding::Gsm7 << 0 << 0 << 1;
-        QTest::newRow("160 GSM") << repeated(a, 160) << Coding::Gsm7 << 160 << 160 << 1;
-        QTest::newRow("161 GSM") << repeated(a, 161) << Coding::Gsm7 << 161 << 161 << 2;
+        QTest::newRow("160 GSM") << a.repeated(160) << Coding::Gsm7 << 160 << 160 << 1;
+        QTest::newRow("161 GSM") << a.repeated(161) << Coding::Gsm7 << 161 << 161 << 2;
         QTest::newRow("every GSM character") << kGsmBasic << Coding::Gsm7 << int(kGsmBasic.size())
                                              << int(kGsmBasic.size()) << 1;
         QTest::newRow("extension costs two") << kGsmExtension << Coding::Gsm7 << 10 << 20 << 1;
-        QTest::newRow("158 and a euro") << repeated(a, 158) + QStringLiteral("€") << Coding::Gsm7 << 159 << 160 << 1;
-        QTest::newRow("159 and a euro") << repeated(a, 159) + QStringLiteral("€") << Coding::Gsm7 << 160 << 161 << 2;
-        QTest::newRow("ten GSM parts") << repeated(a, 1530) << Coding::Gsm7 << 1530 << 1530 << 10;
-        QTest::newRow("eleven GSM parts") << repeated(a, 1531) << Coding::Gsm7 << 1531 << 1531 << 0;
-        QTest::newRow("euro ending part ten") << repeated(a, 1528) + QStringLiteral("€") << Coding::Gsm7 << 1529 << 1530
+        QTest::newRow("158 and a euro") << a.repeated(158) + QStringLiteral("€") << Coding::Gsm7 << 159 << 160 << 1;
+        QTest::newRow("159 and a euro") << a.repeated(159) + QStringLiteral("€") << Coding::Gsm7 << 160 << 161 << 2;
+        QTest::newRow("ten GSM parts") << a.repeated(1530) << Coding::Gsm7 << 1530 << 1530 << 10;
+        QTest::newRow("eleven GSM parts") << a.repeated(1531) << Coding::Gsm7 << 1531 << 1531 << 0;
+        QTest::newRow("euro ending part ten") << a.repeated(1528) + QStringLiteral("€") << Coding::Gsm7 << 1529 << 1530
                                               << 10;
         // The pair cannot end part one, so it moves and the rest spills into an eleventh.
         QTest::newRow("euro pushed over a boundary")
-            << repeated(a, 152) + QStringLiteral("€") + repeated(a, 1376) << Coding::Gsm7 << 1529 << 1530 << 0;
+            << a.repeated(152) + QStringLiteral("€") + a.repeated(1376) << Coding::Gsm7 << 1529 << 1530 << 0;
         QTest::newRow("Latin-1 outside GSM") << QStringLiteral("café â") << Coding::Ucs2 << 6 << 6 << 1;
         QTest::newRow("tab is not GSM") << QStringLiteral("a\tb") << Coding::Ucs2 << 3 << 3 << 1;
-        QTest::newRow("70 UCS-2") << repeated(kDeva, 70) << Coding::Ucs2 << 70 << 70 << 1;
-        QTest::newRow("71 UCS-2") << repeated(kDeva, 71) << Coding::Ucs2 << 71 << 71 << 2;
-        QTest::newRow("ten UCS-2 parts") << repeated(kDeva, 670) << Coding::Ucs2 << 670 << 670 << 10;
-        QTest::newRow("eleven UCS-2 parts") << repeated(kDeva, 671) << Coding::Ucs2 << 671 << 671 << 0;
+        QTest::newRow("70 UCS-2") << kDeva.repeated(70) << Coding::Ucs2 << 70 << 70 << 1;
+        QTest::newRow("71 UCS-2") << kDeva.repeated(71) << Coding::Ucs2 << 71 << 71 << 2;
+        QTest::newRow("ten UCS-2 parts") << kDeva.repeated(670) << Coding::Ucs2 << 670 << 670 << 10;
+        QTest::newRow("eleven UCS-2 parts") << kDeva.repeated(671) << Coding::Ucs2 << 671 << 671 << 0;
         // 70 characters but 71 units: the counter shows 70, the network takes two parts.
-        QTest::newRow("emoji is one character") << repeated(a, 69) + kEmoji << Coding::Ucs2 << 70 << 71 << 2;
+        QTest::newRow("emoji is one character") << a.repeated(69) + kEmoji << Coding::Ucs2 << 70 << 71 << 2;
         QTest::newRow("emoji at a part boundary")
-            << repeated(kDeva, 66) + kEmoji + repeated(kDeva, 5) << Coding::Ucs2 << 72 << 73 << 2;
+            << kDeva.repeated(66) + kEmoji + kDeva.repeated(5) << Coding::Ucs2 << 72 << 73 << 2;
     }
 
     void planCountsPartsAndCharacters()
@@ -321,17 +316,17 @@ private Q_SLOTS:
     {
         const QString a = QStringLiteral("a");
         // A euro whose ESC would be septet 153 starts part two instead.
-        const auto g = SmsPdu::encodeSubmit(QStringLiteral("9876543210"), repeated(a, 152) + "€" + repeated(a, 10), 9);
+        const auto g = SmsPdu::encodeSubmit(QStringLiteral("9876543210"), a.repeated(152) + "€" + a.repeated(10), 9);
         QCOMPARE(g.size(), 2);
-        QCOMPARE(described(g[0].hex, false), "9876543210|" + repeated(a, 152) + "|9 1/2|-1");
-        QCOMPARE(described(g[1].hex, false), "9876543210|€" + repeated(a, 10) + "|9 2/2|-1");
+        QCOMPARE(described(g[0].hex, false), "9876543210|" + a.repeated(152) + "|9 1/2|-1");
+        QCOMPARE(described(g[1].hex, false), "9876543210|€" + a.repeated(10) + "|9 2/2|-1");
 
         // An emoji whose high surrogate would be unit 67 starts part two.
-        const QString ucs = repeated(kDeva, 66) + kEmoji + repeated(kDeva, 5);
+        const QString ucs = kDeva.repeated(66) + kEmoji + kDeva.repeated(5);
         const auto u = SmsPdu::encodeDeliver(QStringLiteral("VK-BANK"), ucs, QDateTime::currentDateTime(), 200);
         QCOMPARE(u.size(), 2);
-        QCOMPARE(described(u[0]), "VK-BANK|" + repeated(kDeva, 66) + "|200 1/2|-1");
-        QCOMPARE(described(u[1]), "VK-BANK|" + kEmoji + repeated(kDeva, 5) + "|200 2/2|-1");
+        QCOMPARE(described(u[0]), "VK-BANK|" + kDeva.repeated(66) + "|200 1/2|-1");
+        QCOMPARE(described(u[1]), "VK-BANK|" + kEmoji + kDeva.repeated(5) + "|200 2/2|-1");
     }
 
     void addresses()
@@ -564,7 +559,7 @@ private Q_SLOTS:
             "07911326040000F0040C9119896745230100084250102143652A0C0928092E0938094D09240947",
         };
         const QString long7 = kGsmBasic + kGsmExtension + kGsmBasic;
-        const QString longU = repeated(kDeva + kEmoji, 40);
+        const QString longU = (kDeva + kEmoji).repeated(40);
         for (const QString &text : {long7, longU}) {
             seeds += SmsPdu::encodeDeliver(QStringLiteral("VK-BANK"), text, t, 5);
             for (const auto &s : SmsPdu::encodeSubmit(QStringLiteral("+919876543210"), text, 5))
