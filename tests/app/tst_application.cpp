@@ -1,8 +1,12 @@
 // The program without its window: an orderly end that finishes what is being
-// sent, and how far it waits.
+// sent, and how far it waits; where the listener listens; and messages
+// received, stored, answered by the auto-reply rules and the replies sent
+// back through the same phone (what each rule does is the auto-reply test's
+// matter).
 #include "FakeGateway.h"
 #include "GatewaySender.h"
 #include "InternetServices.h"
+#include "LoopbackHttpServer.h"
 #include "ModemRig.h"
 #include "NetworkSettings.h"
 
@@ -12,31 +16,17 @@
 using namespace tavsms;
 using namespace tavsms::test;
 using namespace std::chrono_literals;
+using Sim = sim::ModemSimulator;
 
 class TestApplication : public QObject
 {
     Q_OBJECT
 
-    // One GSM modem on COM1 that keeps the outcome of a send to itself, in
-    // a program that waits as long as it takes for it.
-    static sim::ModemSimulator &silentModem(ModemRig &rig)
-    {
-        auto &gsm = rig.device(QStringLiteral("COM1"));
-        gsm.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
-        rig.start();
-        rig.channel->timeouts().result = 5min;
-        return gsm;
-    }
-
     // Every row for the gateway, which holds its answers until told.
     static void holdingGateway(ModemRig &rig, FakeGateway &gateway, const QString &route)
     {
         QVERIFY(gateway.start());
-        gateway.setHandler([](const FakeGateway::Request &) {
-            FakeGateway::Reply reply{200, "OK", "Message Sent! Success"};
-            reply.hold = true;
-            return reply;
-        });
+        gateway.replyWith("Message Sent! Success", 0, true);
         rig.withStore([&](Store &s) {
             NetworkSettings n = NetworkSettings::load(s.db());
             n.gatewayHost = gateway.host();
@@ -50,16 +40,21 @@ class TestApplication : public QObject
         WAIT_COMPARE(gateway.held().size(), 3);
     }
 
+    static QStringList sentBy(const Sim &sim)
+    {
+        QStringList out;
+        for (const auto &m : sim.sent())
+            out << m.number + QLatin1Char('|') + m.text;
+        return out;
+    }
+
 private Q_SLOTS:
     void quitLetsTheSendUnderWayFinish()
     {
         ModemRig rig;
-        auto &gsm = silentModem(rig); // it answers when the test says so
-        const qint64 id = rig.store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("last words"),
-                                                         kRouteAuto).id;
-        const qint64 waiting = rig.store().queue().addToQueue(QStringLiteral("9876543211"), QStringLiteral("next"),
-                                                              kRouteAuto).id;
-        WAIT_VERIFY(gsm.received().contains("last words\x1A"));
+        auto &gsm = rig.device(QStringLiteral("COM1")); // it answers when the test says so
+        QVERIFY(rig.startSilent(gsm, QStringLiteral("last words")));
+        rig.enqueue(QStringLiteral("9876543211"), QStringLiteral("next"));
 
         QSignalSpy finished(rig.app.get(), &Application::quitFinished);
         rig.app->requestQuit();
@@ -74,42 +69,42 @@ private Q_SLOTS:
         WAIT_COMPARE(finished.count(), 1);
         QVERIFY(rig.controller->isShutDown());
         QVERIFY(!rig.channel->port(0).isOpen());
-        QCOMPARE(rig.status(id), QStringLiteral("Delivered"));
-        QCOMPARE(rig.status(waiting), QStringLiteral("Pending"));
+        QCOMPARE(rig.status(1), QStringLiteral("Delivered"));
+        QCOMPARE(rig.status(2), QStringLiteral("Pending"));
         QCOMPARE(gsm.sent().size(), 1);
         QVERIFY(rig.debugLog().contains(QLatin1String(" Shutting down - waiting for the messages being sent\r\n")));
     }
 
+    // Asked twice, the program ends at once; asked once, when the drain
+    // limit is up. The row stays with its channel's claim; the next start
+    // puts it back.
+    void aSecondRequestOrTheDrainLimitEndsTheWait_data()
+    {
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("drain limit") << false;
+        QTest::newRow("asked twice") << true;
+    }
     void aSecondRequestOrTheDrainLimitEndsTheWait()
     {
+        QFETCH(bool, twice);
         ModemRig rig;
-        auto &gsm = silentModem(rig);
-        rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("stuck"));
-        WAIT_VERIFY(gsm.received().contains("stuck\x1A"));
-
+        QVERIFY(rig.startSilent(rig.device(QStringLiteral("COM1")), QStringLiteral("stuck")));
         QSignalSpy finished(rig.app.get(), &Application::quitFinished);
-        rig.app->setDrainLimit(100ms);
+        rig.app->setDrainLimit(twice ? 5min : 100ms);
         QElapsedTimer clock;
         clock.start();
         rig.app->requestQuit();
         QCOMPARE(finished.count(), 0);
-        WAIT_COMPARE(finished.count(), 1);
-        QVERIFY(clock.elapsed() >= 95); // a coarse timer may fire 5% early
-        // The row stays with its channel's claim; the next start puts it back.
+        if (twice) {
+            rig.app->requestQuit();
+            QCOMPARE(finished.count(), 1);
+        } else {
+            WAIT_COMPARE(finished.count(), 1);
+            QVERIFY(clock.elapsed() >= 95); // a coarse timer may fire 5% early
+            QVERIFY(rig.debugLog().contains(QLatin1String("a message was still being sent")));
+        }
+        QVERIFY(rig.controller->isShutDown());
         QCOMPARE(rig.status(1), QStringLiteral("Sending"));
-        QVERIFY(rig.debugLog().contains(QLatin1String("a message was still being sent")));
-
-        // Asked twice: at once.
-        ModemRig other;
-        auto &silent = silentModem(other);
-        other.enqueue(QStringLiteral("9876543210"), QStringLiteral("stuck"));
-        WAIT_VERIFY(silent.received().contains("stuck\x1A"));
-        QSignalSpy done(other.app.get(), &Application::quitFinished);
-        other.app->requestQuit();
-        QCOMPARE(done.count(), 0);
-        other.app->requestQuit();
-        QCOMPARE(done.count(), 1);
-        QVERIFY(other.controller->isShutDown());
     }
 
     void quitWaitsForEveryGatewayAnswer()
@@ -139,8 +134,7 @@ private Q_SLOTS:
         holdingGateway(rig, gateway, kRouteAuto);
         QVERIFY(finish(rig.controller->reinitialize(false)));
         QCOMPARE(rig.queue().count(QStringLiteral("Sending")), qint64(3));
-        for (int request : gateway.held())
-            gateway.answerHeld(request);
+        gateway.answerAllHeld();
         WAIT_COMPARE(rig.queue().count(QStringLiteral("Delivered")), qint64(3));
         // Ticks later, none has gone a second time.
         QSignalSpy ticks(rig.app->internet().sender(), &GatewaySender::tickFinished);
@@ -187,6 +181,51 @@ private Q_SLOTS:
         QCOMPARE(bad.app->start(), Application::StartResult::Failed);
         QVERIFY2(bad.prompter.dump().contains(QStringLiteral("Allowed networks: '10.0.0.0/33' is not a network.")),
                  qPrintable(bad.prompter.dump()));
+    }
+
+    void joinHelloPushAndAPortWithoutRules()
+    {
+        ModemRig rig;
+        LoopbackHttpServer pushTarget;
+        Sim &com1 = rig.device(QStringLiteral("COM1"), Sim::Kind::Gsm, true, true);
+        Sim &com2 = rig.device(QStringLiteral("COM2"), Sim::Kind::Gsm, true, true);
+        rig.withStore([&pushTarget](Store &store) {
+            Database &db = store.db();
+            db.exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-12-01 10:00:00', 'Friends')"));
+            const QString rule = QStringLiteral(
+                "INSERT INTO auto_reply (auto_reply_keyword, com_port, auto_reply_response, group_add, group_delete, "
+                "group_name, auto_reply_action, auto_reply_push_url) VALUES (?, 'COM1', ?, ?, 0, ?, ?, ?)");
+            db.exec(rule, {QStringLiteral("join"), QStringLiteral("Welcome"), 1, QStringLiteral("Friends"),
+                           QStringLiteral("NOPUSH"), QString()});
+            db.exec(rule, {QStringLiteral("a"), QStringLiteral("unused"), 0, QStringLiteral("TAVNA"),
+                           QStringLiteral("PUSH"),
+                           pushTarget.baseUrl() + QStringLiteral("/sms?from=@@sender@@&msg=@@message@@")});
+        });
+        const QDateTime stamp(QDate(2026, 12, 6), QTime(9, 30));
+        com1.addInbox(QStringLiteral("+919000000001"), stamp, QStringLiteral("JOIN me"));
+        com2.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(30), QStringLiteral("JOIN me"));
+
+        rig.start();
+        QCOMPARE(rig.state().connectedCount(), 2);
+        Database &db = rig.store().db();
+
+        // JOIN: stored, deleted from the phone, answered through the same phone, member added.
+        WAIT_COMPARE(sentBy(com1), QStringList{"9000000001|Welcome"});
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM groups_mem WHERE group_mem_mobile = '9000000001'")), 1);
+        QVERIFY(com1.inbox().isEmpty());
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM1'")).toInt(), 1);
+
+        // The push rule forwards the message and queues no reply.
+        com1.addInbox(QStringLiteral("+919000000001"), stamp.addSecs(60), QStringLiteral("a b&c"));
+        WAIT_COMPARE(pushTarget.targets(), QList<QByteArray>{"/sms?from=+919000000001&msg=a%20b%26c"});
+
+        // COM2 has no rules: its message was stored and deleted, nothing answered.
+        WAIT_VERIFY(com2.inbox().isEmpty());
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM incoming_logs WHERE com_port = 'COM2'")).toInt(), 1);
+        QVERIFY(rig.ticks(1, 3));
+        QCOMPARE(sentBy(com2), QStringList());
+        QCOMPARE(sentBy(com1).size(), 1);
+        QCOMPARE(rig.queue().rows(QStringLiteral("com_port, status, sent_from")), QStringList{"COM1|Delivered|COM1"});
     }
 };
 

@@ -1,11 +1,14 @@
-// The send listener through real loopback sockets: what only a socket
-// shows (order, framing on a connection, caps, slow clients, allowed
-// networks, resets). What each request is answered is the desk's test.
+// The send listener's desk without sockets (what each request of a batch
+// is answered, what is queued and what the debug log says), and the
+// listener through real loopback sockets: what only a socket shows (order,
+// framing on a connection, caps, slow clients, allowed networks, resets).
 #include "AllowedNetworks.h"
 #include "DebugLog.h"
 #include "HttpSendListener.h"
 #include "QueueLog.h"
 #include "RefusalNotes.h"
+#include "SendRequestDesk.h"
+#include "SendRequestParser.h"
 #include "SharedStore.h"
 #include "Store.h"
 #include "Wait.h"
@@ -13,6 +16,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -67,6 +71,7 @@ public:
     // Once it has, end() is 0 after the closing handshake, else the error
     // (ECONNRESET after a reset).
     bool ended() { return take(), m_end >= 0; }
+    bool answered() { return !replies().isEmpty(); }
     int end() const { return m_end; }
     const QByteArray &received() { return take(), m_received; }
     // The bodies of the whole replies so far.
@@ -109,16 +114,6 @@ bool all(const Clients &clients, const std::function<bool(Client &)> &is)
     return std::all_of(clients.begin(), clients.end(), [&](const auto &c) { return is(*c); });
 }
 
-bool answered(Client &c)
-{
-    return !c.replies().isEmpty();
-}
-
-bool ended(Client &c)
-{
-    return c.ended();
-}
-
 QByteArray request(const QByteArray &message, const QByteArray &mobile = "9876543210")
 {
     return "GET /?com=c&mobile=" + mobile + "&message=" + message + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
@@ -128,6 +123,15 @@ QByteArray sentTo(const QByteArray &mobile = "9876543210")
 {
     return "Status:OK <br>Message Sent to " + mobile;
 }
+
+// A whole reply as the desk writes it.
+QByteArray reply(const QByteArray &body, bool keepAlive = true)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: "
+        + (keepAlive ? "keep-alive" : "close") + "\r\n\r\n" + body;
+}
+
+const QByteArray kWrongMobile = "<b>Error Occured:</b> " + SendRequestParser::mobileLengthError().toUtf8();
 
 } // namespace
 
@@ -139,6 +143,7 @@ class TestHttpSendListener : public QObject
     Store *m_store = nullptr;
     DebugLog m_log;
     std::unique_ptr<HttpSendListener> m_listener;
+    std::unique_ptr<SendRequestDesk> m_desk;
     int m_logs = 0;
 
     quint16 port() const { return m_listener->port(); }
@@ -148,6 +153,20 @@ class TestHttpSendListener : public QObject
     {
         QFile f(m_log.path());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    // The debug log's lines, without the time each was written.
+    QStringList logLines()
+    {
+        static const QRegularExpression time(QStringLiteral(R"(- \d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M )"));
+        return logText().replace(time, QStringLiteral("- ")).split(QStringLiteral("\r\n"));
+    }
+    QByteArrayList serve(const QByteArrayList &heads, bool keepAlive = true)
+    {
+        std::vector<SendRequestDesk::Request> batch;
+        for (const QByteArray &head : heads)
+            batch.push_back({head, keepAlive});
+        const std::vector<QByteArray> replies = m_desk->serve(batch);
+        return {replies.begin(), replies.end()};
     }
     // The time-outs in use, longer than any wait here: only the tests of
     // running out shorten the arrival time-out.
@@ -183,9 +202,87 @@ private Q_SLOTS:
     {
         m_store = &test::freshStore();
         QVERIFY(m_log.open(m_dir.root() + QStringLiteral("/debug%1.txt").arg(++m_logs)).isEmpty());
+        m_desk = std::make_unique<SendRequestDesk>(m_log);
+        m_desk->setStore(m_store);
         restart();
     }
     void cleanup() { m_listener.reset(); }
+
+    // Quotes, a trailing percent sign, a line break and outer spaces: the row
+    // has the message decoded and trimmed, the log line as decoded, on one line.
+    void requestIsAnsweredQueuedAndLogged_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<bool>("keepAlive");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("rows"); // mobile|message|route|status
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("sent") << request("Hello%20World", "9876543210") << true
+                              << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 40\r\nConnection: keep-alive\r\n\r\n"
+                                            "Status:OK <br>Message Sent to 9876543210")
+                              << QStringList{"9876543210|Hello World|Auto|Pending"}
+                              << "HTTP MSG Sent - Mobile= 9876543210 Message= Hello World";
+        QTest::newRow("decoded") << request("%20don%27t%20say%20%22no%22%0D%0A50%%20", "9876543210") << false
+                                 << reply(sentTo(), false)
+                                 << QStringList{"9876543210|don't say \"no\"\r\n50%|Auto|Pending"}
+                                 << "HTTP MSG Sent - Mobile= 9876543210 Message=  don't say \"no\"\\r\\n50% ";
+        QTest::newRow("refused") << request("Hello%20World", "98765") << false << reply(kWrongMobile, false)
+                                 << QStringList() << "HTTP MSG Failed - Mobile= 98765 Message= Hello World Error= "
+                + SendRequestParser::mobileLengthError();
+    }
+    void requestIsAnsweredQueuedAndLogged()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, keepAlive);
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, logged);
+        QCOMPARE(serve({head}, keepAlive), QByteArrayList{reply});
+        QCOMPARE(test::QueueLog(m_store->db()).rows(QStringLiteral("outgoing_mobileNo, outgoing_message, com_port, status")),
+                 rows);
+        QCOMPARE(logLines(), (QStringList{logged, QString()}));
+    }
+
+    // A batch is queued in one transaction. When its commit fails, none is
+    // answered as queued before each has been queued alone: only the one
+    // that fails itself is refused, and the replies keep the batch's order.
+    void batchIsAnsweredOnlyAsCommitted()
+    {
+        // A row for 9000000000 breaks a deferred rule: its insert passes
+        // inside a transaction and the commit fails.
+        m_store->db().execScript(QStringLiteral(
+            "PRAGMA foreign_keys = ON;"
+            "CREATE TABLE known (id INTEGER PRIMARY KEY);"
+            "CREATE TABLE checked (ref INTEGER REFERENCES known (id) DEFERRABLE INITIALLY DEFERRED);"
+            "CREATE TRIGGER refused AFTER INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
+            "BEGIN INSERT INTO checked VALUES (1); END;"));
+        const auto undo = qScopeGuard([this] {
+            m_store->db().execScript(QStringLiteral("DROP TRIGGER refused; DROP TABLE checked; DROP TABLE known;"));
+        });
+        const QByteArrayList replies = serve({request("m0", "9876543210"), request("m1", "98765"),
+                                              request("m2", "9000000000"), request("m3", "9876543213")});
+        QCOMPARE(replies.size(), 4);
+        QCOMPARE(replies[0], reply(sentTo()));
+        QCOMPARE(replies[1], reply(kWrongMobile));
+        QVERIFY2(replies[2].contains("<b>Error Occured:</b> The message to 9000000000 could not be queued: "),
+                 replies[2].constData());
+        QCOMPARE(replies[3], reply(sentTo("9876543213")));
+        QCOMPARE(queued(), (QStringList{"m0", "m3"}));
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 5);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(lines[i].startsWith(i % 3 == 0 ? "HTTP MSG Sent - " : "HTTP MSG Failed - ")
+                         && lines[i].contains(QStringLiteral("Message= m%1").arg(i)),
+                     qPrintable(lines[i]));
+    }
+
+    void withoutAStoreNothingIsQueued()
+    {
+        m_desk->setStore(nullptr);
+        QCOMPARE(serve({request("hi", "9876543210"), request("hi", "98765")}),
+                 (QByteArrayList{reply("<b>Error Occured:</b> The message store is not open."), reply(kWrongMobile)}));
+        QCOMPARE(queued(), QStringList());
+    }
 
     // Each request is served when it is complete, not when its connection
     // came: a connection that says next to nothing, or half, holds up nobody.
@@ -198,12 +295,12 @@ private Q_SLOTS:
         Clients clients;
         for (int i = 0; i < 12; ++i) // from four addresses, below the cap per address
             clients.push_back(std::make_unique<Client>(port(), request("m", mobile(i)), loopback(2 + i % 4)));
-        WAIT_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, &Client::answered));
         for (int i = 0; i < 12; ++i)
             QCOMPARE(clients[size_t(i)]->replies(), QByteArrayList{sentTo(mobile(i))});
         QVERIFY(!silent.ended() && !half.ended());
         half.send(" HTTP/1.1\r\n\r\n");
-        WAIT_VERIFY(answered(half));
+        WAIT_VERIFY(half.answered());
         QCOMPARE(queued().size(), 13);
         QCOMPARE(queued().last(), QStringLiteral("first"));
     }
@@ -268,7 +365,7 @@ private Q_SLOTS:
         Client c(port(), request.chopped(cut));
         WAIT_COMPARE(held(), 1); // taken once its first bytes came, and read then
         c.send(request.right(cut));
-        WAIT_VERIFY(answered(c));
+        WAIT_VERIFY(c.answered());
         QCOMPARE(c.replies().size(), 1);
         QCOMPARE(queued(), QStringList{"pieces"});
     }
@@ -301,13 +398,13 @@ private Q_SLOTS:
             c.reset();
             WAIT_COMPARE(held(), 0);
         } else {
-            WAIT_VERIFY(c->ended() || answered(*c));
+            WAIT_VERIFY(c->ended() || c->answered());
             QCOMPARE(c->end(), served ? -1 : ECONNRESET);
             QCOMPARE(c->received().isEmpty(), !served);
         }
         QCOMPARE(queued(), served ? QStringList{"sized"} : QStringList());
         Client next(port(), request("next"));
-        WAIT_VERIFY(answered(next));
+        WAIT_VERIFY(next.answered());
     }
 
     // Twenty that said a byte and nothing more and three sending a byte at a
@@ -330,9 +427,9 @@ private Q_SLOTS:
         drip.start(20);
 
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         QVERIFY(all(others, [](Client &c) { return !c.ended(); }));
-        WAIT_VERIFY(all(others, ended));
+        WAIT_VERIFY(all(others, &Client::ended));
         QVERIFY(all(others, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
         QVERIFY(dripped < slow.size());
         WAIT_VERIFY(good.ended());
@@ -351,12 +448,12 @@ private Q_SLOTS:
         Clients idle = dawdling(8, [](int) { return 1; }, true);
         idle[0]->send(request("first").mid(1));
         Client ninth(port(), request("ninth"));
-        WAIT_VERIFY(answered(ninth) && answered(*idle[0]));
+        WAIT_VERIFY(ninth.answered() && idle[0]->answered());
         // Pushed out when the ninth came, before it was answered.
         QVERIFY(idle[1]->ended() && idle[1]->received().isEmpty());
 
         Client other(port(), request("other"), loopback(2));
-        WAIT_VERIFY(answered(other));
+        WAIT_VERIFY(other.answered());
         QCOMPARE(held(), 9); // the six left idle, the first, the ninth and the other
         QCOMPARE(queued(), (QStringList{"first", "ninth", "other"}));
         QVERIFY(logText().contains(" HTTP listener - closed the longest waiting connection of 127.0.0.1 to make room\r\n"));
@@ -369,7 +466,7 @@ private Q_SLOTS:
         Clients first = dawdling(1, [](int) { return 0x101; });
         Clients idle = dawdling(255, [](int i) { return 0x101 + (i + 1) / 8; });
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         QVERIFY(first[0]->ended()); // pushed out when the good one came
         QCOMPARE(held(), 256);
         QCOMPARE(queued(), QStringList{"good"});
@@ -384,7 +481,7 @@ private Q_SLOTS:
         for (int i = 0; i < 260; ++i)
             silent.push_back(std::make_unique<Client>(port(), QByteArray(), loopback(0x101 + i / 8)));
         Client good(port(), request("good"));
-        WAIT_VERIFY(answered(good));
+        WAIT_VERIFY(good.answered());
         // Past the kernel's backlog a few may come in, and take their places.
         QVERIFY(held() < ListenerConnections::kMaxConnections);
         QVERIFY(all(silent, [](Client &c) { return !c.ended(); }));
@@ -399,7 +496,7 @@ private Q_SLOTS:
         Clients clients = dawdling(12, [](int) { return 1; });
         for (int i = 0; i < 12; ++i)
             clients[size_t(i)]->send(request("m" + QByteArray::number(i)).mid(1));
-        WAIT_VERIFY(all(clients, answered));
+        WAIT_VERIFY(all(clients, &Client::answered));
         QCOMPARE(queued().size(), 12);
     }
 
@@ -415,9 +512,9 @@ private Q_SLOTS:
             outside.push_back(std::make_unique<Client>(port(), request("outside")));
         Client inside(port(), request("inside"), loopback(3));
         Client six(port(), request("six"), QHostAddress::LocalHostIPv6, QHostAddress::LocalHostIPv6);
-        WAIT_VERIFY(all(outside, ended));
+        WAIT_VERIFY(all(outside, &Client::ended));
         QVERIFY(all(outside, [](Client &c) { return c.end() == ECONNRESET && c.received().isEmpty(); }));
-        WAIT_VERIFY(answered(inside) && answered(six));
+        WAIT_VERIFY(inside.answered() && six.answered());
         QCOMPARE(queued(), (QStringList{"inside", "six"}));
 
         static const QRegularExpression more(QStringLiteral(" HTTP listener - (\\d+) more connections refused"));

@@ -79,13 +79,12 @@ struct ModemRig
     MainController *controller = nullptr;
     ModemChannel *channel = nullptr;
     std::vector<std::unique_ptr<sim::ModemSimulator>> sims;
-    QList<QStringList> tips;
 
     ModemRig()
         : m_setup(freshStore())
     {
         QVERIFY(DataDirectory::ensureExists().isEmpty());
-        setupStore().db().exec(QStringLiteral("UPDATE config_network SET listenerPort = 0")); // a free port
+        m_setup.db().exec(QStringLiteral("UPDATE config_network SET listenerPort = 0")); // a free port
     }
     ~ModemRig()
     {
@@ -118,7 +117,7 @@ struct ModemRig
     void configure(const QString &softwarePort, const QString &systemPort, const QString &deviceType,
                    bool twoWay = false, bool routing = true, const QString &operatorName = QString())
     {
-        setupStore().db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
+        m_setup.db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
                                               "mobileOperator = ?, allowTwoWay = ?, allowRouting = ? WHERE softwarePortNo = ?"),
                                {systemPort, deviceType, operatorName.isEmpty() ? softwarePort + QStringLiteral(" Net") : operatorName,
                                 twoWay ? 1 : 0, routing ? 1 : 0, softwarePort});
@@ -127,12 +126,12 @@ struct ModemRig
     // Ticks "Unicode and long messages (PDU mode)" for a configured port.
     void usePdu(const QString &softwarePort)
     {
-        setupStore().db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = ?"),
+        m_setup.db().exec(QStringLiteral("UPDATE config_ports SET pduMode = 1 WHERE softwarePortNo = ?"),
                                {softwarePort});
     }
 
     // Work on the database before build().
-    void withStore(const std::function<void(Store &)> &work) { work(setupStore()); }
+    void withStore(const std::function<void(Store &)> &work) { work(m_setup); }
 
     // Builds the program on a copy of what was set up; start() runs it.
     Application &build()
@@ -142,10 +141,6 @@ struct ModemRig
         app = std::make_unique<Application>(prompter, fastTimeouts());
         controller = &app->controller();
         channel = &app->modem();
-        QObject::connect(app.get(), &Application::tipRequested,
-                         [this](const QString &title, const QString &text, int seconds) {
-                             tips << QStringList{title, text, QString::number(seconds)};
-                         });
         return *app;
     }
 
@@ -159,6 +154,18 @@ struct ModemRig
         WAIT_VERIFY(!controller->isInitializing());
         for (int i = 0; i < kPortCount; ++i)
             controller->portTimer(i).setInterval(tickMs + i);
+    }
+
+    // Starts the program with `device` keeping the outcome of every send to
+    // itself, and the program waiting as long as it takes for it; queues
+    // `text` and says whether the device got it.
+    bool startSilent(sim::ModemSimulator &device, const QString &text)
+    {
+        device.setFault(QStringLiteral("<Ctrl-Z>"), Fault::Silence);
+        start();
+        channel->timeouts().result = std::chrono::minutes(5);
+        enqueue(QStringLiteral("9876543210"), text);
+        return waitFor([&] { return device.received().contains(text.toUtf8() + '\x1A'); });
     }
 
     // Ends the program (the closing steps run as the program is destroyed).
@@ -178,13 +185,16 @@ struct ModemRig
     {
         QVERIFY(store().queue().addToQueue(number, text, route));
     }
-    // Stored received messages, oldest time stamp first.
-    QList<IncomingRow> incoming()
+    // Stored received messages as "port|mobile|time stamp|text", oldest time stamp first.
+    QStringList incoming()
     {
         QList<IncomingRow> rows = IncomingLog(store().db()).newestFirst();
         std::stable_sort(rows.begin(), rows.end(),
                          [](const auto &a, const auto &b) { return a.incomingDate < b.incomingDate; });
-        return rows;
+        QStringList out;
+        for (const IncomingRow &r : rows)
+            out << QStringList{r.comPort, r.mobileNo, r.incomingDate.toString(Qt::ISODate), r.message}.join('|');
+        return out;
     }
 
     // Waits until the sender of a port has finished `ticks` more ticks.
@@ -214,7 +224,6 @@ struct ModemRig
     }
 
 private:
-    Store &setupStore() { return m_setup; }
     Store &m_setup; // the test program's shared store, until build() copies it
 };
 

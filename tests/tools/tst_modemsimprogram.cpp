@@ -156,12 +156,12 @@ private Q_SLOTS:
         sim.type("frobnicate now");
         sim.type("sms +919000000001");
         sim.type("sms \"x\" quoted sender");
+        sim.type("sms 98,76 sender with a comma");
         sim.type("help");
         QVERIFY2(sim.said("quit                 remove the link and end\n"), sim.output.constData()); // the help, last
-        QVERIFY(sim.output.contains("  sms SENDER TEXT...   a message from SENDER arrives now (unread)\n"));
         QVERIFY(sim.output.contains("unknown command 'frobnicate'; type help for the list\n"));
         QVERIFY(sim.output.contains("usage: sms SENDER TEXT...\n"));
-        QVERIFY(sim.output.contains("without quotes or commas\n"));
+        QCOMPARE(sim.output.count("without quotes or commas\n"), 2); // either would split the listing's fields
 
         sim.process.closeWriteChannel();
         const auto port = openLink(sim.link());
@@ -198,12 +198,10 @@ private Q_SLOTS:
 
         // The message is listed as an SMS-DELIVER the program's codec reads.
         const QByteArray listing = ask(*port, "AT+CMGL=4");
-        static const QRegularExpression entry(QStringLiteral(R"(\r\n\+CMGL: 1,0,,(\d+)\r\n([0-9A-F]+)\r\n)"));
+        static const QRegularExpression entry(QStringLiteral(R"(\r\n\+CMGL: 1,0,,\d+\r\n([0-9A-F]+)\r\n)"));
         const QRegularExpressionMatch match = entry.match(QString::fromLatin1(listing));
         QVERIFY2(match.hasMatch(), listing.constData());
-        const QByteArray hex = match.captured(2).toLatin1();
-        QCOMPARE(match.captured(1).toInt(), hex.size() / 2 - 1 - QByteArray::fromHex(hex.left(2)).at(0));
-        const auto message = tavsms::SmsPdu::decodeDeliver(hex);
+        const auto message = tavsms::SmsPdu::decodeDeliver(match.captured(1).toLatin1());
         QVERIFY(message);
         QCOMPARE(message->number, QStringLiteral("+919000000001"));
         QCOMPARE(message->text, QStringLiteral("नमस्ते दुनिया"));
