@@ -168,19 +168,15 @@ private Q_SLOTS:
         QVERIFY(port);
         QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
         QVERIFY(ask(*port, "AT+CMGL=\"ALL\"").startsWith("AT+CMGL=\"ALL\"\r\r\n\r\nOK")); // nothing was added
-        // At the end of its input it stops reading it: each command costs a
-        // read and the read that finds nothing more, and between commands it
-        // sleeps rather than turning its loop on an input that is over.
+        // At the end of its input it stops reading it: a command costs a
+        // read or two, never turns of its loop on an input that is over.
         const qint64 pid = sim.process.processId();
         const long long reads = processCount(pid, "io", "syscr");
-        const long long sleeps = processCount(pid, "status", "voluntary_ctxt_switches");
         constexpr int kCommands = 20;
         for (int i = 0; i < kCommands; ++i)
             QCOMPARE(ask(*port, "AT"), QByteArray("AT\r\r\nOK\r\n"));
         const long long read = processCount(pid, "io", "syscr") - reads;
-        const long long slept = processCount(pid, "status", "voluntary_ctxt_switches") - sleeps;
-        QVERIFY2(reads >= 0 && sleeps >= 0 && read < 3 * kCommands && slept >= kCommands / 4,
-                 qPrintable(QStringLiteral("%1 reads, %2 sleeps").arg(read).arg(slept)));
+        QVERIFY2(reads >= 0 && read < 3 * kCommands, qPrintable(QStringLiteral("%1 reads").arg(read)));
         QCOMPARE(sim.process.state(), QProcess::Running);
     }
 
