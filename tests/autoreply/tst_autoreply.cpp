@@ -104,14 +104,7 @@ class TestAutoReply : public QObject
         Statement st = db().prepare(QStringLiteral(
             "SELECT com_port, auto_reply_keyword, auto_reply_response, group_add, group_delete, group_name, "
             "auto_reply_action, auto_reply_push_url FROM auto_reply ORDER BY id"));
-        QStringList out;
-        while (st.next()) {
-            QStringList cells;
-            for (int i = 0; i < st.columnCount(); ++i)
-                cells << st.value(i).toString();
-            out << cells.join(QLatin1Char('|'));
-        }
-        return out;
+        return test::rowLines(st);
     }
     void createKeyword(const QString &connection, const QString &keyword)
     {

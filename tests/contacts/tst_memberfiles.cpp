@@ -13,6 +13,7 @@
 #include "Groups.h"
 #include "MemberImport.h"
 #include "MemberTableModel.h"
+#include "QueueLog.h"
 #include "RecordingProgress.h"
 #include "RecordingPrompter.h"
 #include "SharedStore.h"
@@ -80,17 +81,10 @@ class TestContacts : public QObject
     // The columns of each member of the group, oldest first, joined by '|'; NULL shows as <null>.
     QStringList stored(qint64 group, const char *columns = "group_mem_name, group_mem_mobile, group_mem_email")
     {
-        QStringList out;
         Statement st = db().prepare(QStringLiteral("SELECT %1 FROM groups_mem WHERE group_name = ? ORDER BY id")
                                         .arg(QLatin1String(columns)));
         st.bind(1, group);
-        while (st.next()) {
-            QStringList cells;
-            for (int i = 0; i < st.columnCount(); ++i)
-                cells << (st.value(i).isNull() ? QStringLiteral("<null>") : st.value(i).toString());
-            out << cells.join(QLatin1Char('|'));
-        }
-        return out;
+        return rowLines(st, QStringLiteral("<null>"));
     }
     QStringList numbers(qint64 group) { return stored(group, "group_mem_mobile"); }
     // "mobile|name|email" of the group's members, oldest first.

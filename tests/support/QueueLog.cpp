@@ -11,17 +11,22 @@ qint64 QueueLog::count(const QString &status) const
     return m_db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = ?"), {status}).toLongLong();
 }
 
-QStringList QueueLog::rows(const QString &columns) const
+QStringList rowLines(Statement &st, const QString &null)
 {
-    Statement st = m_db.prepare(QStringLiteral("SELECT %1 FROM q_logs ORDER BY id").arg(columns));
     QStringList out;
     while (st.next()) {
         QStringList cells;
         for (int i = 0; i < st.columnCount(); ++i)
-            cells << st.value(i).toString();
+            cells << (st.value(i).isNull() ? null : st.value(i).toString());
         out << cells.join(QLatin1Char('|'));
     }
     return out;
+}
+
+QStringList QueueLog::rows(const QString &columns) const
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT %1 FROM q_logs ORDER BY id").arg(columns));
+    return rowLines(st);
 }
 
 QString QueueLog::statusOf(const QString &message) const

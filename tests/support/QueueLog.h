@@ -5,9 +5,13 @@
 
 namespace tavsms {
 class Database;
+class Statement;
 }
 
 namespace tavsms::test {
+
+// Each row a statement gives, as its columns joined by '|'; a NULL reads as `null`.
+QStringList rowLines(Statement &st, const QString &null = {});
 
 // q_logs as the tests look at it: how many rows there are (of a status),
 // chosen columns of every row in queue order, one row's status.
