@@ -6,6 +6,7 @@ PACKAGES=(
   cmake g++ make pkg-config ninja-build
   qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-charts-dev qcoro-qt6-dev
   libsqlcipher-dev libfreexl-dev libcsv-dev
+  libpq-dev postgresql
   xvfb xauth fonts-dejavu-core fonts-lohit-deva
   curl
   poppler-utils

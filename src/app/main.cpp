@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "MessageBoxPrompter.h"
 #include "ServicePrompter.h"
+#include "StoreLocation.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -40,12 +41,19 @@ bool wants(int argc, char *argv[], const char *option)
     return false;
 }
 
+// --store URL and --workstation NAME, else TAVSMS_STORE and tavsms.conf.
+void chooseStore(Application &program)
+{
+    program.controller().setStoreLocation(tavsms::StoreLocation::choose(QCoreApplication::arguments()));
+}
+
 int runService(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     nameTheProgram();
     tavsms::ServicePrompter prompter;
     Application program(prompter);
+    chooseStore(program);
     prompter.setLog(&program.debugLog());
 
     tavsms::TerminationSignals termination;
@@ -59,7 +67,8 @@ int runService(int argc, char *argv[])
     if (program.start() != Application::StartResult::Running)
         return 1;
     program.debugLog().writeEvent(QStringLiteral(" Service started"));
-    std::printf("TAVSMS service running; data directory %s\n", qPrintable(tavsms::DataDirectory::path()));
+    std::printf("TAVSMS service running; data directory %s; %s\n", qPrintable(tavsms::DataDirectory::path()),
+                qPrintable(program.controller().storeDescription()));
     std::fflush(stdout);
     const int code = app.exec();
     std::printf("TAVSMS service stopped\n");
@@ -74,6 +83,7 @@ int runWindow(int argc, char *argv[])
 
     tavsms::MessageBoxPrompter prompter;
     Application program(prompter);
+    chooseStore(program);
     tavsms::MainWindow window(program);
 
     // Leave with a failure code once the operator has read why (at once
@@ -114,11 +124,17 @@ int runWindow(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     if (wants(argc, argv, "--help") || wants(argc, argv, "-h")) {
-        std::printf("usage: %s [--service]\n"
+        std::printf("usage: %s [--service] [--store URL] [--workstation NAME]\n"
                     "  (no option)  the main window\n"
                     "  --service    the same program without a window or display: senders, incoming poller,\n"
                     "               auto-reply, Internet gateway and HTTP listener; notices go to standard\n"
-                    "               output and debug.txt; SIGTERM or SIGINT ends it in order\n",
+                    "               output and debug.txt; SIGTERM or SIGINT ends it in order\n"
+                    "  --store URL  keep the data in a PostgreSQL database shared with other workstations,\n"
+                    "               postgresql://user@host/dbname?sslmode=require (else TAVSMS_STORE, else\n"
+                    "               \"store = URL\" in ~/.config/tavsms/tavsms.conf; without any, the local file)\n"
+                    "  --workstation NAME  this workstation's name on a shared store (default: the host name)\n"
+                    "  --copy-store-to URL  copy the local file's every table into an empty PostgreSQL\n"
+                    "               database, check the counts, and end\n",
                     argv[0]);
         return 0;
     }

@@ -66,4 +66,20 @@ QString AppState::connectedToolTip() const
     return QStringLiteral("%1 phones/modems connected.").arg(m_connectedCount);
 }
 
+void AppState::setStoreAvailable(bool available)
+{
+    if (available == m_storeAvailable)
+        return;
+    m_storeAvailable = available;
+    Q_EMIT storeAvailableChanged(available);
+}
+
+void AppState::setStoreText(const QString &text)
+{
+    if (text == m_storeText)
+        return;
+    m_storeText = text;
+    Q_EMIT storeTextChanged(text);
+}
+
 } // namespace tavsms

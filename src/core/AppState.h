@@ -66,6 +66,14 @@ public:
     QDateTime now() const { return m_clock(); }
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
+    // False while a shared store's server cannot be reached: the senders
+    // take no rows and the listener turns requests away until it is back.
+    bool storeAvailable() const { return m_storeAvailable; }
+    void setStoreAvailable(bool available);
+    // Which store is in use, or that its connection is lost or restored.
+    QString storeText() const { return m_storeText; }
+    void setStoreText(const QString &text);
+
     // Status bar panel 3.
     QString tipText() const { return m_tipText; }
     void setTipText(const QString &text);
@@ -82,6 +90,8 @@ Q_SIGNALS:
     void abortWaitsRaised();
     void connectedCountChanged(int count);
     void tipTextChanged(const QString &text);
+    void storeAvailableChanged(bool available);
+    void storeTextChanged(const QString &text);
 
 private:
     bool m_sendingRunning = true;
@@ -90,6 +100,8 @@ private:
     bool m_internetChannel = false;
     std::array<PortState, kPortCount> m_ports;
     QString m_tipText;
+    bool m_storeAvailable = true;
+    QString m_storeText;
     Clock m_clock = [] { return QDateTime::currentDateTime(); };
 };
 

@@ -3,7 +3,9 @@
 #include "DataDirectory.h"
 #include "PortInitializer.h"
 #include "Prompter.h"
+#include "PgDatabase.h"
 #include "StartupError.h"
+#include "StoreWatch.h"
 
 #include <QDir>
 
@@ -83,12 +85,25 @@ MainController::StartResult MainController::start()
     m_log.open(DataDirectory::debugLogPath());
     m_logOpened = true;
 
+    if (!m_location.error.isEmpty()) {
+        fail(QStringLiteral("Database"), m_location.error);
+        return StartResult::Failed;
+    }
     try {
-        m_store = std::make_unique<Store>(DataDirectory::databasePath());
+        if (m_location.isShared()) {
+            m_store = Store::openShared(m_location.url, m_location.workstation);
+            m_storeWatch = std::make_unique<StoreWatch>(static_cast<PgDatabase &>(m_store->db()), m_store->queue(),
+                                                        m_state, m_log, m_storeTimeouts);
+        } else {
+            m_store = std::make_unique<Store>(DataDirectory::databasePath());
+        }
     } catch (const DbError &e) {
         fail(QStringLiteral("Database"), e.message());
         return StartResult::Failed;
     }
+    m_state.setStoreText(storeDescription());
+    if (m_location.isShared())
+        m_log.writeEvent(QStringLiteral(" Store: %1").arg(storeDescription()));
 
     for (int i = 0; i < kPortCount; ++i) {
         m_portTimers[size_t(i)]->setInterval(kPortIntervals[i]);
@@ -158,6 +173,13 @@ QCoro::Task<void> MainController::reinitialize(bool announce)
     if (m_initializing || m_shutDown || !m_store)
         co_return;
     co_await runInitialization(false, announce);
+}
+
+QString MainController::storeDescription() const
+{
+    if (!m_location.isShared())
+        return QStringLiteral("Local database");
+    return QStringLiteral("Shared database: %1, workstation %2").arg(m_location.describe(), m_location.workstation);
 }
 
 void MainController::countQueue()

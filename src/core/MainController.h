@@ -4,6 +4,8 @@
 #include "DebugLog.h"
 #include "SingleInstance.h"
 #include "Store.h"
+#include "StoreLocation.h"
+#include "StoreTimeouts.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -38,6 +40,10 @@ public:
 
     // Channels plug in here before start().
     void setPortInitializer(PortInitializer *initializer) { m_initializer = initializer; }
+    // Where the data is kept (the local file unless set), and a shared store's waits.
+    void setStoreLocation(const StoreLocation &where) { m_location = where; }
+    const StoreLocation &storeLocation() const { return m_location; }
+    void setStoreTimeouts(const StoreTimeouts &timeouts) { m_storeTimeouts = timeouts; }
     // Starts the HTTP listener; returns an empty string or the reason it failed.
     void setListenerStarter(std::function<QString()> starter) { m_startListener = std::move(starter); }
 
@@ -73,6 +79,9 @@ public:
     void shutdown();
     bool isShutDown() const { return m_shutDown; }
 
+    // "Local database", or the shared database and this workstation's name.
+    QString storeDescription() const;
+
     // Counts the queue now (what TimerQ does every second).
     void countQueue();
 
@@ -100,6 +109,9 @@ private:
     QString m_logTrouble;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<Store> m_store;
+    StoreLocation m_location;
+    StoreTimeouts m_storeTimeouts;
+    std::unique_ptr<class StoreWatch> m_storeWatch;
     PortInitializer *m_initializer = nullptr;
     std::function<QString()> m_startListener;
 

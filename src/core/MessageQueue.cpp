@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace tavsms {
 
 namespace {
@@ -43,13 +45,15 @@ EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &m
         // OR FAIL: a one-row insert has nothing to undo on a conflict, so the
         // engine keeps no statement journal for it (see the schema's version 5).
         Statement st = m_db.prepare(QStringLiteral(
-            "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time) "
-            "VALUES (?, ?, ?, ?, ?)"));
+            "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, "
+            "workstation) VALUES (?, ?, ?, ?, ?, ?)"));
         st.bind(1, now).bind(2, connection).bind(3, mobileNo).bind(4, message).bind(5, due);
+        st.bind(6, routeOwner(connection));
         st.exec();
         return {m_db.lastInsertId(), {}};
     } catch (const DbError &e) {
-        return {0, QStringLiteral("The message to %1 could not be queued: %2").arg(mobileNo, e.message())};
+        return {0, QStringLiteral("The message to %1 could not be queued: %2").arg(mobileNo, e.message()),
+                e.isConnectionLost()};
     }
 }
 
@@ -71,7 +75,12 @@ int MessageQueue::repairSending(const QList<qint64> &inFlight)
     }
     const QString except = inFlight.isEmpty() ? QString()
                                               : QStringLiteral(" AND id NOT IN (%1)").arg(marks.join(QLatin1Char(',')));
-    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending'") + except, ids);
+    // Only this workstation's: the others' are theirs to repair, or come
+    // back when their claims' leases run out.
+    ids.prepend(m_db.workstation());
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending' AND claimed_by = ?")
+                         + except,
+                     ids);
 }
 
 QString MessageQueue::storedNow()
@@ -92,9 +101,9 @@ std::optional<QueueRow> MessageQueue::nextDue(const QString &route, const QDateT
     // (retry_no, id) order and stops at the first due row.
     Statement st = m_db.prepare(QStringLiteral(
         "SELECT * FROM q_logs INDEXED BY q_logs_pending "
-        "WHERE com_port = ? AND status = 'Pending' AND delivery_time <= ? "
+        "WHERE com_port = ? AND workstation = ? AND status = 'Pending' AND delivery_time <= ? "
         "ORDER BY retry_no, id LIMIT 1"));
-    st.bind(1, route).bind(2, DateTimeText::stored(now));
+    st.bind(1, route).bind(2, routeOwner(route)).bind(3, DateTimeText::stored(now));
     if (!st.next())
         return std::nullopt;
     return readRow(st);
@@ -116,9 +125,9 @@ std::optional<QueueRow> MessageQueue::nextRetried(const QString &route, const QD
     // min(id) walks the port's retried part of the pending index, with no
     // sort; it holds the rows that failed before, few next to the fresh ones.
     const QVariant id = m_db.scalar(QStringLiteral("SELECT min(id) FROM q_logs INDEXED BY q_logs_pending "
-                                                   "WHERE com_port = ? AND status = 'Pending' AND retry_no > 0 "
-                                                   "AND id > ? AND delivery_time <= ?"),
-                                    {route, after, DateTimeText::stored(now)});
+                                                   "WHERE com_port = ? AND workstation = ? AND status = 'Pending' "
+                                                   "AND retry_no > 0 AND id > ? AND delivery_time <= ?"),
+                                    {route, routeOwner(route), after, DateTimeText::stored(now)});
     if (id.isNull())
         return std::nullopt;
     return row(id.toLongLong());
@@ -158,7 +167,7 @@ QList<QueueRow> MessageQueue::dueAtGateway(const QString &route, const QDateTime
     // As nextDue; the rows put aside are few, so walking past them is cheap.
     Statement st = m_db.prepare(QStringLiteral(
         "SELECT * FROM q_logs INDEXED BY q_logs_pending "
-        "WHERE com_port = ? AND status = 'Pending' AND delivery_time <= ? "
+        "WHERE com_port = ? AND workstation = '' AND status = 'Pending' AND delivery_time <= ? "
         "AND (next_attempt IS NULL OR next_attempt <= ?) "
         "ORDER BY retry_no, id LIMIT ?"));
     const QString stamp = DateTimeText::stored(now);
@@ -196,9 +205,111 @@ std::optional<QueueRow> MessageQueue::nextDueForGateway(const QDateTime &now)
 
 bool MessageQueue::claim(qint64 id)
 {
-    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Sending' WHERE id = ? AND status = 'Pending'"),
-                     {id})
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Sending', claimed_by = ?, claimed_at = ? "
+                                    "WHERE id = ? AND status = 'Pending'"),
+                     {m_db.workstation(), storedNow(), id})
         == 1;
+}
+
+QString MessageQueue::routeOwner(const QString &route) const
+{
+    return route == kRouteAuto || route == kRouteGateway ? QString(QLatin1String("")) : m_db.workstation();
+}
+
+QList<QueueRow> MessageQueue::claimOnServer(const QStringList &routes, const QString &condition, const QString &order,
+                                            const QVariantHash &values, int count)
+{
+    // Each route's first rows by `order`, locked as they are read; rows that
+    // another claimer holds are passed over, not waited for. Of those, the
+    // first `count` by `order` are claimed; the rest are free again at once.
+    QStringList picks, names;
+    for (int i = 0; i < routes.size(); ++i) {
+        picks << QStringLiteral("r%1 AS (SELECT id, retry_no FROM q_logs WHERE com_port = :route%1 "
+                                "AND workstation = :owner%1 AND status = 'Pending' %2 "
+                                "ORDER BY %3 LIMIT :count FOR UPDATE SKIP LOCKED)")
+                     .arg(i)
+                     .arg(condition, order);
+        names << QStringLiteral("SELECT * FROM r%1").arg(i);
+    }
+    const QString sql = QStringLiteral("WITH %1 UPDATE q_logs SET status = 'Sending', claimed_by = :me, "
+                                       "claimed_at = now() WHERE id IN (SELECT id FROM (%2) c ORDER BY %3 "
+                                       "LIMIT :count) RETURNING *")
+                            .arg(picks.join(QStringLiteral(", ")), names.join(QStringLiteral(" UNION ALL ")), order);
+    Statement st = m_db.prepare(sql);
+    for (int i = 0; i < routes.size(); ++i) {
+        st.bind(QStringLiteral(":route%1").arg(i).toUtf8().constData(), routes.at(i));
+        st.bind(QStringLiteral(":owner%1").arg(i).toUtf8().constData(), routeOwner(routes.at(i)));
+    }
+    st.bind(":me", m_db.workstation()).bind(":count", count);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        st.bind(it.key().toUtf8().constData(), it.value());
+    QList<QueueRow> rows;
+    while (st.next())
+        rows << readRow(st);
+    return rows;
+}
+
+std::optional<QueueRow> MessageQueue::takeNextForPort(const QString &port, const QDateTime &now)
+{
+    if (!m_db.isShared()) {
+        // One connection, one thread: nobody can take the row in between.
+        std::optional<QueueRow> row = nextDueForPort(port, now);
+        if (row && !claim(row->id))
+            return std::nullopt;
+        return row;
+    }
+    const QStringList routes{port, kRouteAuto};
+    const QVariantHash due{{QStringLiteral(":now"), DateTimeText::stored(now)}};
+    const QString dueNow = QStringLiteral("AND delivery_time <= :now");
+    RetryTurn &turn = m_retryTurns[port];
+    if (++turn.picks >= kRetryTurn) {
+        turn.picks = 0;
+        // As nextDueForPort: the oldest retried row after the last one taken, else from the first.
+        for (const qint64 after : {turn.lastTaken, qint64(0)}) {
+            QVariantHash values = due;
+            values.insert(QStringLiteral(":after"), after);
+            const QList<QueueRow> retried = claimOnServer(
+                routes, dueNow + QStringLiteral(" AND retry_no > 0 AND id > :after"), QStringLiteral("id"), values, 1);
+            if (!retried.isEmpty()) {
+                turn.lastTaken = retried.first().id;
+                return retried.first();
+            }
+            if (turn.lastTaken == 0)
+                break;
+        }
+    }
+    const QList<QueueRow> rows = claimOnServer(routes, dueNow, QStringLiteral("retry_no, id"), due, 1);
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first();
+}
+
+QList<QueueRow> MessageQueue::takeForGateway(const QDateTime &now, int count)
+{
+    if (!m_db.isShared()) {
+        QList<QueueRow> claimed;
+        for (const QueueRow &row : dueForGateway(now, count))
+            if (claim(row.id)) // else a modem sender took it first
+                claimed << row;
+        return claimed;
+    }
+    // The rows come back from the server in no particular order; the gateway
+    // takes them in queue order, as dueForGateway gives them.
+    QList<QueueRow> rows = claimOnServer(
+        {kRouteGateway, kRouteAuto},
+        QStringLiteral("AND delivery_time <= :now AND (next_attempt IS NULL OR next_attempt <= :now)"),
+        QStringLiteral("id"), {{QStringLiteral(":now"), DateTimeText::stored(now)}}, count);
+    std::sort(rows.begin(), rows.end(), [](const QueueRow &a, const QueueRow &b) { return a.id < b.id; });
+    return rows;
+}
+
+int MessageQueue::releaseExpiredClaims(std::chrono::milliseconds lease)
+{
+    if (!m_db.isShared())
+        return 0; // one workstation: its own start-up repair does this
+    return m_db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE status = 'Sending' "
+                                    "AND claimed_at < now() - make_interval(secs => ?)"),
+                     {double(lease.count()) / 1000.0});
 }
 
 void MessageQueue::markDelivered(qint64 id, const QString &sentFrom, const QString &comments,

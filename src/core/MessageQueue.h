@@ -7,8 +7,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantHash>
 
 #include <array>
+#include <chrono>
 #include <optional>
 
 namespace tavsms {
@@ -58,6 +60,7 @@ struct EnqueueResult
 {
     qint64 id = 0;
     QString error;
+    bool storeUnreachable = false; // a shared store's server could not be reached
     explicit operator bool() const { return error.isEmpty(); }
 };
 
@@ -100,8 +103,22 @@ public:
     // them one by one as each is claimed.
     QList<QueueRow> dueForGateway(const QDateTime &now, int count);
 
-    // Takes a "Pending" row for sending. False when someone else took it first.
+    // Takes a "Pending" row for sending, for this workstation. False when
+    // someone else took it first.
     bool claim(qint64 id);
+    // The next row for the port, as nextDueForPort picks it, claimed. On a
+    // shared store the pick and the claim are one statement, which passes
+    // over rows other workstations are claiming at that moment.
+    std::optional<QueueRow> takeNextForPort(const QString &port, const QDateTime &now);
+    // Up to `count` rows for the gateway, as dueForGateway picks them, claimed.
+    QList<QueueRow> takeForGateway(const QDateTime &now, int count);
+    // Shared store: puts back "Sending" rows whose claim is older than
+    // `lease`, whoever claimed them (a workstation that died mid-send).
+    // Returns how many.
+    int releaseExpiredClaims(std::chrono::milliseconds lease);
+    // The workstation a row routed to `route` belongs to: this one's for
+    // a port, nobody's ('') for "Auto" and the gateway.
+    QString routeOwner(const QString &route) const;
     void markDelivered(qint64 id, const QString &sentFrom, const QString &comments,
                        const QDateTime &sentAt);
     // A failed modem attempt: back to "Pending" with one more retry.
@@ -128,6 +145,8 @@ private:
     std::optional<QueueRow> nextDue(const QString &route, const QDateTime &now);
     QList<QueueRow> dueAtGateway(const QString &route, const QDateTime &now, int count);
     std::optional<QueueRow> nextRetried(const QString &route, const QDateTime &now, qint64 after);
+    QList<QueueRow> claimOnServer(const QStringList &routes, const QString &condition, const QString &order,
+                                  const QVariantHash &values, int count);
     QString storedNow();
 
     Database &m_db;

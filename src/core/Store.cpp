@@ -1,7 +1,9 @@
 #include "Store.h"
 
 #include "DataDirectory.h"
+#include "PgDatabase.h"
 #include "Schema.h"
+#include "Workstations.h"
 
 #include <QFile>
 
@@ -60,6 +62,21 @@ Store::Store(const QString &path)
     : m_db(openAndUpgrade(path))
     , m_queue(*m_db)
 {
+}
+
+Store::Store(std::unique_ptr<Database> db)
+    : m_db(std::move(db))
+    , m_queue(*m_db)
+{
+}
+
+std::unique_ptr<Store> Store::openShared(const QString &url, const QString &workstation)
+{
+    auto db = std::make_unique<PgDatabase>(url);
+    Schema::upgrade(*db);
+    // Again after every reconnect: the name is held by the session.
+    db->setSessionHook([workstation](PgDatabase &session) { Workstations::enter(session, workstation); });
+    return std::unique_ptr<Store>(new Store(std::move(db)));
 }
 
 } // namespace tavsms

@@ -82,7 +82,8 @@ void GatewaySender::pauseAfter(const QString &reason)
 
 bool GatewaySender::mayStart() const
 {
-    return m_state.sendingRunning() && m_state.internetChannel() && !m_state.abortWaits() && !m_storeFailed
+    return m_state.sendingRunning() && m_state.internetChannel() && m_state.storeAvailable() && !m_state.abortWaits()
+        && !m_storeFailed
         && !isPausing();
 }
 
@@ -102,14 +103,11 @@ QList<QueueRow> GatewaySender::takeNext(Drain &drain, int count)
     try {
         // One commit for the lot: a row's claim is written before its request.
         Transaction tx(m_store.db());
-        const QList<QueueRow> due = queue.dueForGateway(m_state.now(), count);
-        if (!due.isEmpty() && !drain.account) {
+        claimed = queue.takeForGateway(m_state.now(), count);
+        if (!claimed.isEmpty() && !drain.account) {
             drain.account = GatewayAccountRecord::load(m_store.db());
             drain.network = NetworkSettings::load(m_store.db());
         }
-        for (const QueueRow &row : due)
-            if (queue.claim(row.id)) // else a modem sender took it first
-                claimed << row;
         tx.commit();
     } catch (const DbError &) {
         m_storeFailed = true; // the next tick tries again

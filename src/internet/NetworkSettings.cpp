@@ -11,7 +11,8 @@ NetworkSettings NetworkSettings::load(Database &db)
     NetworkSettings s;
     Statement st = db.prepare(QStringLiteral(
         "SELECT gatewayHost, updateHost, productSite, listenerPort, parallelRequests, listenAddress, "
-        "allowedNetworks FROM config_network LIMIT 1"));
+        "allowedNetworks FROM config_network WHERE workstation = ? LIMIT 1"));
+    st.bind(1, db.workstation());
     if (st.next()) {
         s.gatewayHost = st.text(QStringLiteral("gatewayHost"));
         s.updateHost = st.text(QStringLiteral("updateHost"));
@@ -28,9 +29,10 @@ NetworkSettings NetworkSettings::load(Database &db)
 void NetworkSettings::save(Database &db) const
 {
     db.exec(QStringLiteral("UPDATE config_network SET gatewayHost = ?, updateHost = ?, productSite = ?, "
-                           "listenerPort = ?, parallelRequests = ?, listenAddress = ?, allowedNetworks = ?"),
+                           "listenerPort = ?, parallelRequests = ?, listenAddress = ?, allowedNetworks = ? WHERE workstation = ?"),
             {gatewayHost, updateHost, productSite, int(listenerPort),
-             std::clamp(parallelRequests, kFewestParallel, kMostParallel), listenAddress, allowedNetworks});
+             std::clamp(parallelRequests, kFewestParallel, kMostParallel), listenAddress, allowedNetworks,
+             db.workstation()});
 }
 
 std::optional<NetworkSettings::Listener> NetworkSettings::listener(QString *why) const

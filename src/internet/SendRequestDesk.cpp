@@ -14,9 +14,9 @@ namespace tavsms {
 
 namespace {
 
-QByteArray replyWith(const QByteArray &body, bool keepAlive)
+QByteArray replyWith(const QByteArray &body, bool keepAlive, const char *status = "200 OK")
 {
-    return QByteArrayLiteral("HTTP/1.1 200 OK\r\nContent-Length: ") + QByteArray::number(body.size())
+    return QByteArrayLiteral("HTTP/1.1 ") + status + QByteArrayLiteral("\r\nContent-Length: ") + QByteArray::number(body.size())
         + (keepAlive ? QByteArrayLiteral("\r\nConnection: keep-alive\r\n\r\n")
                      : QByteArrayLiteral("\r\nConnection: close\r\n\r\n"))
         + body;
@@ -37,6 +37,14 @@ void queueAll(Store *store, std::vector<SendRequest> &requests)
             r->error = QStringLiteral("The message store is not open.");
         return;
     }
+    // A shared store whose server is away: nothing can be stored, so nothing is accepted.
+    if (!store->db().isAvailable()) {
+        for (SendRequest *r : valid) {
+            r->error = SendRequestDesk::unavailableText();
+            r->unavailable = true;
+        }
+        return;
+    }
     // Due now: the queue stamps the row itself.
     const auto add = [store](const SendRequest &r) {
         return store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto);
@@ -53,9 +61,12 @@ void queueAll(Store *store, std::vector<SendRequest> &requests)
         // The batch's rows went with the failure: each is queued alone, so
         // that only one that fails itself is refused, saying why.
     }
-    for (SendRequest *r : valid)
-        if (const EnqueueResult queued = add(*r); !queued)
-            r->error = queued.error;
+    for (SendRequest *r : valid) {
+        if (const EnqueueResult queued = add(*r); !queued) {
+            r->unavailable = queued.storeUnreachable;
+            r->error = r->unavailable ? SendRequestDesk::unavailableText() : queued.error;
+        }
+    }
 }
 
 } // namespace
@@ -63,6 +74,12 @@ void queueAll(Store *store, std::vector<SendRequest> &requests)
 QByteArray SendRequestDesk::successText(const QString &mobile)
 {
     return "Status:OK <br>Message Sent to " + mobile.toUtf8();
+}
+
+QString SendRequestDesk::unavailableText()
+{
+    return QStringLiteral("The message store cannot be reached just now; the message was not accepted. "
+                          "Send it again later.");
 }
 
 QByteArray SendRequestDesk::failureText(const QString &error)
@@ -96,7 +113,8 @@ std::vector<QByteArray> SendRequestDesk::serve(std::span<const Request> batch)
             m_log.writeLine(QStringLiteral("HTTP MSG Failed - ") + m_shown + QStringLiteral(" Mobile= ")
                             + request.mobile + QStringLiteral(" Message= ") + request.message
                             + QStringLiteral(" Error= ") + request.error);
-            replies.push_back(replyWith(failureText(request.error), batch[i].keepAlive));
+            replies.push_back(replyWith(failureText(request.error), batch[i].keepAlive,
+                                        request.unavailable ? "503 Service Unavailable" : "200 OK"));
         }
     }
     return replies;

@@ -39,6 +39,8 @@ public:
     // The reply bodies, as sent after the status line and headers.
     static QByteArray successText(const QString &mobile);
     static QByteArray failureText(const QString &error);
+    // Why a request is answered 503 while a shared store's server is away.
+    static QString unavailableText();
 
 private:
     DebugLog &m_log;

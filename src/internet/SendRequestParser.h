@@ -15,6 +15,7 @@ struct SendRequest
     QString rawMessage; // as received, still URL-encoded
     QString message;    // decoded
     QString error;      // empty when the request may be queued
+    bool unavailable = false; // the store could not be reached: try again later
 
     bool isValid() const { return error.isEmpty(); }
 };

@@ -97,7 +97,9 @@ QCoro::Task<void> PortSender::tick()
                 co_await m_poller.poll(m_index, m_port);
             }
             // Sending may have been stopped during the poll: take no new row then.
-            if (m_state.port(m_index).routing && m_state.sendingRunning() && !m_state.abortWaits())
+            // Nor while a shared store's server is away: the row could not be claimed.
+            if (m_state.port(m_index).routing && m_state.sendingRunning() && m_state.storeAvailable()
+                && !m_state.abortWaits())
                 co_await sendOne();
         } catch (const std::exception &) {
             m_inFlight.reset();
@@ -119,8 +121,8 @@ QCoro::Task<void> PortSender::sendOne()
     MessageQueue &queue = m_store().queue();
     std::optional<QueueRow> row;
     try {
-        row = queue.nextDueForPort(m_name, m_state.now());
-        if (!row || !queue.claim(row->id))
+        row = queue.takeNextForPort(m_name, m_state.now());
+        if (!row)
             co_return;
     } catch (const DbError &) {
         co_return; // nothing was written to the device; the next tick tries again

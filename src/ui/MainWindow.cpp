@@ -244,6 +244,21 @@ void MainWindow::buildStatusBar()
     m_stoppedIndicator->setVisible(!state.sendingRunning());
     statusBar()->addPermanentWidget(m_stoppedIndicator);
 
+    // Which store is in use; while a shared store's server is away, that it is.
+    m_storePanel = new QLabel(state.storeText(), this);
+    m_storePanel->setObjectName(QStringLiteral("panelStore"));
+    m_storePanel->setToolTip(QStringLiteral("Where messages, groups and logs are kept"));
+    m_storePanel->setContentsMargins(4, 0, 4, 0);
+    statusBar()->addPermanentWidget(m_storePanel);
+    const auto showStore = [this] {
+        const AppState &s = m_app.state();
+        m_storePanel->setText(s.storeText());
+        m_storePanel->setStyleSheet(s.storeAvailable() ? QString()
+                                                       : QStringLiteral("QLabel { color: #c62828; font-weight: bold; }"));
+    };
+    connect(&state, &AppState::storeTextChanged, this, showStore);
+    connect(&state, &AppState::storeAvailableChanged, this, showStore);
+
     // The program goes on without its log, but the operator should know.
     MainController &controller = m_app.controller();
     m_debugLogIndicator = new QLabel(controller.debugLogTrouble(), this);

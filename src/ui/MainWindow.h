@@ -81,6 +81,7 @@ private:
     QLabel *m_tipPanel = nullptr;
     QLabel *m_stoppedIndicator = nullptr;
     QLabel *m_debugLogIndicator = nullptr;
+    QLabel *m_storePanel = nullptr;
     QAction *m_stopAction = nullptr;
     QAction *m_startAction = nullptr;
     QAction *m_reinitAction = nullptr;
