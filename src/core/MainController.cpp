@@ -93,7 +93,7 @@ MainController::StartResult MainController::start()
         if (m_location.isShared()) {
             m_store = Store::openShared(m_location.url, m_location.workstation);
             m_storeWatch = std::make_unique<StoreWatch>(static_cast<PgDatabase &>(m_store->db()), m_store->queue(),
-                                                        m_state, m_log, m_storeTimeouts);
+                                                        m_state, m_log, m_location.timeouts);
         } else {
             m_store = std::make_unique<Store>(DataDirectory::databasePath());
         }
