@@ -77,7 +77,7 @@ public:
     void shutdown();
     bool isShutDown() const { return m_shutDown; }
 
-    // "Local database", or the shared database and this workstation's name.
+    // "Local database", or "Shared: " the server's database and this workstation's name.
     QString storeDescription() const;
 
     // Counts the queue now (what TimerQ does every second).

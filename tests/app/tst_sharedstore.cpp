@@ -102,7 +102,7 @@ class TestSharedStore : public QObject
         WAIT_VERIFY(desk.process->peek(4096).contains("service running")
                     || desk.process->state() != QProcess::Running);
         QVERIFY2(desk.process->state() == QProcess::Running, desk.process->peek(4096).constData());
-        QVERIFY2(desk.process->peek(4096).contains("Shared database: PostgreSQL"), desk.process->peek(4096).constData());
+        QVERIFY2(desk.process->peek(4096).contains("Shared: PostgreSQL"), desk.process->peek(4096).constData());
     }
 
     static void end(Desk &desk)
