@@ -83,7 +83,7 @@ class TestSharedStore : public QObject
         QVERIFY(QDir().mkpath(desk.dir.filePath(QStringLiteral("config/tavsms"))));
         QFile conf(desk.dir.filePath(QStringLiteral("config/tavsms/tavsms.conf")));
         QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write(QStringLiteral("# written by the test\nstore = %1\nworkstation = %2\nlease = 2\n")
+        conf.write(QStringLiteral("# written by the test\nstore = %1\nworkstation = %2\nlease = 4\n")
                        .arg(m_url, desk.name)
                        .toUtf8());
     }
