@@ -6,6 +6,8 @@
 #include "Schema.h"
 #include "Store.h"
 
+#include <libpq-fe.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,9 +69,8 @@ private:
     int m_depth = 0;
 };
 
-// Kept by the target's own trigger as the log's delivered rows go in, so it
-// is counted afresh rather than copied; its day keys follow the dates as
-// the target reads them.
+// Counted afresh from the copied log rather than copied, so its day keys
+// follow the dates as the target reads them.
 const QString kDailyCounts = QStringLiteral("q_logs_delivered_days");
 
 const QStringList kPorts = {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
@@ -81,10 +82,92 @@ struct TargetColumn
     bool identity = false;
 };
 
+// Rows into one table through COPY, many times faster than INSERTs: text
+// fields, tab-separated, \N for NULL.
+class CopyIn
+{
+public:
+    CopyIn(PgDatabase &db, const QString &table, const QStringList &columns)
+        : m_db(db)
+        , m_table(table)
+    {
+        const QByteArray sql =
+            QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QLatin1Char(','))).toUtf8();
+        PGresult *r = PQexec(m_db.handle(), sql.constData());
+        if (PQresultStatus(r) != PGRES_COPY_IN) {
+            const DbError error = m_db.failure(QString(), r);
+            PQclear(r);
+            m_open = false;
+            throw error;
+        }
+        PQclear(r);
+    }
+    ~CopyIn()
+    {
+        if (m_open)
+            finish("the copy stopped"); // the transaction is rolled back after
+    }
+
+    void add(const QVariantList &row)
+    {
+        for (qsizetype i = 0; i < row.size(); ++i) {
+            if (i > 0)
+                m_buffer += '\t';
+            if (row[i].isNull()) {
+                m_buffer += "\\N";
+                continue;
+            }
+            for (const char c : row[i].toString().toUtf8()) {
+                switch (c) {
+                case '\\': m_buffer += "\\\\"; break;
+                case '\t': m_buffer += "\\t"; break;
+                case '\n': m_buffer += "\\n"; break;
+                case '\r': m_buffer += "\\r"; break;
+                default: m_buffer += c;
+                }
+            }
+        }
+        m_buffer += '\n';
+    }
+
+    void send()
+    {
+        if (PQputCopyData(m_db.handle(), m_buffer.constData(), int(m_buffer.size())) != 1)
+            throw m_db.failure(QString(), nullptr);
+        m_buffer.clear();
+    }
+
+    // Ends the COPY; throws the server's reason for refusing its rows.
+    void finish(const char *abandoned = nullptr)
+    {
+        if (!abandoned)
+            send();
+        m_open = false;
+        PQputCopyEnd(m_db.handle(), abandoned);
+        bool ok = true;
+        QString why;
+        while (PGresult *r = PQgetResult(m_db.handle())) {
+            if (PQresultStatus(r) != PGRES_COMMAND_OK && ok) {
+                ok = false;
+                why = m_db.failure(QString(), r).message();
+            }
+            PQclear(r);
+        }
+        if (!ok && !abandoned)
+            throw Stop{QStringLiteral("Table %1: %2").arg(m_table, why)};
+    }
+
+private:
+    PgDatabase &m_db;
+    QString m_table;
+    QByteArray m_buffer;
+    bool m_open = true;
+};
+
 class Copier
 {
 public:
-    Copier(Database &source, Database &target, QString workstation, Progress &progress)
+    Copier(Database &source, PgDatabase &target, QString workstation, Progress &progress)
         : m_source(source)
         , m_target(target)
         , m_workstation(std::move(workstation))
@@ -97,6 +180,10 @@ public:
         refuseUnlessEmpty();
         Schema::upgrade(m_target);
         readTargetColumns();
+        // Row by row, the insert trigger would update each day's count over
+        // and over in one transaction, every update slower than the last (a
+        // log of 200,000 rows took minutes); the counts are made once instead.
+        m_target.execScript(QStringLiteral("ALTER TABLE q_logs DISABLE TRIGGER q_logs_delivered_insert"));
         QList<StoreCopy::TableCount> counts;
         for (const QString &table : sourceTables()) {
             if (table.compare(kDailyCounts, Qt::CaseInsensitive) == 0)
@@ -104,6 +191,11 @@ public:
             copyTable(table);
             counts << StoreCopy::TableCount{table, count(m_source, table), count(m_target, table)};
         }
+        m_target.execScript(QStringLiteral("ALTER TABLE q_logs ENABLE TRIGGER q_logs_delivered_insert"));
+        m_target.exec(QStringLiteral(
+            "INSERT INTO q_logs_delivered_days (sent_from, day, delivered) "
+            "SELECT coalesce(sent_from, ''), coalesce(to_char(sent_at, 'YYYY-MM-DD'), ''), count(*) "
+            "FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2"));
         counts << StoreCopy::TableCount{
             kDailyCounts + QStringLiteral(" (delivered)"),
             m_source.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE status = 'Delivered'")).toLongLong(),
@@ -170,9 +262,17 @@ private:
     // A stored date-time for a timestamptz column: empty text is "none".
     static QVariant dateTime(const QVariant &value, const QString &table, const QString &column, qint64 rowId)
     {
-        if (value.isNull() || value.toString().trimmed().isEmpty())
+        const QString text = value.toString();
+        if (value.isNull() || text.trimmed().isEmpty())
             return {};
-        const QDateTime when = DateTimeText::parse(value.toString());
+        // The stored form goes as it is, read by the server in this
+        // workstation's time zone; QDateTime's local time costs a look at
+        // the zone's rules each time, most of the copy of a large log.
+        if (text.size() == 19 && text[4] == QLatin1Char('-') && text[10] == QLatin1Char(' ')
+            && QDate::fromString(text.left(10), Qt::ISODate).isValid()
+            && QTime::fromString(text.mid(11), Qt::ISODate).isValid())
+            return text;
+        const QDateTime when = DateTimeText::parse(text);
         if (!when.isValid())
             throw Stop{QStringLiteral("Table %1, row %2: the %3 \"%4\" is not a date and time.")
                            .arg(table)
@@ -211,60 +311,29 @@ private:
         const auto ended = qScopeGuard([this] { m_progress.end(); });
         Statement read = m_source.prepare(
             QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(columns.join(QStringLiteral(", ")), table));
-        QVariantList values;
-        values.reserve(columns.size() * StoreCopy::kRowsPerStatement);
+        CopyIn copy(m_target, table, columns);
+        QVariantList row(columns.size());
         qint64 done = 0;
-        qint64 firstId = 0;
         while (read.next()) {
             const qint64 rowId = read.value(0).toLongLong();
-            if (values.isEmpty())
-                firstId = rowId;
-            m_lastId = rowId;
-            const qsizetype first = values.size();
             for (int i = 0; i < columns.size(); ++i) {
                 const QVariant value = read.value(i + 1);
-                values << (dated[i] ? dateTime(value, table, columns[i], rowId) : value);
+                row[i] = dated[i] ? dateTime(value, table, columns[i], rowId) : value;
             }
-            if (workstation >= 0 && values[first + workstation].toString().isEmpty()
-                && (ownRows || (route >= 0 && kPorts.contains(values[first + route].toString()))))
-                values[first + workstation] = m_workstation;
-            if (values.size() == columns.size() * StoreCopy::kRowsPerStatement) {
-                insert(table, columns, values, firstId);
-                done += StoreCopy::kRowsPerStatement;
+            if (workstation >= 0 && row[workstation].toString().isEmpty()
+                && (ownRows || (route >= 0 && kPorts.contains(row[route].toString()))))
+                row[workstation] = m_workstation;
+            copy.add(row);
+            if (++done % StoreCopy::kRowsPerReport == 0) {
+                copy.send();
                 m_progress.advance(done);
                 if (m_progress.cancelRequested())
                     throw Stop{QStringLiteral("The copy was cancelled.")};
             }
         }
-        if (!values.isEmpty()) {
-            done += values.size() / columns.size();
-            insert(table, columns, values, firstId);
-            m_progress.advance(done);
-        }
+        copy.finish();
+        m_progress.advance(done);
         setIdentities(table, targetColumns);
-    }
-
-    void insert(const QString &table, const QStringList &columns, QVariantList &values, qint64 firstId)
-    {
-        const qsizetype rows = values.size() / columns.size();
-        const QString row = QLatin1Char('(') + QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))
-            + QLatin1Char(')');
-        Statement st = m_target.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-                                            .arg(table, columns.join(QStringLiteral(", ")),
-                                                 QStringList(rows, row).join(QLatin1Char(','))));
-        for (qsizetype i = 0; i < values.size(); ++i)
-            st.bind(int(i + 1), values[i]);
-        try {
-            st.exec();
-        } catch (const DbError &e) {
-            // The server's reason, without the statement of a thousand parameters it quotes.
-            throw Stop{QStringLiteral("Table %1, rows %2 to %3: %4")
-                           .arg(table)
-                           .arg(firstId)
-                           .arg(m_lastId)
-                           .arg(e.message().section(QStringLiteral(" in: INSERT"), 0, 0))};
-        }
-        values.clear();
     }
 
     // Ids go on past the highest the file ever gave (its sqlite_sequence),
@@ -282,11 +351,10 @@ private:
     }
 
     Database &m_source;
-    Database &m_target;
+    PgDatabase &m_target;
     QString m_workstation;
     Progress &m_progress;
     QHash<QString, QHash<QString, TargetColumn>> m_targetColumns;
-    qint64 m_lastId = 0;
 };
 
 // A private copy of the file and its WAL, opened and brought to the current

@@ -41,8 +41,8 @@ public:
     // Reports each table's rows as they go in; Cancel rolls back the whole copy.
     Outcome run(Progress &progress);
 
-    // Rows a multi-row INSERT carries.
-    static constexpr int kRowsPerStatement = 500;
+    // Rows sent to the server between two reports.
+    static constexpr int kRowsPerReport = 5000;
 
 private:
     QString m_sourcePath;

@@ -47,7 +47,7 @@ void fill(Database &db)
 {
     db.execScript(QStringLiteral(R"SQL(
 INSERT INTO q_logs (id, dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, status, sent_at, sent_from)
-VALUES (7, '2026-03-01 09:15:00', 'COM2', '0712', 'It''s "quoted" – ünïcode ✓', '', 'Delivered',
+VALUES (7, '2026-03-01 09:15:00', 'COM2', '0712', 'It''s "quoted" – ünïcode ✓ \ tab' || char(9) || 'line' || char(10), '', 'Delivered',
         '2026-03-01 09:16:30', 'COM2'),
        (8, '2026-03-01 09:15:00', 'Auto', '0713', NULL, '2026-03-02 10:00:00', 'Pending', NULL, NULL),
        (9, '2026-03-01 09:15:00', 'COM1', '0714', 'gone', '', 'Pending', NULL, NULL);
@@ -108,7 +108,7 @@ private slots:
                      qPrintable(table));
         QCOMPARE(lines(*target, QStringLiteral("SELECT id, com_port, workstation, outgoing_message, delivery_time, "
                                                "sent_at FROM q_logs ORDER BY id")),
-                 QStringList({"7|COM2|desk-7|It's \"quoted\" – ünïcode ✓|NULL|2026-03-01 09:16:30",
+                 QStringList({"7|COM2|desk-7|It's \"quoted\" – ünïcode ✓ \\ tab\tline\n|NULL|2026-03-01 09:16:30",
                               "8|Auto||NULL|2026-03-02 10:00:00|NULL"}));
         QCOMPARE(lines(*target, QStringLiteral("SELECT sent_from, day, delivered FROM q_logs_delivered_days")),
                  QStringList{"COM2|2026-03-01|1"});
