@@ -11,14 +11,15 @@ QList<PortConfig> loadRows(Database &db, const QString &where, const QVariantLis
     QList<PortConfig> rows;
     Statement st = db.prepare(QStringLiteral(
         "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting, blockIncoming, "
-        "pduMode FROM config_ports %1 ORDER BY softwarePortNo").arg(where));
+        "pduMode, deliveryReports FROM config_ports %1 ORDER BY softwarePortNo").arg(where));
     for (int i = 0; i < params.size(); ++i)
         st.bind(i + 1, params.at(i));
     while (st.next()) {
         rows << PortConfig{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
                            st.text(QStringLiteral("deviceType")),     st.text(QStringLiteral("mobileOperator")),
                            st.boolean(QStringLiteral("allowTwoWay")), st.boolean(QStringLiteral("allowRouting")),
-                           st.boolean(QStringLiteral("blockIncoming")), st.boolean(QStringLiteral("pduMode"))};
+                           st.boolean(QStringLiteral("blockIncoming")), st.boolean(QStringLiteral("pduMode")),
+                           st.boolean(QStringLiteral("deliveryReports"))};
     }
     return rows;
 }
@@ -75,10 +76,10 @@ bool PortConfig::operatorTakenElsewhere(Database &db, const QString &operatorNam
 void PortConfig::saveActive(Database &db, const PortConfig &port)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ?, pduMode = ? "
-                           "WHERE softwarePortNo = ?"),
+                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ?, pduMode = ?, "
+                           "deliveryReports = ? WHERE softwarePortNo = ?"),
             {port.systemPortNo, port.deviceType, port.mobileOperator, port.allowTwoWay, port.allowRouting,
-             port.blockIncoming, port.pduMode, port.softwarePortNo});
+             port.blockIncoming, port.pduMode, port.deliveryReports, port.softwarePortNo});
 }
 
 void PortConfig::setActive(Database &db, const QString &softwarePort, bool active)
@@ -90,7 +91,7 @@ void PortConfig::resetAll(Database &db)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
                            "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
-                           "pduMode = 0, remarks = ''"));
+                           "pduMode = 0, deliveryReports = 0, remarks = ''"));
 }
 
 } // namespace tavsms

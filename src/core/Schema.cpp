@@ -203,6 +203,66 @@ SELECT coalesce(sent_from, ''), coalesce(substr(sent_at, 1, 10), ''), count(*)
 FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2;
 )SQL";
 
+// Version 7: proof of delivery.
+//  - config_ports.deliveryReports: the port asks the network for a status
+//    report of every part it sends (GSM only).
+//  - delivery_parts: one line per part a port handed over, with the message
+//    reference the device gave it (+CMGS: <mr>), matched against status
+//    reports by port, reference and the recipient's last ten digits
+//    (recipient_key), the newest awaiting part first. state: 0 awaiting,
+//    1 confirmed, 2 failed; status_code is the report's TP-ST.
+//  - delivery_messages: one line per q_logs row sent with reports asked
+//    for, summing its parts, so that the views and the counts read one row
+//    per message. state: 'Awaiting', 'Confirmed' or 'Failed'.
+//  - delivery_unmatched: reports that matched no part, kept and counted.
+// workstation is '' until the program runs on more than one.
+const char *const kVersion7 = R"SQL(
+ALTER TABLE config_ports ADD COLUMN deliveryReports INTEGER NOT NULL DEFAULT 0;
+
+CREATE TABLE delivery_parts (
+    id             INTEGER PRIMARY KEY,
+    q_log_id       INTEGER NOT NULL,
+    port           TEXT NOT NULL,
+    workstation    TEXT NOT NULL DEFAULT '',
+    recipient      TEXT NOT NULL,
+    recipient_key  TEXT NOT NULL,
+    reference      INTEGER NOT NULL,
+    part_no        INTEGER NOT NULL,
+    parts          INTEGER NOT NULL,
+    sent_at        TEXT NOT NULL,
+    state          INTEGER NOT NULL DEFAULT 0,
+    status_code    INTEGER,
+    reported_at    TEXT
+);
+CREATE INDEX delivery_parts_match ON delivery_parts (port, reference, recipient_key, state, sent_at);
+CREATE INDEX delivery_parts_message ON delivery_parts (q_log_id);
+
+CREATE TABLE delivery_messages (
+    q_log_id      INTEGER PRIMARY KEY,
+    port          TEXT NOT NULL,
+    workstation   TEXT NOT NULL DEFAULT '',
+    parts         INTEGER NOT NULL,
+    confirmed     INTEGER NOT NULL DEFAULT 0,
+    state         TEXT NOT NULL DEFAULT 'Awaiting',
+    status_code   INTEGER,
+    status_text   TEXT,
+    sent_at       TEXT NOT NULL,
+    settled_at    TEXT
+);
+CREATE INDEX delivery_messages_state ON delivery_messages (state, settled_at);
+CREATE INDEX delivery_messages_sent ON delivery_messages (sent_at, port, state);
+
+CREATE TABLE delivery_unmatched (
+    id           INTEGER PRIMARY KEY,
+    port         TEXT NOT NULL,
+    workstation  TEXT NOT NULL DEFAULT '',
+    reference    INTEGER NOT NULL,
+    recipient    TEXT NOT NULL,
+    status_code  INTEGER NOT NULL,
+    received_at  TEXT NOT NULL
+);
+)SQL";
+
 struct Step
 {
     int version;
@@ -216,6 +276,7 @@ const Step kSteps[] = {
     {3, kVersion3},
     {4, kVersion4},
     {5, kVersion5},
+    {7, kVersion7},
 };
 
 } // namespace

@@ -9,7 +9,7 @@ class Database;
 // transaction, so a failure leaves the file at the previous version.
 namespace Schema {
 
-constexpr int kCurrentVersion = 5;
+constexpr int kCurrentVersion = 7;
 
 // Brings the file up to targetVersion (a lower target leaves a file as an
 // older release wrote it). Throws DbError (for example when the file is

@@ -1,0 +1,215 @@
+#include "DeliveryConfirmations.h"
+
+#include "Database.h"
+#include "DateTimeText.h"
+
+#include <optional>
+
+namespace tavsms {
+
+namespace {
+constexpr int kAwaiting = 0;
+constexpr int kConfirmed = 1;
+constexpr int kFailed = 2;
+// National numbers are stored as typed (ten digits here); reports give the
+// international form. The last ten digits tell them apart well enough
+// together with the port and the reference.
+constexpr int kKeyDigits = 10;
+} // namespace
+
+DeliveryConfirmations::DeliveryConfirmations(Database &db)
+    : m_db(db)
+{
+}
+
+QString DeliveryConfirmations::recipientKey(const QString &number)
+{
+    QString digits;
+    for (QChar c : number)
+        if (c.isDigit())
+            digits += c;
+    return digits.right(kKeyDigits);
+}
+
+QString DeliveryConfirmations::statusMeaning(int status)
+{
+    switch (status) {
+    case 0x00: return QStringLiteral("received by the handset");
+    case 0x01: return QStringLiteral("forwarded, not confirmed");
+    case 0x02: return QStringLiteral("replaced by the centre");
+    case 0x20: return QStringLiteral("network congestion");
+    case 0x21: return QStringLiteral("handset busy");
+    case 0x22: return QStringLiteral("no response from the handset");
+    case 0x23: return QStringLiteral("service rejected");
+    case 0x24: return QStringLiteral("quality of service not available");
+    case 0x25: return QStringLiteral("error in the handset");
+    case 0x40: return QStringLiteral("remote procedure error");
+    case 0x41: return QStringLiteral("incompatible destination");
+    case 0x42: return QStringLiteral("connection rejected by the handset");
+    case 0x43: return QStringLiteral("not obtainable");
+    case 0x44: return QStringLiteral("quality of service not available");
+    case 0x45: return QStringLiteral("no interworking available");
+    case 0x46: return QStringLiteral("validity period expired");
+    case 0x47: return QStringLiteral("deleted by the sender");
+    case 0x48: return QStringLiteral("deleted by the centre's administration");
+    case 0x49: return QStringLiteral("the message does not exist");
+    case 0x60: return QStringLiteral("network congestion, no more attempts");
+    case 0x61: return QStringLiteral("handset busy, no more attempts");
+    case 0x62: return QStringLiteral("no response from the handset, no more attempts");
+    case 0x63: return QStringLiteral("service rejected, no more attempts");
+    case 0x64: return QStringLiteral("quality of service not available, no more attempts");
+    case 0x65: return QStringLiteral("error in the handset, no more attempts");
+    default: break;
+    }
+    if (isDone(status))
+        return QStringLiteral("delivered (status %1)").arg(status);
+    if (isTemporary(status))
+        return QStringLiteral("the centre is still trying (status %1)").arg(status);
+    return QStringLiteral("not delivered (status %1)").arg(status);
+}
+
+void DeliveryConfirmations::recordSent(qint64 queueId, const QString &port, const QString &recipient,
+                                       const QList<int> &references, const QDateTime &sentAt)
+{
+    if (references.isEmpty())
+        return;
+    std::optional<Transaction> tx;
+    if (!m_db.inTransaction())
+        tx.emplace(m_db);
+    const QString stamp = DateTimeText::stored(sentAt);
+    const QString key = recipientKey(recipient);
+    // A row sent again (its reports asked for afresh) starts its lines over.
+    m_db.exec(QStringLiteral("DELETE FROM delivery_parts WHERE q_log_id = ?"), {queueId});
+    m_db.exec(QStringLiteral("DELETE FROM delivery_messages WHERE q_log_id = ?"), {queueId});
+    Statement part = m_db.prepare(QStringLiteral(
+        "INSERT INTO delivery_parts (q_log_id, port, workstation, recipient, recipient_key, reference, part_no, parts, "
+        "sent_at, state) VALUES (?, ?, '', ?, ?, ?, ?, ?, ?, 0)"));
+    for (int i = 0; i < references.size(); ++i) {
+        part.bind(1, queueId).bind(2, port).bind(3, recipient).bind(4, key).bind(5, references.at(i)).bind(6, i + 1);
+        part.bind(7, int(references.size())).bind(8, stamp);
+        part.exec();
+    }
+    m_db.exec(QStringLiteral("INSERT INTO delivery_messages (q_log_id, port, workstation, parts, confirmed, state, "
+                             "sent_at) VALUES (?, ?, '', ?, 0, 'Awaiting', ?)"),
+              {queueId, port, int(references.size()), stamp});
+    if (tx)
+        tx->commit();
+}
+
+DeliveryConfirmations::Outcome DeliveryConfirmations::match(const StatusReport &report)
+{
+    Transaction tx(m_db);
+    const Outcome outcome = matchOne(report);
+    tx.commit();
+    return outcome;
+}
+
+QList<DeliveryConfirmations::Outcome> DeliveryConfirmations::matchAll(const QList<StatusReport> &reports)
+{
+    QList<Outcome> outcomes;
+    outcomes.reserve(reports.size());
+    Transaction tx(m_db);
+    for (const StatusReport &report : reports)
+        outcomes << matchOne(report);
+    tx.commit();
+    return outcomes;
+}
+
+DeliveryConfirmations::Outcome DeliveryConfirmations::matchOne(const StatusReport &report)
+{
+    const QString received = DateTimeText::stored(report.receivedAt);
+    const QString oldest = DateTimeText::stored(report.receivedAt.addDays(-kValidityDays));
+    Statement find = m_db.prepare(QStringLiteral(
+        "SELECT id, q_log_id FROM delivery_parts WHERE port = ? AND reference = ? AND recipient_key = ? "
+        "AND state = 0 AND sent_at >= ? ORDER BY sent_at DESC, id DESC LIMIT 1"));
+    find.bind(1, report.port).bind(2, report.reference).bind(3, recipientKey(report.recipient)).bind(4, oldest);
+    if (!find.next()) {
+        m_db.exec(QStringLiteral("INSERT INTO delivery_unmatched (port, workstation, reference, recipient, status_code, "
+                                 "received_at) VALUES (?, '', ?, ?, ?, ?)"),
+                  {report.port, report.reference, report.recipient, report.status, received});
+        return Outcome::Unmatched;
+    }
+    const qint64 partId = find.integer(QStringLiteral("id"));
+    const qint64 queueId = find.integer(QStringLiteral("q_log_id"));
+    const QString meaning = statusMeaning(report.status);
+    if (isTemporary(report.status)) {
+        // The centre still tries: the part waits on, its last word kept.
+        m_db.exec(QStringLiteral("UPDATE delivery_parts SET status_code = ?, reported_at = ? WHERE id = ?"),
+                  {report.status, received, partId});
+        m_db.exec(QStringLiteral("UPDATE delivery_messages SET status_code = ?, status_text = ? "
+                                 "WHERE q_log_id = ? AND state = 'Awaiting'"),
+                  {report.status, meaning, queueId});
+        return Outcome::Waiting;
+    }
+    const bool done = isDone(report.status);
+    m_db.exec(QStringLiteral("UPDATE delivery_parts SET state = ?, status_code = ?, reported_at = ? WHERE id = ?"),
+              {done ? kConfirmed : kFailed, report.status, received, partId});
+    if (!done) {
+        // One part lost is the message lost; its reason stays.
+        m_db.exec(QStringLiteral("UPDATE delivery_messages SET state = 'Failed', status_code = ?, status_text = ?, "
+                                 "settled_at = ? WHERE q_log_id = ? AND state <> 'Failed'"),
+                  {report.status, meaning, received, queueId});
+        return Outcome::Failed;
+    }
+    m_db.exec(QStringLiteral("UPDATE delivery_messages SET confirmed = confirmed + 1, "
+                             "state = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN 'Confirmed' ELSE state END, "
+                             "settled_at = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN ? ELSE settled_at END, "
+                             "status_code = CASE WHEN state = 'Awaiting' THEN ? ELSE status_code END, "
+                             "status_text = CASE WHEN state = 'Awaiting' THEN ? ELSE status_text END "
+                             "WHERE q_log_id = ?"),
+              {received, report.status, meaning, queueId});
+    return Outcome::Confirmed;
+}
+
+qint64 DeliveryConfirmations::unmatchedCount()
+{
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM delivery_unmatched")).toLongLong();
+}
+
+QString DeliveryConfirmations::handsetExpression(const QString &idColumn)
+{
+    return QStringLiteral("coalesce((SELECT CASE WHEN d.state = 'Failed' THEN 'Failed (' || coalesce(d.status_text, '') "
+                          "|| ')' ELSE d.state END FROM delivery_messages d WHERE d.q_log_id = %1), 'Not requested')")
+        .arg(idColumn);
+}
+
+QString DeliveryConfirmations::handsetOf(qint64 queueId)
+{
+    return m_db.scalar(QStringLiteral("SELECT ") + handsetExpression(QStringLiteral("?")), {queueId}).toString();
+}
+
+DeliveredCounts DeliveryConfirmations::confirmedCounts(const QDateTime &from, const QDateTime &until)
+{
+    DeliveredCounts counts{};
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT port, count(*) FROM delivery_messages WHERE sent_at >= ? AND sent_at < ? AND state = 'Confirmed' "
+        "GROUP BY port"));
+    st.bind(1, from.isValid() ? DateTimeText::stored(from) : QString());
+    st.bind(2, until.isValid() ? DateTimeText::stored(until) : QStringLiteral("9999"));
+    while (st.next()) {
+        const qsizetype i = kDeliveryConnections.indexOf(st.value(0).toString());
+        if (i >= 0)
+            counts[size_t(i)] += st.value(1).toLongLong();
+    }
+    return counts;
+}
+
+Statement DeliveryConfirmations::confirmationsBetween(const QDateTime &from, const QDateTime &until)
+{
+    Statement st = m_db.prepare(QStringLiteral(
+        "SELECT d.sent_at, q.outgoing_mobileNo, q.outgoing_message, d.port, ") + handsetExpression(QStringLiteral("d.q_log_id"))
+        + QStringLiteral(" AS handset, d.settled_at FROM delivery_messages d JOIN q_logs q ON q.id = d.q_log_id "
+                         "WHERE d.sent_at >= ? AND d.sent_at < ? ORDER BY d.sent_at DESC, d.q_log_id DESC"));
+    st.bind(1, DateTimeText::stored(from)).bind(2, DateTimeText::stored(until));
+    return st;
+}
+
+qint64 DeliveryConfirmations::confirmationsBetweenCount(const QDateTime &from, const QDateTime &until)
+{
+    return m_db
+        .scalar(QStringLiteral("SELECT count(*) FROM delivery_messages WHERE sent_at >= ? AND sent_at < ?"),
+                {DateTimeText::stored(from), DateTimeText::stored(until)})
+        .toLongLong();
+}
+
+} // namespace tavsms
