@@ -131,8 +131,18 @@ static std::optional<QueueRow> older(std::optional<QueueRow> a, std::optional<Qu
     return a->id < b->id ? a : b;
 }
 
-std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now)
+qint64 MessageQueue::pendingForPort(const QString &port)
 {
+    return m_db.scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE com_port = ? AND status = 'Pending'"), {port})
+        .toLongLong();
+}
+
+std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now, bool withAuto)
+{
+    if (!withAuto) {
+        // Rare and short-lived; the retry turn is left to the port's normal picks.
+        return nextDue(port, now);
+    }
     // Fewest retries first alone would keep a row that failed once behind
     // every newer row for as long as new ones come. So every tenth pick of a
     // port goes to its retried rows, one at a time: the oldest after the

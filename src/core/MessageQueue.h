@@ -91,7 +91,10 @@ public:
     // that always fails cannot hold up the rows behind it. Every
     // kRetryTurn-th pick of a port goes to a row that has failed before
     // (see the definition), so fresh traffic cannot hold that back for ever.
-    std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now);
+    // Without `withAuto` only the port's own rows (a port off its network).
+    std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now, bool withAuto = true);
+    // Rows routed to this port alone that wait to go out.
+    qint64 pendingForPort(const QString &port);
     static constexpr int kRetryTurn = 10;
     // The same for the gateway (routed "WEBGATEWAY" or "Auto"), passing over
     // the rows it has put aside until their next_attempt.
