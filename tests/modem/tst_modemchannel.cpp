@@ -74,7 +74,7 @@ private Q_SLOTS:
         });
         rig.start(60000); // no sender ticks: only initialisation talks
 
-        QCOMPARE(gsm.commands(), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(gsm.commands(), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
         QCOMPARE(cdma.commands(), QStringList{"AT"}); // a CDMA phone gets the probe only
         QCOMPARE(rig.state().connectedCount(), 2);
         QCOMPARE(rig.state().connectedToolTip(), QStringLiteral("2 phones/modems connected."));

@@ -266,8 +266,8 @@ private Q_SLOTS:
         rig.usePdu(QStringLiteral("COM4")); // a tick a CDMA phone ignores
         rig.start(60000);
 
-        QCOMPARE(pdu.commands(), (QStringList{"ATI", "AT+CMGF=0", "AT+CNMI=0,0,0,0,0"}));
-        QCOMPARE(text.commands(), (QStringList{"AT", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(pdu.commands(), (QStringList{"ATI", "AT+CMGF=0", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
+        QCOMPARE(text.commands(), (QStringList{"AT", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
         QCOMPARE(cdma.commands(), QStringList{"AT"});
         QVERIFY(rig.state().port(0).pdu && !rig.state().port(1).pdu && !rig.state().port(3).pdu);
         QVERIFY(pdu.pduMode());
