@@ -46,6 +46,7 @@ StatusReportDesk::StatusReportDesk(AppState &state, StoreAccess store, DebugLog 
 
 void StatusReportDesk::watch(int index, ModemPort &port)
 {
+    m_ports[size_t(index)] = &port;
     connect(&port, &ModemPort::unsolicited, this,
             [this, index](const QString &line, const QString &pdu) { take(index, line, pdu); });
 }
@@ -101,15 +102,27 @@ void StatusReportDesk::takeReport(int index, const QString &header, const QStrin
     report->port = name;
     report->receivedAt = m_state.now();
     m_batch << *report;
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        QMetaObject::invokeMethod(this, &StatusReportDesk::flush, Qt::QueuedConnection);
-    }
+    scheduleFlush();
+}
+
+void StatusReportDesk::scheduleFlush()
+{
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    QMetaObject::invokeMethod(this, &StatusReportDesk::flush, Qt::QueuedConnection);
 }
 
 void StatusReportDesk::flush()
 {
     m_flushQueued = false;
+    for (const StatusReport &r : std::as_const(m_batch)) {
+        ModemPort *port = m_ports[size_t(AppState::portIndex(r.port))];
+        if (port && port->inUse()) {
+            connect(port, &ModemPort::released, this, &StatusReportDesk::scheduleFlush, Qt::SingleShotConnection);
+            return;
+        }
+    }
     const QList<StatusReport> batch = std::exchange(m_batch, {});
     if (batch.isEmpty())
         return;

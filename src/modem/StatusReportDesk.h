@@ -19,7 +19,9 @@ class ModemPort;
 
 // Takes the lines the ports pass on unasked: a +CDS status report is matched
 // against the sent parts (DeliveryConfirmations) once the event loop has
-// handled what else arrived with it, all of them in one commit; a +CDSI
+// handled what else arrived with it, all of them in one commit, and not
+// before its port is let go: a quick report can come with the answer to the
+// send it is about, before the sender has recorded the part; a +CDSI
 // notice of a report the device stored is read (AT+CMGR) and deleted
 // (AT+CMGD) in the port's next sender tick, between rows; a +CMTI notice of a
 // new message makes the port's incoming poll due.
@@ -48,12 +50,14 @@ Q_SIGNALS:
 private:
     void take(int index, const QString &line, const QString &pdu);
     void takeReport(int index, const QString &header, const QString &pdu);
+    void scheduleFlush();
     void flush();
 
     AppState &m_state;
     StoreAccess m_store;
     DebugLog &m_log;
     const ModemTimeouts &m_timeouts;
+    std::array<ModemPort *, kPortCount> m_ports{};
     QList<StatusReport> m_batch;
     bool m_flushQueued = false;
     std::array<QList<int>, kPortCount> m_stored; // memory indexes of stored reports
