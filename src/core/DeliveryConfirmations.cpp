@@ -166,11 +166,17 @@ qint64 DeliveryConfirmations::unmatchedCount()
     return m_db.scalar(QStringLiteral("SELECT count(*) FROM delivery_unmatched")).toLongLong();
 }
 
+QString DeliveryConfirmations::stateText(const QString &alias)
+{
+    return QStringLiteral("CASE WHEN %1.state = 'Failed' THEN 'Failed (' || coalesce(%1.status_text, '') || ')' "
+                          "ELSE %1.state END")
+        .arg(alias);
+}
+
 QString DeliveryConfirmations::handsetExpression(const QString &idColumn)
 {
-    return QStringLiteral("coalesce((SELECT CASE WHEN d.state = 'Failed' THEN 'Failed (' || coalesce(d.status_text, '') "
-                          "|| ')' ELSE d.state END FROM delivery_messages d WHERE d.q_log_id = %1), 'Not requested')")
-        .arg(idColumn);
+    return QStringLiteral("coalesce((SELECT ") + stateText(QStringLiteral("hs"))
+        + QStringLiteral(" FROM delivery_messages hs WHERE hs.q_log_id = %1), 'Not requested')").arg(idColumn);
 }
 
 QString DeliveryConfirmations::handsetOf(qint64 queueId)
@@ -197,7 +203,7 @@ DeliveredCounts DeliveryConfirmations::confirmedCounts(const QDateTime &from, co
 Statement DeliveryConfirmations::confirmationsBetween(const QDateTime &from, const QDateTime &until)
 {
     Statement st = m_db.prepare(QStringLiteral(
-        "SELECT d.sent_at, q.outgoing_mobileNo, q.outgoing_message, d.port, ") + handsetExpression(QStringLiteral("d.q_log_id"))
+        "SELECT d.sent_at, q.outgoing_mobileNo, q.outgoing_message, d.port, ") + stateText(QStringLiteral("d"))
         + QStringLiteral(" AS handset, d.settled_at FROM delivery_messages d JOIN q_logs q ON q.id = d.q_log_id "
                          "WHERE d.sent_at >= ? AND d.sent_at < ? ORDER BY d.sent_at DESC, d.q_log_id DESC"));
     st.bind(1, DateTimeText::stored(from)).bind(2, DateTimeText::stored(until));

@@ -90,6 +90,8 @@ public:
 
 private:
     Outcome matchOne(const StatusReport &report);
+    // The handset text of the delivery_messages row named `alias`.
+    static QString stateText(const QString &alias);
 
     Database &m_db;
 };
