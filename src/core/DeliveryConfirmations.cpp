@@ -188,10 +188,14 @@ DeliveredCounts DeliveryConfirmations::confirmedCounts(const QDateTime &from, co
 {
     DeliveredCounts counts{};
     Statement st = m_db.prepare(QStringLiteral(
-        "SELECT port, count(*) FROM delivery_messages WHERE sent_at >= ? AND sent_at < ? AND state = 'Confirmed' "
-        "GROUP BY port"));
-    st.bind(1, from.isValid() ? DateTimeText::stored(from) : QString());
-    st.bind(2, until.isValid() ? DateTimeText::stored(until) : QStringLiteral("9999"));
+        "SELECT port, count(*) FROM delivery_messages WHERE state = 'Confirmed' AND port IN (?, ?, ?, ?, ?, ?) "
+        "AND sent_at >= ? AND sent_at < ? GROUP BY port"));
+    // One index range per connection (delivery_messages_state); an open end is no bound.
+    int at = 1;
+    for (const QString &connection : kDeliveryConnections)
+        st.bind(at++, connection);
+    st.bind(at++, from.isValid() ? DateTimeText::stored(from) : QString());
+    st.bind(at, until.isValid() ? DateTimeText::stored(until) : QStringLiteral("9999"));
     while (st.next()) {
         const qsizetype i = kDeliveryConnections.indexOf(st.value(0).toString());
         if (i >= 0)

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DateTimeText.h"
+#include "DeliveryConfirmations.h"
 
 #include <QStringList>
 
@@ -271,6 +272,8 @@ TableQuery MessageQueue::pendingQuery()
         {QStringLiteral("delivery_time"), QStringLiteral("Delivery Time"), time},
         {QStringLiteral("status"), QStringLiteral("Delivery Status"), {}},
         {QStringLiteral("retry_no"), QStringLiteral("Retry No"), {}, Qt::AlignRight | Qt::AlignVCenter},
+        // A row sent before and queued again keeps what its handset said then.
+        {DeliveryConfirmations::handsetExpression(), QStringLiteral("Handset"), {}},
     };
     // Oldest queued first; q_logs_pending_order walks them in this order.
     q.sortKeys = {{QStringLiteral("id"), Qt::AscendingOrder}};

@@ -249,7 +249,7 @@ CREATE TABLE delivery_messages (
     sent_at       TEXT NOT NULL,
     settled_at    TEXT
 );
-CREATE INDEX delivery_messages_state ON delivery_messages (state, settled_at);
+CREATE INDEX delivery_messages_state ON delivery_messages (state, port, sent_at);
 CREATE INDEX delivery_messages_sent ON delivery_messages (sent_at, port, state);
 
 CREATE TABLE delivery_unmatched (
