@@ -117,8 +117,15 @@ QList<DeliveryConfirmations::Outcome> DeliveryConfirmations::matchAll(const QLis
 
 DeliveryConfirmations::Outcome DeliveryConfirmations::matchOne(const StatusReport &report)
 {
-    const QString received = DateTimeText::stored(report.receivedAt);
-    const QString oldest = DateTimeText::stored(report.receivedAt.addDays(-kValidityDays));
+    // A batch's reports mostly share their arrival second, and formatting a
+    // time costs more than the match.
+    if (report.receivedAt != m_stampOf) {
+        m_stampOf = report.receivedAt;
+        m_received = DateTimeText::stored(report.receivedAt);
+        m_oldest = DateTimeText::stored(report.receivedAt.addDays(-kValidityDays));
+    }
+    const QString &received = m_received;
+    const QString &oldest = m_oldest;
     Statement find = m_db.prepare(QStringLiteral(
         "SELECT id, q_log_id FROM delivery_parts WHERE port = ? AND reference = ? AND recipient_key = ? "
         "AND state = 0 AND sent_at >= ? ORDER BY sent_at DESC, id DESC LIMIT 1"));

@@ -94,6 +94,9 @@ private:
     static QString stateText(const QString &alias);
 
     Database &m_db;
+    QDateTime m_stampOf; // the arrival time whose stored texts these are
+    QString m_received;
+    QString m_oldest;
 };
 
 } // namespace tavsms

@@ -234,7 +234,7 @@ CREATE TABLE delivery_parts (
     status_code    INTEGER,
     reported_at    TEXT
 );
-CREATE INDEX delivery_parts_match ON delivery_parts (port, reference, recipient_key, state, sent_at);
+CREATE INDEX delivery_parts_match ON delivery_parts (port, reference, recipient_key, sent_at);
 CREATE INDEX delivery_parts_message ON delivery_parts (q_log_id);
 
 CREATE TABLE delivery_messages (
@@ -250,7 +250,7 @@ CREATE TABLE delivery_messages (
     settled_at    TEXT
 );
 CREATE INDEX delivery_messages_state ON delivery_messages (state, port, sent_at);
-CREATE INDEX delivery_messages_sent ON delivery_messages (sent_at, port, state);
+CREATE INDEX delivery_messages_sent ON delivery_messages (sent_at);
 
 CREATE TABLE delivery_unmatched (
     id           INTEGER PRIMARY KEY,
