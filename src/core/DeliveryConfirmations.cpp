@@ -3,7 +3,10 @@
 #include "Database.h"
 #include "DateTimeText.h"
 
+#include <algorithm>
 #include <optional>
+
+#include <QSet>
 
 namespace tavsms {
 
@@ -98,74 +101,121 @@ void DeliveryConfirmations::recordSent(qint64 queueId, const QString &port, cons
 
 DeliveryConfirmations::Outcome DeliveryConfirmations::match(const StatusReport &report)
 {
-    Transaction tx(m_db);
-    const Outcome outcome = matchOne(report);
-    tx.commit();
-    return outcome;
+    return matchAll({report}).constFirst();
 }
 
 QList<DeliveryConfirmations::Outcome> DeliveryConfirmations::matchAll(const QList<StatusReport> &reports)
 {
-    QList<Outcome> outcomes;
-    outcomes.reserve(reports.size());
+    // Found in the match index's order, so that a large batch walks the
+    // index once instead of jumping about it (reports with the same key keep
+    // the order they came in); then written in the order of the rows they
+    // change, for the same reason.
+    QList<qsizetype> order(reports.size());
+    QStringList keys;
+    keys.reserve(reports.size());
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        order[i] = i;
+        keys << recipientKey(reports.at(i).recipient);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const StatusReport &x = reports.at(a), &y = reports.at(b);
+        if (x.port != y.port)
+            return x.port < y.port;
+        if (x.reference != y.reference)
+            return x.reference < y.reference;
+        return keys.at(a) < keys.at(b);
+    });
+    QList<Outcome> outcomes(reports.size(), Outcome::Unmatched);
+    QList<Settling> settlings;
+    settlings.reserve(reports.size());
+    QSet<qint64> settled; // parts a report of this batch settles already
     Transaction tx(m_db);
-    for (const StatusReport &report : reports)
-        outcomes << matchOne(report);
+    for (qsizetype i : order) {
+        const StatusReport &report = reports.at(i);
+        stamp(report.receivedAt);
+        Settling s{0, 0, report.status, Outcome::Unmatched, m_received};
+        Statement find = m_db.prepare(QStringLiteral(
+            "SELECT id, q_log_id FROM delivery_parts WHERE port = ? AND reference = ? AND recipient_key = ? "
+            "AND state = 0 AND sent_at >= ? ORDER BY sent_at DESC, id DESC"));
+        find.bind(1, report.port).bind(2, report.reference).bind(3, keys.at(i)).bind(4, m_oldest);
+        while (find.next()) {
+            const qint64 id = find.integer(QStringLiteral("id"));
+            if (settled.contains(id))
+                continue;
+            s.partId = id;
+            s.queueId = find.integer(QStringLiteral("q_log_id"));
+            s.outcome = isTemporary(report.status) ? Outcome::Waiting
+                      : isDone(report.status)      ? Outcome::Confirmed
+                                                   : Outcome::Failed;
+            if (s.outcome != Outcome::Waiting)
+                settled.insert(id);
+            break;
+        }
+        outcomes[i] = s.outcome;
+        if (s.outcome == Outcome::Unmatched)
+            m_db.exec(QStringLiteral("INSERT INTO delivery_unmatched (port, workstation, reference, recipient, "
+                                     "status_code, received_at) VALUES (?, '', ?, ?, ?, ?)"),
+                      {report.port, report.reference, report.recipient, report.status, s.received});
+        else
+            settlings << s;
+    }
+    std::sort(settlings.begin(), settlings.end(),
+              [](const Settling &a, const Settling &b) { return a.partId < b.partId; });
+    for (const Settling &s : std::as_const(settlings)) {
+        if (s.outcome == Outcome::Waiting)
+            m_db.exec(QStringLiteral("UPDATE delivery_parts SET status_code = ?, reported_at = ? WHERE id = ?"),
+                      {s.status, s.received, s.partId});
+        else
+            m_db.exec(QStringLiteral("UPDATE delivery_parts SET state = ?, status_code = ?, reported_at = ? WHERE id = ?"),
+                      {s.outcome == Outcome::Confirmed ? kConfirmed : kFailed, s.status, s.received, s.partId});
+    }
+    std::stable_sort(settlings.begin(), settlings.end(),
+                     [](const Settling &a, const Settling &b) { return a.queueId < b.queueId; });
+    for (const Settling &s : std::as_const(settlings))
+        settleMessage(s);
     tx.commit();
     return outcomes;
 }
 
-DeliveryConfirmations::Outcome DeliveryConfirmations::matchOne(const StatusReport &report)
+void DeliveryConfirmations::stamp(const QDateTime &receivedAt)
 {
     // A batch's reports mostly share their arrival second, and formatting a
     // time costs more than the match.
-    if (report.receivedAt != m_stampOf) {
-        m_stampOf = report.receivedAt;
-        m_received = DateTimeText::stored(report.receivedAt);
-        m_oldest = DateTimeText::stored(report.receivedAt.addDays(-kValidityDays));
-    }
-    const QString &received = m_received;
-    const QString &oldest = m_oldest;
-    Statement find = m_db.prepare(QStringLiteral(
-        "SELECT id, q_log_id FROM delivery_parts WHERE port = ? AND reference = ? AND recipient_key = ? "
-        "AND state = 0 AND sent_at >= ? ORDER BY sent_at DESC, id DESC LIMIT 1"));
-    find.bind(1, report.port).bind(2, report.reference).bind(3, recipientKey(report.recipient)).bind(4, oldest);
-    if (!find.next()) {
-        m_db.exec(QStringLiteral("INSERT INTO delivery_unmatched (port, workstation, reference, recipient, status_code, "
-                                 "received_at) VALUES (?, '', ?, ?, ?, ?)"),
-                  {report.port, report.reference, report.recipient, report.status, received});
-        return Outcome::Unmatched;
-    }
-    const qint64 partId = find.integer(QStringLiteral("id"));
-    const qint64 queueId = find.integer(QStringLiteral("q_log_id"));
-    const QString meaning = statusMeaning(report.status);
-    if (isTemporary(report.status)) {
-        // The centre still tries: the part waits on, its last word kept.
-        m_db.exec(QStringLiteral("UPDATE delivery_parts SET status_code = ?, reported_at = ? WHERE id = ?"),
-                  {report.status, received, partId});
+    if (receivedAt == m_stampOf && !m_received.isEmpty())
+        return;
+    m_stampOf = receivedAt;
+    m_received = DateTimeText::stored(receivedAt);
+    m_oldest = DateTimeText::stored(receivedAt.addDays(-kValidityDays));
+}
+
+void DeliveryConfirmations::settleMessage(const Settling &s)
+{
+    const QString meaning = statusMeaning(s.status);
+    switch (s.outcome) {
+    case Outcome::Waiting:
+        // The centre still tries: the message waits on, its last word kept.
         m_db.exec(QStringLiteral("UPDATE delivery_messages SET status_code = ?, status_text = ? "
                                  "WHERE q_log_id = ? AND state = 'Awaiting'"),
-                  {report.status, meaning, queueId});
-        return Outcome::Waiting;
-    }
-    const bool done = isDone(report.status);
-    m_db.exec(QStringLiteral("UPDATE delivery_parts SET state = ?, status_code = ?, reported_at = ? WHERE id = ?"),
-              {done ? kConfirmed : kFailed, report.status, received, partId});
-    if (!done) {
+                  {s.status, meaning, s.queueId});
+        break;
+    case Outcome::Failed:
         // One part lost is the message lost; its reason stays.
         m_db.exec(QStringLiteral("UPDATE delivery_messages SET state = 'Failed', status_code = ?, status_text = ?, "
                                  "settled_at = ? WHERE q_log_id = ? AND state <> 'Failed'"),
-                  {report.status, meaning, received, queueId});
-        return Outcome::Failed;
+                  {s.status, meaning, s.received, s.queueId});
+        break;
+    case Outcome::Confirmed:
+        m_db.exec(QStringLiteral("UPDATE delivery_messages SET confirmed = confirmed + 1, "
+                                 "state = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN 'Confirmed' ELSE state END, "
+                                 "settled_at = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN ? ELSE settled_at END, "
+                                 "status_code = CASE WHEN state = 'Awaiting' THEN ? ELSE status_code END, "
+                                 "status_text = CASE WHEN state = 'Awaiting' THEN ? ELSE status_text END "
+                                 "WHERE q_log_id = ?"),
+                  {s.received, s.status, meaning, s.queueId});
+        break;
+    case Outcome::Unmatched:
+        break;
     }
-    m_db.exec(QStringLiteral("UPDATE delivery_messages SET confirmed = confirmed + 1, "
-                             "state = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN 'Confirmed' ELSE state END, "
-                             "settled_at = CASE WHEN state = 'Awaiting' AND confirmed + 1 >= parts THEN ? ELSE settled_at END, "
-                             "status_code = CASE WHEN state = 'Awaiting' THEN ? ELSE status_code END, "
-                             "status_text = CASE WHEN state = 'Awaiting' THEN ? ELSE status_text END "
-                             "WHERE q_log_id = ?"),
-              {received, report.status, meaning, queueId});
-    return Outcome::Confirmed;
 }
 
 qint64 DeliveryConfirmations::unmatchedCount()

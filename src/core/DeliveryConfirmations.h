@@ -89,7 +89,17 @@ public:
     static QString recipientKey(const QString &number);
 
 private:
-    Outcome matchOne(const StatusReport &report);
+    // What one matched report does to its part and message.
+    struct Settling
+    {
+        qint64 partId = 0;
+        qint64 queueId = 0;
+        int status = 0;
+        Outcome outcome = Outcome::Unmatched;
+        QString received;
+    };
+    void stamp(const QDateTime &receivedAt);
+    void settleMessage(const Settling &s);
     // The handset text of the delivery_messages row named `alias`.
     static QString stateText(const QString &alias);
 
