@@ -478,13 +478,17 @@ private Q_SLOTS:
         DeliveryConfirmations confirmations(store.db());
         const QDateTime now = QDateTime::currentDateTime();
         confirmations.recordSent(1, QStringLiteral("COM1"), QStringLiteral("9876543210"), {1, 2}, now);
-        confirmations.matchAll({{QStringLiteral("COM1"), 1, QStringLiteral("9876543210"), 0, now},
+        confirmations.recordSent(2, QStringLiteral("COM1"), QStringLiteral("9876543210"), {1}, now.addSecs(-60));
+        // Two reports of one batch with the same reference settle the two parts that have it, newest first.
+        const StatusReport first{QStringLiteral("COM1"), 1, QStringLiteral("9876543210"), 0, now};
+        confirmations.matchAll({first,
                                 {QStringLiteral("COM1"), 2, QStringLiteral("9876543210"), 0x41, now},
-                                {QStringLiteral("COM1"), 3, QStringLiteral("9876543210"), 0x21, now}});
+                                {QStringLiteral("COM1"), 3, QStringLiteral("9876543210"), 0x21, now}, first});
         QCOMPARE(confirmations.handsetOf(1), QStringLiteral("Failed (incompatible destination)"));
+        QCOMPARE(confirmations.handsetOf(2), HandsetState::Confirmed);
         confirmations.confirmedCounts(now.addDays(-1), now);
         QVERIFY(!confirmations.confirmationsBetween(now.addDays(-1), now.addDays(1)).next());
-        QCOMPARE(confirmations.confirmationsBetweenCount(now.addDays(-1), now.addDays(1)), 1);
+        QCOMPARE(confirmations.confirmationsBetweenCount(now.addDays(-1), now.addDays(1)), 2);
         int checked = 0;
         for (const QString &sql : store.db().cachedStatements()) {
             if (!sql.contains(QLatin1String("delivery_")) || sql.startsWith(QLatin1String("INSERT")))
