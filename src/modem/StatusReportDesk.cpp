@@ -116,14 +116,22 @@ void StatusReportDesk::scheduleFlush()
 void StatusReportDesk::flush()
 {
     m_flushQueued = false;
+    // The reports of a port still held wait for it; the others go now.
+    QList<StatusReport> batch;
+    QList<StatusReport> held;
+    std::array<bool, kPortCount> waiting{};
     for (const StatusReport &r : std::as_const(m_batch)) {
-        ModemPort *port = m_ports[size_t(AppState::portIndex(r.port))];
-        if (port && port->inUse()) {
-            connect(port, &ModemPort::released, this, &StatusReportDesk::scheduleFlush, Qt::SingleShotConnection);
-            return;
+        const int index = AppState::portIndex(r.port);
+        ModemPort *port = m_ports[size_t(index)];
+        if (!port || !port->inUse()) {
+            batch << r;
+            continue;
         }
+        held << r;
+        if (!std::exchange(waiting[size_t(index)], true))
+            connect(port, &ModemPort::released, this, &StatusReportDesk::scheduleFlush, Qt::SingleShotConnection);
     }
-    const QList<StatusReport> batch = std::exchange(m_batch, {});
+    m_batch = held;
     if (batch.isEmpty())
         return;
     try {

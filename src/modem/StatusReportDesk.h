@@ -20,8 +20,9 @@ class ModemPort;
 // Takes the lines the ports pass on unasked: a +CDS status report is matched
 // against the sent parts (DeliveryConfirmations) once the event loop has
 // handled what else arrived with it, all of them in one commit, and not
-// before its port is let go: a quick report can come with the answer to the
-// send it is about, before the sender has recorded the part; a +CDSI
+// before its port is let go (the other ports' reports do not wait for it): a
+// quick report can come with the answer to the send it is about, before the
+// sender has recorded the part; a +CDSI
 // notice of a report the device stored is read (AT+CMGR) and deleted
 // (AT+CMGD) in the port's next sender tick, between rows; a +CMTI notice of a
 // new message makes the port's incoming poll due.
