@@ -306,9 +306,8 @@ private Q_SLOTS:
         QVERIFY(changes.contains(QVariantList{0}));
         QVERIFY(rig.debugLog().contains(QLatin1String(" COM1 - not registered (denied): left out of Auto routing\r\n")));
 
-        // With COM2 at rest, an "Auto" row waits; COM1's own row still goes.
-        rig.controller->portTimer(1).stop();
-        WAIT_VERIFY(!rig.channel->sender(1).ticking());
+        // With COM2 sending nothing, an "Auto" row waits; COM1's own row still goes.
+        rig.state().port(1).routing = false;
         rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("anyone"));
         rig.enqueue(QStringLiteral("9876543211"), QStringLiteral("mine"), QStringLiteral("COM1"));
         WAIT_COMPARE(rig.queue().statusOf(QStringLiteral("mine")), QueueStatus::Delivered);
