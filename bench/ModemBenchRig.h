@@ -76,9 +76,9 @@ struct ModemBenchRig
         return true;
     }
 
-    bool startProgram()
+    bool startProgram(ModemTimeouts timeouts = {})
     {
-        app = std::make_unique<Application>(prompter);
+        app = std::make_unique<Application>(prompter, timeouts);
         controller = &app->controller();
         if (app->start() != Application::StartResult::Running)
             return false;

@@ -62,6 +62,7 @@ SettingsScreenState ConnectionSettings::read()
         s.allowTwoWay = row.allowTwoWay;
         s.blockIncoming = row.blockIncoming;
         s.pduMode = row.usesPdu();
+        s.deliveryReports = row.asksReports();
 
         tab.selectedPort = int(tab.portChoices.indexOf(s.systemPort));
         if (tab.selectedPort < 0 && !s.systemPort.isEmpty()) {
@@ -108,7 +109,8 @@ ConnectionSettings::ApplyOutcome ConnectionSettings::applyPort(int index, PortSe
         // A CDMA phone keeps its own form: a tick left from a GSM type is not kept.
         PortConfig::saveActive(m_db, PortConfig{softwarePort, s.systemPort.trimmed(), s.deviceType, name,
                                                 s.allowTwoWay, s.allowRouting, s.blockIncoming,
-                                                s.pduMode && s.deviceType != kCdmaDeviceType});
+                                                s.pduMode && s.deviceType != kCdmaDeviceType,
+                                                s.deliveryReports && s.deviceType != kCdmaDeviceType});
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return outcome;

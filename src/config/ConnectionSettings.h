@@ -30,6 +30,7 @@ struct PortSettings
     bool allowTwoWay = false;  // "Allow Auto-Reply SMS"
     bool blockIncoming = false;
     bool pduMode = false;      // "Unicode and long messages (PDU mode)", GSM types only
+    bool deliveryReports = false; // "Request delivery reports", GSM types only
 };
 
 // What a port tab shows when the screen opens.

@@ -45,6 +45,25 @@ void AppState::setPortConnected(int index, bool connected)
     setConnectedCount(count);
 }
 
+void AppState::setPortHealth(int index, const PortHealth &health)
+{
+    port(index).health = health;
+    Q_EMIT portHealthChanged(index);
+}
+
+QString PortHealth::registrationText(Registration r)
+{
+    switch (r) {
+    case Registration::Home: return QStringLiteral("home");
+    case Registration::Roaming: return QStringLiteral("roaming");
+    case Registration::Searching: return QStringLiteral("searching");
+    case Registration::Denied: return QStringLiteral("denied");
+    case Registration::NotRegistered: return QStringLiteral("not registered");
+    case Registration::Unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
 int AppState::portIndex(const QString &softwarePort)
 {
     return int(kSoftwarePorts.indexOf(softwarePort));

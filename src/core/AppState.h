@@ -16,6 +16,32 @@ inline const QStringList kSoftwarePorts = {QStringLiteral("COM1"), QStringLitera
                                            QStringLiteral("COM5")};
 constexpr int kPortCount = 5;
 
+// Where a GSM device stands with its network (AT+CREG?).
+enum class Registration { Unknown, Home, Roaming, Searching, Denied, NotRegistered };
+
+// What a GSM device says about itself and its network: read at bring-up
+// (IMEI, IMSI, operator) and every healthPeriod while the port is up
+// (signal, registration).
+struct PortHealth
+{
+    QString imei;
+    QString imsi;
+    QString operatorName;
+    int signalDbm = 0;    // valid with hasSignal
+    bool hasSignal = false;
+    int bars = 0;         // 0 … 5
+    Registration registration = Registration::Unknown;
+    QDateTime lastAnswer; // when the device last answered a health read
+
+    // Takes rows routed "Auto": registered, or not known to be otherwise.
+    bool takesAuto() const
+    {
+        return registration == Registration::Unknown || registration == Registration::Home
+            || registration == Registration::Roaming;
+    }
+    static QString registrationText(Registration r);
+};
+
 // What port initialisation found out about one software port.
 struct PortState
 {
@@ -26,6 +52,9 @@ struct PortState
     bool routing = false;    // deliver queued messages through it
     bool pdu = false;        // a GSM device in PDU mode (Unicode and long messages)
     QDateTime lastPoll;      // when the incoming poller last ran for it
+    bool reports = false;    // status reports asked for and the device took the settings
+    QDateTime lastHealthRead; // when signal and registration were last asked for
+    PortHealth health;
 };
 
 // State the whole program shares, owned by the main window and handed to
@@ -78,6 +107,9 @@ public:
     QString tipText() const { return m_tipText; }
     void setTipText(const QString &text);
 
+    // A port's health as last read; tells the health window.
+    void setPortHealth(int index, const PortHealth &health);
+
     // "Connected: 3" and its tool tip.
     QString connectedText() const;
     QString connectedToolTip() const;
@@ -92,6 +124,7 @@ Q_SIGNALS:
     void tipTextChanged(const QString &text);
     void storeAvailableChanged(bool available);
     void storeTextChanged(const QString &text);
+    void portHealthChanged(int index);
 
 private:
     bool m_sendingRunning = true;

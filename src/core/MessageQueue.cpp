@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DateTimeText.h"
+#include "DeliveryConfirmations.h"
 
 #include <QStringList>
 
@@ -140,8 +141,21 @@ static std::optional<QueueRow> older(std::optional<QueueRow> a, std::optional<Qu
     return a->id < b->id ? a : b;
 }
 
-std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now)
+qint64 MessageQueue::pendingForPort(const QString &port)
 {
+    return m_db
+        .scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE com_port = ? AND workstation = ? "
+                               "AND status = 'Pending'"),
+                {port, routeOwner(port)})
+        .toLongLong();
+}
+
+std::optional<QueueRow> MessageQueue::nextDueForPort(const QString &port, const QDateTime &now, bool withAuto)
+{
+    if (!withAuto) {
+        // Rare and short-lived; the retry turn is left to the port's normal picks.
+        return nextDue(port, now);
+    }
     // Fewest retries first alone would keep a row that failed once behind
     // every newer row for as long as new ones come. So every tenth pick of a
     // port goes to its retried rows, one at a time: the oldest after the
@@ -249,20 +263,20 @@ QList<QueueRow> MessageQueue::claimOnServer(const QStringList &routes, const QSt
     return rows;
 }
 
-std::optional<QueueRow> MessageQueue::takeNextForPort(const QString &port, const QDateTime &now)
+std::optional<QueueRow> MessageQueue::takeNextForPort(const QString &port, const QDateTime &now, bool withAuto)
 {
     if (!m_db.isShared()) {
         // One connection, one thread: nobody can take the row in between.
-        std::optional<QueueRow> row = nextDueForPort(port, now);
+        std::optional<QueueRow> row = nextDueForPort(port, now, withAuto);
         if (row && !claim(row->id))
             return std::nullopt;
         return row;
     }
-    const QStringList routes{port, kRouteAuto};
+    const QStringList routes = withAuto ? QStringList{port, kRouteAuto} : QStringList{port};
     const QVariantHash due{{QStringLiteral(":now"), DateTimeText::stored(now)}};
     const QString dueNow = QStringLiteral("AND delivery_time <= :now");
     RetryTurn &turn = m_retryTurns[port];
-    if (++turn.picks >= kRetryTurn) {
+    if (withAuto && ++turn.picks >= kRetryTurn) {
         turn.picks = 0;
         // As nextDueForPort: the oldest retried row after the last one taken, else from the first.
         for (const qint64 after : {turn.lastTaken, qint64(0)}) {
@@ -372,6 +386,8 @@ TableQuery MessageQueue::pendingQuery()
         {QStringLiteral("delivery_time"), QStringLiteral("Delivery Time"), time},
         {QStringLiteral("status"), QStringLiteral("Delivery Status"), {}},
         {QStringLiteral("retry_no"), QStringLiteral("Retry No"), {}, Qt::AlignRight | Qt::AlignVCenter},
+        // A row sent before and queued again keeps what its handset said then.
+        {DeliveryConfirmations::handsetExpression(), QStringLiteral("Handset"), {}},
     };
     // Oldest queued first; q_logs_pending_order walks them in this order.
     q.sortKeys = {{QStringLiteral("id"), Qt::AscendingOrder}};

@@ -94,7 +94,10 @@ public:
     // that always fails cannot hold up the rows behind it. Every
     // kRetryTurn-th pick of a port goes to a row that has failed before
     // (see the definition), so fresh traffic cannot hold that back for ever.
-    std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now);
+    // Without `withAuto` only the port's own rows (a port off its network).
+    std::optional<QueueRow> nextDueForPort(const QString &port, const QDateTime &now, bool withAuto = true);
+    // Rows routed to this port alone that wait to go out.
+    qint64 pendingForPort(const QString &port);
     static constexpr int kRetryTurn = 10;
     // The same for the gateway (routed "WEBGATEWAY" or "Auto"), passing over
     // the rows it has put aside until their next_attempt.
@@ -109,7 +112,7 @@ public:
     // The next row for the port, as nextDueForPort picks it, claimed. On a
     // shared store the pick and the claim are one statement, which passes
     // over rows other workstations are claiming at that moment.
-    std::optional<QueueRow> takeNextForPort(const QString &port, const QDateTime &now);
+    std::optional<QueueRow> takeNextForPort(const QString &port, const QDateTime &now, bool withAuto = true);
     // Up to `count` rows for the gateway, as dueForGateway picks them, claimed.
     QList<QueueRow> takeForGateway(const QDateTime &now, int count);
     // Shared store: puts back "Sending" rows whose claim is older than

@@ -12,7 +12,7 @@ QList<PortConfig> loadRows(Database &db, const QString &where, const QVariantLis
     QList<PortConfig> rows;
     Statement st = db.prepare(QStringLiteral(
         "SELECT softwarePortNo, systemPortNo, deviceType, mobileOperator, allowTwoWay, allowRouting, blockIncoming, "
-        "pduMode FROM config_ports WHERE workstation = ? %1 ORDER BY softwarePortNo").arg(where));
+        "pduMode, deliveryReports FROM config_ports WHERE workstation = ? %1 ORDER BY softwarePortNo").arg(where));
     st.bind(1, db.workstation());
     for (int i = 0; i < params.size(); ++i)
         st.bind(i + 2, params.at(i));
@@ -20,7 +20,8 @@ QList<PortConfig> loadRows(Database &db, const QString &where, const QVariantLis
         rows << PortConfig{st.text(QStringLiteral("softwarePortNo")), st.text(QStringLiteral("systemPortNo")),
                            st.text(QStringLiteral("deviceType")),     st.text(QStringLiteral("mobileOperator")),
                            st.boolean(QStringLiteral("allowTwoWay")), st.boolean(QStringLiteral("allowRouting")),
-                           st.boolean(QStringLiteral("blockIncoming")), st.boolean(QStringLiteral("pduMode"))};
+                           st.boolean(QStringLiteral("blockIncoming")), st.boolean(QStringLiteral("pduMode")),
+                           st.boolean(QStringLiteral("deliveryReports"))};
     }
     return rows;
 }
@@ -79,10 +80,10 @@ bool PortConfig::operatorTakenElsewhere(Database &db, const QString &operatorNam
 void PortConfig::saveActive(Database &db, const PortConfig &port)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = ?, deviceType = ?, "
-                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ?, pduMode = ? "
-                           "WHERE softwarePortNo = ? AND workstation = ?"),
+                           "mobileOperator = ?, allowTwoWay = ?, allowRouting = ?, blockIncoming = ?, pduMode = ?, "
+                           "deliveryReports = ? WHERE softwarePortNo = ? AND workstation = ?"),
             {port.systemPortNo, port.deviceType, port.mobileOperator, port.allowTwoWay, port.allowRouting,
-             port.blockIncoming, port.pduMode, port.softwarePortNo, db.workstation()});
+             port.blockIncoming, port.pduMode, port.deliveryReports, port.softwarePortNo, db.workstation()});
 }
 
 void PortConfig::setActive(Database &db, const QString &softwarePort, bool active)
@@ -95,7 +96,7 @@ void PortConfig::resetAll(Database &db)
 {
     db.exec(QStringLiteral("UPDATE config_ports SET portActive = 0, systemPortNo = '', deviceType = '', "
                            "allowTwoWay = 0, allowRouting = 0, mobileOperator = '', blockIncoming = 0, "
-                           "pduMode = 0, remarks = '' WHERE workstation = ?"),
+                           "pduMode = 0, deliveryReports = 0, remarks = '' WHERE workstation = ?"),
             {db.workstation()});
 }
 

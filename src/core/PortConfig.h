@@ -29,9 +29,11 @@ struct PortConfig
     bool allowRouting = false;
     bool blockIncoming = false;
     bool pduMode = false; // as ticked; a CDMA port ignores it
+    bool deliveryReports = false; // "Request delivery reports"; a CDMA port ignores it
 
     // Whether the port speaks PDU mode: Unicode and long messages, GSM only.
     bool usesPdu() const { return pduMode && deviceType != kCdmaDeviceType; }
+    bool asksReports() const { return deliveryReports && deviceType != kCdmaDeviceType; }
 
     // All five rows, active or not, COM1 first.
     static QList<PortConfig> loadAll(Database &db);

@@ -10,7 +10,7 @@ class Database;
 // the database at the previous version.
 namespace Schema {
 
-constexpr int kCurrentVersion = 6;
+constexpr int kCurrentVersion = 7;
 
 // Brings the file up to targetVersion (a lower target leaves a file as an
 // older release wrote it). Throws DbError (for example when the file is

@@ -6,6 +6,7 @@
 #include "PhoneConsole.h"
 #include "PortSender.h"
 #include "SerialPortLayer.h"
+#include "StatusReportDesk.h"
 
 namespace tavsms {
 
@@ -28,9 +29,12 @@ ModemChannel::ModemChannel(MainController &controller, ModemTimeouts timeouts, Q
     // The store opens at start(); its users reach it through the controller then.
     const StoreAccess store = [&controller]() -> Store & { return controller.store(); };
     m_poller = std::make_unique<IncomingPoller>(state, store, controller.debugLog(), m_timeouts);
+    m_reports = std::make_unique<StatusReportDesk>(state, store, controller.debugLog(), m_timeouts);
     for (int i = 0; i < kPortCount; ++i) {
+        m_reports->watch(i, *raw[size_t(i)]);
         m_senders[size_t(i)] = std::make_unique<PortSender>(i, *raw[size_t(i)], controller.portTimer(i), state,
-                                                            store, *m_poller, m_timeouts, controller.debugLog());
+                                                            store, *m_poller, *m_reports, m_timeouts,
+                                                            controller.debugLog());
         connect(&controller.portTimer(i), &QTimer::timeout, m_senders[size_t(i)].get(), &PortSender::onTimer);
     }
     m_initializer = std::make_unique<ModemPortInitializer>(controller, raw, m_timeouts);

@@ -18,6 +18,7 @@ class ModemPort;
 class ModemPortInitializer;
 class PhoneConsole;
 class PortSender;
+class StatusReportDesk;
 
 // The modem channel put together: the five serial ports (SPort1, sport2 …
 // sport5), port initialisation, the five senders on Timer1 … Timer5 with
@@ -44,6 +45,7 @@ public:
     ModemPortInitializer &initializer() { return *m_initializer; }
     PhoneConsole &console() { return *m_console; }
     IncomingPoller &poller() { return *m_poller; }
+    StatusReportDesk &reports() { return *m_reports; }
     ModemTimeouts &timeouts() { return m_timeouts; }
     // Runs every deviceCheck while a lost device is awaited.
     const QTimer &deviceCheck() const { return m_deviceCheck; }
@@ -66,6 +68,7 @@ private:
     ModemTimeouts m_timeouts;
     std::array<std::unique_ptr<ModemPort>, kPortCount> m_ports;
     std::unique_ptr<IncomingPoller> m_poller;
+    std::unique_ptr<StatusReportDesk> m_reports;
     std::array<std::unique_ptr<PortSender>, kPortCount> m_senders;
     std::unique_ptr<ModemPortInitializer> m_initializer;
     std::unique_ptr<PhoneConsole> m_console;

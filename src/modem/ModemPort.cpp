@@ -4,6 +4,8 @@
 #include "NextSignal.h"
 #include "SerialPortLayer.h"
 
+#include <utility>
+
 namespace tavsms {
 
 ModemPort::ModemPort(QString softwarePort, QObject *parent)
@@ -38,6 +40,9 @@ QString ModemPort::open(const QString &systemPortNo)
     }
     m_port.clearError();
     discardInput();
+    m_lines = {};
+    m_reportHeader.clear();
+    m_previousLine.clear();
     ++m_session;
     return {};
 }
@@ -128,6 +133,7 @@ void ModemPort::onReadyRead()
 {
     // Read in any case: left in the serial port's own buffer it would grow there.
     const QByteArray bytes = m_port.readAll();
+    lookForUnsolicited(bytes);
     if (!m_collecting)
         return; // nobody asked
     m_pending += bytes;
@@ -136,6 +142,30 @@ void ModemPort::onReadyRead()
         noteDrop();
     }
     Q_EMIT activity();
+}
+
+void ModemPort::lookForUnsolicited(const QByteArray &bytes)
+{
+    for (const QString &line : m_lines.feed(QString::fromLatin1(bytes))) {
+        const QString previous = std::exchange(m_previousLine, line);
+        if (!m_reportHeader.isEmpty()) {
+            Q_EMIT unsolicited(std::exchange(m_reportHeader, QString()), line.trimmed());
+            continue;
+        }
+        // A received message's text follows its listing header: a text that
+        // reads like a report is no report.
+        if (previous.startsWith(QLatin1String("+CMGL:")) || previous.startsWith(QLatin1String("+CMGR:")))
+            continue;
+        if (line.startsWith(QLatin1String("+CDS:"))) {
+            // Text mode gives the report's fields; PDU mode its length, then the PDU.
+            if (line.contains(QLatin1Char(',')))
+                Q_EMIT unsolicited(line.trimmed(), QString());
+            else
+                m_reportHeader = line.trimmed();
+        } else if (line.startsWith(QLatin1String("+CDSI:")) || line.startsWith(QLatin1String("+CMTI:"))) {
+            Q_EMIT unsolicited(line.trimmed(), QString());
+        }
+    }
 }
 
 void ModemPort::onError(QSerialPort::SerialPortError error)

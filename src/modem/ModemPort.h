@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include "ReplyLines.h"
+
 namespace tavsms {
 
 class DebugLog;
@@ -23,6 +25,11 @@ class DebugLog;
 // nobody holds the port, or before the holder's first command (RING,
 // status lines, a noisy cable), answers nothing and is dropped as it
 // comes; what is left when the dialogue lets go goes with it.
+//
+// Lines the device sends unasked that matter (+CDS status reports, +CDSI
+// and +CMTI notices of stored ones) are taken out of every byte read, held
+// or not, line by line with one line's worth kept (ReplyLines::Scanner), and
+// handed on through unsolicited(); the rest is kept or dropped as above.
 class ModemPort : public QObject
 {
     Q_OBJECT
@@ -77,11 +84,15 @@ Q_SIGNALS:
     void released();
     // The device went away under an open port (not a close() of ours).
     void lost();
+    // A +CDS, +CDSI or +CMTI line; `pdu` is the PDU line that follows a
+    // "+CDS: <length>" in PDU mode.
+    void unsolicited(const QString &line, const QString &pdu);
 
 private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void noteDrop();
+    void lookForUnsolicited(const QByteArray &bytes);
 
     QString m_softwarePort;
     QString m_systemPort;
@@ -93,6 +104,9 @@ private:
     quint64 m_session = 0;
     bool m_lost = false;
     bool m_inUse = false;
+    ReplyLines::Scanner m_lines; // every byte read, for the unsolicited lines
+    QString m_previousLine;
+    QString m_reportHeader; // a "+CDS: <length>" whose PDU line is next
 };
 
 // Holds a port for one dialogue; releases it when it goes out of scope.

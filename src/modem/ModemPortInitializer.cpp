@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "GatewayAccountRecord.h"
 #include "MainController.h"
+#include "ModemHealth.h"
 #include "ModemPort.h"
 #include "Prompter.h"
 #include "SerialPortLayer.h"
@@ -139,11 +140,64 @@ QCoro::Task<bool> ModemPortInitializer::bringUp(int index, const PortConfig &row
             co_return false;
         if (ps.pdu && !textMode.ok())
             refusePduPort(index);
-        AtDialogue::writeCommand(port, QStringLiteral("AT+CNMI=0,0,0,0,0"));
-        const AtDialogue::Reply indications = co_await AtDialogue::waitForReply(port, state, m_timeouts.indications);
-        if (indications.outcome == AtDialogue::Outcome::Aborted)
+        ps.reports = false;
+        if (row.asksReports() && !co_await askForReports(index, port))
             co_return false;
+        if (!ps.reports) {
+            AtDialogue::writeCommand(port, QStringLiteral("AT+CNMI=0,0,0,0,0"));
+            const AtDialogue::Reply indications = co_await AtDialogue::waitForReply(port, state, m_timeouts.indications);
+            if (indications.outcome == AtDialogue::Outcome::Aborted)
+                co_return false;
+        }
         log.writeEvent(gsmStatusLabel(index) + trueFalse(textMode.ok()));
+        if (isConnected) {
+            state.setPortHealth(index, PortHealth{});
+            co_await ModemHealth::readIdentity(port, state, index, m_timeouts.health);
+            if (!co_await ModemHealth::readSignal(port, state, index, m_timeouts.health, log))
+                co_return false;
+        }
+    }
+    co_return true;
+}
+
+QCoro::Task<bool> ModemPortInitializer::askForReports(int index, ModemPort &port)
+{
+    AppState &state = m_controller.state();
+    PortState &ps = state.port(index);
+    const QString name = kSoftwarePorts.at(index);
+    const auto ask = [&](const QString &command) -> QCoro::Task<AtDialogue::Outcome> {
+        AtDialogue::writeCommand(port, command);
+        co_return (co_await AtDialogue::waitForReply(port, state, m_timeouts.indications)).outcome;
+    };
+    // Text mode: TP-SRR rides in the first octet AT+CSMP sets (SUBMIT,
+    // relative validity, report asked for), with the 4-day validity of PDU mode.
+    if (!ps.pdu) {
+        const AtDialogue::Outcome csmp = co_await ask(QStringLiteral("AT+CSMP=49,167,0,0"));
+        if (csmp == AtDialogue::Outcome::Aborted)
+            co_return false;
+        if (csmp != AtDialogue::Outcome::Ok) {
+            m_controller.debugLog().writeEvent(
+                QStringLiteral(" %1 - the device refused AT+CSMP; messages go without delivery reports").arg(name));
+            co_return true;
+        }
+    }
+    // Reports passed on as they come (+CDS), else stored and announced (+CDSI).
+    for (const QString &cnmi : {QStringLiteral("AT+CNMI=2,1,0,1,0"), QStringLiteral("AT+CNMI=2,1,0,2,0")}) {
+        const AtDialogue::Outcome outcome = co_await ask(cnmi);
+        if (outcome == AtDialogue::Outcome::Aborted)
+            co_return false;
+        if (outcome == AtDialogue::Outcome::Ok) {
+            ps.reports = true;
+            co_return true;
+        }
+    }
+    m_controller.debugLog().writeEvent(
+        QStringLiteral(" %1 - the device refused to pass on delivery reports (AT+CNMI); messages go without them")
+            .arg(name));
+    if (!ps.pdu) {
+        // Back to no report asked for, or the network would send them for nothing.
+        if (co_await ask(QStringLiteral("AT+CSMP=17,167,0,0")) == AtDialogue::Outcome::Aborted)
+            co_return false;
     }
     co_return true;
 }

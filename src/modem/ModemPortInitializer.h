@@ -52,6 +52,9 @@ Q_SIGNALS:
 private:
     QCoro::Task<bool> bringUp(int index, const PortConfig &row, int &connected);
     void refusePduPort(int index);
+    // Sets the device up to ask for and pass on status reports; the port's
+    // `reports` says whether it took the settings. False on shut-down.
+    QCoro::Task<bool> askForReports(int index, ModemPort &port);
     void repairQueue();
 
     MainController &m_controller;

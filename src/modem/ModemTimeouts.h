@@ -23,6 +23,8 @@ struct ModemTimeouts
     ms consoleQuiet{3000};     // phone console: silence that ends a read
     ms pollPeriod{10000};      // incoming poll at most this often per port
     ms deviceCheck{2000};      // a lost device's path is looked for this often
+    ms health{10000};          // each health read (AT+CSQ, AT+CREG?, AT+CGSN, AT+CIMI, AT+COPS?)
+    ms healthPeriod{30000};    // signal and registration read at most this often per port
     ms missingParts{std::chrono::hours(24)}; // a long message still missing parts is stored as it is
 
     ms probe(int portIndex) const { return portIndex == 0 ? probeCom1 : probeOther; }

@@ -2,6 +2,7 @@
 
 #include "AtDialogue.h"
 #include "ModemPort.h"
+#include "ReplyLines.h"
 #include "SmsPdu.h"
 
 #include <QRandomGenerator>
@@ -20,10 +21,11 @@ PduSender::PduSender(ModemPort &port, const AppState &state, const ModemTimeouts
 {
 }
 
-QCoro::Task<PduSender::Outcome> PduSender::send(qint64 row, const QString &number, const QString &text)
+QCoro::Task<PduSender::Outcome> PduSender::send(qint64 row, const QString &number, const QString &text,
+                                                bool statusReport)
 {
     const quint8 reference = m_retryRow == row ? m_retryReference : m_nextReference++;
-    const QList<SmsPdu::SubmitPdu> parts = SmsPdu::encodeSubmit(number, text, reference);
+    const QList<SmsPdu::SubmitPdu> parts = SmsPdu::encodeSubmit(number, text, reference, statusReport);
     Outcome outcome;
     if (parts.isEmpty()) {
         outcome.result = Result::Refused;
@@ -35,7 +37,9 @@ QCoro::Task<PduSender::Outcome> PduSender::send(qint64 row, const QString &numbe
     outcome.parts = int(parts.size());
     for (int i = 0; i < parts.size(); ++i) {
         bool aborted = false;
-        const QString why = co_await sendPart(parts.at(i).hex, parts.at(i).tpduLength, aborted);
+        int mr = -1;
+        const QString why = co_await sendPart(parts.at(i).hex, parts.at(i).tpduLength, aborted, mr);
+        outcome.references << mr;
         if (aborted) {
             outcome.result = Result::Aborted;
             co_return outcome;
@@ -55,7 +59,7 @@ QCoro::Task<PduSender::Outcome> PduSender::send(qint64 row, const QString &numbe
     co_return outcome;
 }
 
-QCoro::Task<QString> PduSender::sendPart(const QByteArray &hex, int tpduLength, bool &aborted)
+QCoro::Task<QString> PduSender::sendPart(const QByteArray &hex, int tpduLength, bool &aborted, int &reference)
 {
     if (!AtDialogue::writeCommand(m_port, QStringLiteral("AT+CMGS=%1").arg(tpduLength)))
         co_return QStringLiteral("the command could not be written");
@@ -76,7 +80,7 @@ QCoro::Task<QString> PduSender::sendPart(const QByteArray &hex, int tpduLength, 
         co_return QStringLiteral("the PDU could not be written");
     const AtDialogue::Reply result = co_await AtDialogue::waitForReply(m_port, m_state, m_timeouts.result);
     switch (result.outcome) {
-    case Wait::Ok: co_return QString();
+    case Wait::Ok: reference = ReplyLines::messageReference(result.text); co_return QString();
     case Wait::Aborted: aborted = true; co_return QString();
     case Wait::PortLost: co_return QStringLiteral("the device went away");
     case Wait::TimedOut: co_return QStringLiteral("no answer came");

@@ -3,6 +3,7 @@
 #include "ModemTimeouts.h"
 
 #include <QCoroTask>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -33,16 +34,19 @@ public:
         int part = 0;  // the part that failed (1-based), with Retry
         int parts = 0; // how many the message takes
         QString why;   // what went wrong, for the debug log or the row's comments
+        QList<int> references; // with Delivered: each part's message reference (-1 when none was given)
     };
 
     PduSender(ModemPort &port, const AppState &state, const ModemTimeouts &timeouts);
 
-    // `row` tells a message sent again from a new one.
-    QCoro::Task<Outcome> send(qint64 row, const QString &number, const QString &text);
+    // `row` tells a message sent again from a new one. With `statusReport`
+    // every part asks for a status report.
+    QCoro::Task<Outcome> send(qint64 row, const QString &number, const QString &text, bool statusReport = false);
 
 private:
     // Empty when the part was accepted, else why not; `aborted` on shut-down.
-    QCoro::Task<QString> sendPart(const QByteArray &hex, int tpduLength, bool &aborted);
+    // The part's message reference goes to `reference`.
+    QCoro::Task<QString> sendPart(const QByteArray &hex, int tpduLength, bool &aborted, int &reference);
 
     ModemPort &m_port;
     const AppState &m_state;

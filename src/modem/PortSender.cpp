@@ -6,6 +6,10 @@
 #include "Database.h"
 #include "DateTimeText.h"
 #include "DebugLog.h"
+#include "DeliveryConfirmations.h"
+#include "ModemHealth.h"
+#include "ReplyLines.h"
+#include "StatusReportDesk.h"
 #include "IncomingPoller.h"
 #include "MessageQueue.h"
 #include "ModemPort.h"
@@ -47,7 +51,8 @@ QString safeText(const QString &text)
 } // namespace
 
 PortSender::PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
-                       IncomingPoller &poller, const ModemTimeouts &timeouts, DebugLog &log, QObject *parent)
+                       IncomingPoller &poller, StatusReportDesk &reports, const ModemTimeouts &timeouts,
+                       DebugLog &log, QObject *parent)
     : QObject(parent)
     , m_index(portIndex)
     , m_name(kSoftwarePorts.at(portIndex))
@@ -56,6 +61,7 @@ PortSender::PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &
     , m_state(state)
     , m_store(std::move(store))
     , m_poller(poller)
+    , m_reports(reports)
     , m_timeouts(timeouts)
     , m_log(log)
     , m_pdu(port, state, timeouts)
@@ -78,6 +84,17 @@ bool PortSender::pollDue() const
     return elapsed >= m_timeouts.pollPeriod.count() || elapsed < 0;
 }
 
+bool PortSender::healthDue() const
+{
+    const PortState &ps = m_state.port(m_index);
+    if (ps.deviceClass != QLatin1String("GSM") || !ps.connected)
+        return false;
+    if (!ps.lastHealthRead.isValid())
+        return true;
+    const qint64 elapsed = ps.lastHealthRead.msecsTo(m_state.now());
+    return elapsed >= m_timeouts.healthPeriod.count() || elapsed < 0;
+}
+
 QCoro::Task<void> PortSender::tick()
 {
     if (!m_state.sendingRunning() || m_ticking)
@@ -96,11 +113,16 @@ QCoro::Task<void> PortSender::tick()
                 m_state.port(m_index).lastPoll = m_state.now();
                 co_await m_poller.poll(m_index, m_port);
             }
+            if (m_reports.hasStored(m_index))
+                co_await m_reports.readStored(m_index, m_port);
             // Sending may have been stopped during the poll: take no new row then.
             // Nor while a shared store's server is away: the row could not be claimed.
             if (m_state.port(m_index).routing && m_state.sendingRunning() && m_state.storeAvailable()
                 && !m_state.abortWaits())
                 co_await sendOne();
+            // After the row, before the next: a health read never holds one up.
+            if (healthDue() && m_port.isOpen() && !m_state.abortWaits())
+                co_await ModemHealth::readSignal(m_port, m_state, m_index, m_timeouts.health, m_log);
         } catch (const std::exception &) {
             m_inFlight.reset();
         }
@@ -121,7 +143,8 @@ QCoro::Task<void> PortSender::sendOne()
     MessageQueue &queue = m_store().queue();
     std::optional<QueueRow> row;
     try {
-        row = queue.takeNextForPort(m_name, m_state.now());
+        // A port off its network keeps to its own rows; "Auto" goes elsewhere.
+        row = queue.takeNextForPort(m_name, m_state.now(), m_state.port(m_index).health.takesAuto());
         if (!row)
             co_return;
     } catch (const DbError &) {
@@ -131,6 +154,7 @@ QCoro::Task<void> PortSender::sendOne()
     m_aborted = false;
 
     const bool cdma = m_state.port(m_index).deviceClass == QLatin1String("CDMA");
+    m_reference = -1;
     if (!cdma && m_state.port(m_index).pdu) {
         co_await sendPdu(row->id, row->mobileNo, row->message);
         m_inFlight.reset();
@@ -146,6 +170,8 @@ QCoro::Task<void> PortSender::sendOne()
             queue.markDelivered(row->id, m_name,
                                   QStringLiteral("Message sent from %1 at").arg(m_name) + DateTimeText::display(now),
                                   now);
+            if (!cdma)
+                recordParts(row->id, row->mobileNo, {m_reference}, now);
         } else {
             queue.markRetry(row->id);
         }
@@ -157,7 +183,7 @@ QCoro::Task<void> PortSender::sendOne()
 
 QCoro::Task<void> PortSender::sendPdu(qint64 id, const QString &number, const QString &text)
 {
-    const PduSender::Outcome outcome = co_await m_pdu.send(id, number, text);
+    const PduSender::Outcome outcome = co_await m_pdu.send(id, number, text, m_state.port(m_index).reports);
     MessageQueue &queue = m_store().queue();
     try {
         switch (outcome.result) {
@@ -167,6 +193,7 @@ QCoro::Task<void> PortSender::sendPdu(qint64 id, const QString &number, const QS
             const QDateTime now = m_state.now();
             queue.markDelivered(id, m_name,
                                 QStringLiteral("Message sent from %1 at").arg(m_name) + DateTimeText::display(now), now);
+            recordParts(id, number, outcome.references, now);
             break;
         }
         case PduSender::Result::Refused:
@@ -184,6 +211,26 @@ QCoro::Task<void> PortSender::sendPdu(qint64 id, const QString &number, const QS
         }
     } catch (const DbError &) {
         // Skipped; the row is repaired at the next initialisation.
+    }
+}
+
+void PortSender::recordParts(qint64 id, const QString &number, const QList<int> &references, const QDateTime &sentAt)
+{
+    if (!m_state.port(m_index).reports)
+        return;
+    if (references.contains(-1)) {
+        // Without its reference a part's report can never be told apart.
+        m_log.writeEvent(QStringLiteral(" %1 - the device gave no message reference for the message to %2; its "
+                                        "delivery cannot be confirmed")
+                             .arg(m_name, number));
+        return;
+    }
+    // The row is delivered whatever happens here; only its confirmation is lost.
+    try {
+        DeliveryConfirmations(m_store().db()).recordSent(id, m_name, number, references, sentAt);
+    } catch (const DbError &e) {
+        m_log.writeEvent(QStringLiteral(" %1 - the parts of the message to %2 could not be recorded: %3")
+                             .arg(m_name, number, e.message()));
     }
 }
 
@@ -208,6 +255,7 @@ QCoro::Task<bool> PortSender::handOverGsm(const QString &number, const QString &
         co_return false;
     const AtDialogue::Reply result = co_await AtDialogue::waitForReply(m_port, m_state, m_timeouts.result);
     m_aborted = result.outcome == Outcome::Aborted;
+    m_reference = ReplyLines::messageReference(result.text);
     co_return result.ok();
 }
 

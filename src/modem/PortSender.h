@@ -17,6 +17,7 @@ class AppState;
 class DebugLog;
 class IncomingPoller;
 class ModemPort;
+class StatusReportDesk;
 
 // The tick of one port's sender timer: the incoming poll every so often when
 // the port is two-way, then, when the port routes traffic, one due queue row
@@ -32,7 +33,8 @@ class PortSender : public QObject
     Q_OBJECT
 public:
     PortSender(int portIndex, ModemPort &port, QTimer &timer, AppState &state, StoreAccess store,
-               IncomingPoller &poller, const ModemTimeouts &timeouts, DebugLog &log, QObject *parent = nullptr);
+               IncomingPoller &poller, StatusReportDesk &reports, const ModemTimeouts &timeouts, DebugLog &log,
+               QObject *parent = nullptr);
 
     // Connected to the timer's timeout.
     void onTimer();
@@ -52,6 +54,9 @@ private:
     QCoro::Task<bool> handOverCdma(const QString &number, const QString &text);
     QCoro::Task<void> sendPdu(qint64 id, const QString &number, const QString &text);
     bool pollDue() const;
+    bool healthDue() const;
+    // Keeps each part's message reference when the port asks for reports.
+    void recordParts(qint64 id, const QString &number, const QList<int> &references, const QDateTime &sentAt);
 
     int m_index;
     QString m_name;
@@ -60,11 +65,13 @@ private:
     AppState &m_state;
     StoreAccess m_store;
     IncomingPoller &m_poller;
+    StatusReportDesk &m_reports;
     const ModemTimeouts &m_timeouts;
     DebugLog &m_log;
     PduSender m_pdu;
     bool m_ticking = false;
     bool m_aborted = false;
+    int m_reference = -1; // of the last text-mode send
     std::optional<qint64> m_inFlight;
 };
 

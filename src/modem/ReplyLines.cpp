@@ -61,6 +61,19 @@ bool hasPrompt(const QString &buffer)
     return false;
 }
 
+int messageReference(const QString &buffer)
+{
+    for (const QString &line : completeLines(buffer)) {
+        const QString t = line.trimmed();
+        if (!t.startsWith(QLatin1String("+CMGS:")))
+            continue;
+        bool ok = false;
+        const int mr = t.mid(6).section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
+        return ok && mr >= 0 && mr <= 255 ? mr : -1;
+    }
+    return -1;
+}
+
 int okCount(const QString &buffer)
 {
     int n = 0;

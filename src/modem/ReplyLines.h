@@ -28,6 +28,9 @@ std::optional<Final> finalResult(const QString &buffer);
 // True when a line starts with the text-entry prompt ">".
 bool hasPrompt(const QString &buffer);
 
+// The message reference of "+CMGS: <mr>" in a send's answer; -1 when none.
+int messageReference(const QString &buffer);
+
 // Number of complete "OK" lines.
 int okCount(const QString &buffer);
 bool hasErrorLine(const QString &buffer);

@@ -620,7 +620,7 @@ Plan plan(const QString &text)
     return result;
 }
 
-QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference)
+QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference, bool statusReport)
 {
     const auto address = numericAddress(number);
     if (!address)
@@ -635,7 +635,8 @@ QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8
     for (int i = 0; i < int(spans.size()); ++i) {
         Octets pdu;
         pdu.put(0x00); // the phone's own service centre
-        pdu.put(concatenated ? 0x51 : 0x11); // SUBMIT, relative validity, UDHI when concatenated
+        // SUBMIT, relative validity, UDHI when concatenated, TP-SRR when a report is asked for.
+        pdu.put(quint8((concatenated ? 0x51 : 0x11) | (statusReport ? 0x20 : 0x00)));
         pdu.put(0x00); // the phone sets the message reference
         putAddress(pdu, *address);
         pdu.put(0x00); // protocol identifier
@@ -694,7 +695,9 @@ std::optional<Reader> openPdu(const QByteArray &hex, int type, int after, quint8
     *first = r.take();
     if ((*first & 0x3) != type) {
         fail(error, QStringLiteral("not an SMS-%1 (first octet %2)")
-                        .arg(type == 0 ? QStringLiteral("DELIVER") : QStringLiteral("SUBMIT"))
+                        .arg(type == 0 ? QStringLiteral("DELIVER")
+                             : type == 1 ? QStringLiteral("SUBMIT")
+                                         : QStringLiteral("STATUS-REPORT"))
                         .arg(*first, 2, 16, QLatin1Char('0')));
         return std::nullopt;
     }
@@ -736,6 +739,7 @@ std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error)
     Reader &r = *opened;
     r.take(); // message reference
     Message m;
+    m.reportRequested = first & 0x20;
     if (!readAddress(r, &m.number, error))
         return std::nullopt;
     const int vpf = (first >> 3) & 0x3;
@@ -751,6 +755,47 @@ std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error)
     if (!readUserData(r, first & 0x40, m, error))
         return std::nullopt;
     return m;
+}
+
+std::optional<StatusReport> decodeStatusReport(const QByteArray &hex, QString *error)
+{
+    quint8 first = 0;
+    auto opened = openPdu(hex, 2, 1, &first, error); // the message reference follows
+    if (!opened)
+        return std::nullopt;
+    Reader &r = *opened;
+    StatusReport report;
+    report.reference = r.take();
+    if (!readAddress(r, &report.recipient, error))
+        return std::nullopt;
+    if (!r.has(7 + 7 + 1)) {
+        fail(error, QStringLiteral("PDU cut short before the status"));
+        return std::nullopt;
+    }
+    report.centreStamp = readTimestamp(r.here());
+    r.skip(7);
+    report.dischargeStamp = readTimestamp(r.here());
+    r.skip(7);
+    report.status = r.take();
+    return report;
+}
+
+QByteArray encodeStatusReport(const StatusReport &report)
+{
+    const auto address = numericAddress(report.recipient);
+    if (!address)
+        return {};
+    Octets pdu;
+    pdu.put(kListedServiceCentre, int(sizeof kListedServiceCentre));
+    pdu.put(0x06); // STATUS-REPORT, no more messages waiting
+    pdu.put(quint8(report.reference));
+    putAddress(pdu, *address);
+    const std::array<quint8, 7> centre = timestampOctets(report.centreStamp);
+    const std::array<quint8, 7> discharge = timestampOctets(report.dischargeStamp);
+    pdu.put(centre.data(), int(centre.size()));
+    pdu.put(discharge.data(), int(discharge.size()));
+    pdu.put(quint8(report.status));
+    return pdu.hex();
 }
 
 } // namespace tavsms::SmsPdu

@@ -47,7 +47,9 @@ struct SubmitPdu
 // concatenation reference the parts share when there are more than one.
 // Empty when the text needs more than kMaxParts parts or the number has no
 // digits or more than 20.
-QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference);
+// With `statusReport` every part asks the network for a status report (TP-SRR).
+QList<SubmitPdu> encodeSubmit(const QString &number, const QString &text, quint8 reference,
+                              bool statusReport = false);
 
 // What a received (or, for the simulator, sent) PDU says.
 struct Message
@@ -61,6 +63,7 @@ struct Message
     int reference = 0;   // 8- or 16-bit reference from the UDH
     int total = 1;
     int sequence = 1;
+    bool reportRequested = false; // TP-SRR (SUBMIT only)
 };
 
 // Decoding never throws and never reads past the input; a PDU that cannot
@@ -77,5 +80,21 @@ std::optional<Message> decodeSubmit(const QByteArray &hex, QString *error = null
 // cannot be written or the text needs more than kMaxParts parts.
 QList<QByteArray> encodeDeliver(const QString &sender, const QString &text, const QDateTime &timestamp,
                                 quint8 reference);
+
+// An SMS-STATUS-REPORT: what became of the part the device numbered
+// `reference` (TP-MR) to `recipient`. TP-ST `status`: below 0x20 delivered,
+// 0x20-0x3F the centre still tries, above that it gave up.
+struct StatusReport
+{
+    int reference = 0;
+    QString recipient;
+    QDateTime centreStamp;
+    QDateTime dischargeStamp;
+    int status = 0;
+};
+std::optional<StatusReport> decodeStatusReport(const QByteArray &hex, QString *error = nullptr);
+// As a phone would pass it on (for the simulator and tests); empty when the
+// recipient has no digits.
+QByteArray encodeStatusReport(const StatusReport &report);
 
 } // namespace tavsms::SmsPdu

@@ -2,12 +2,14 @@
 
 #include "Database.h"
 #include "DateTimeText.h"
+#include "DeliveryConfirmations.h"
 
 namespace tavsms {
 
 namespace {
-const QString kSentColumns = QStringLiteral("SELECT dated, sent_at, outgoing_mobileNo, outgoing_message, status, "
-                                            "com_port FROM q_logs ");
+// The handset column comes from the confirmations' own expression.
+const QString kSentColumns = QStringLiteral("SELECT dated, sent_at, outgoing_mobileNo, outgoing_message, status, ")
+    + DeliveryConfirmations::handsetExpression() + QStringLiteral(" AS handset, com_port FROM q_logs ");
 
 // Runs a "sent_from, count" statement over the six connections (bound
 // first) and adds its rows to `counts`.

@@ -20,7 +20,7 @@ public:
     explicit DeliveryLog(Database &db);
 
     // The sent-messages reports, newest queued first: dated, sent_at,
-    // outgoing_mobileNo, outgoing_message, status, com_port of the rows
+    // outgoing_mobileNo, outgoing_message, status, handset, com_port of the rows
     // delivered through one connection (sent_from), or of every row queued
     // at or after a time. The counts are of the same rows.
     Statement sentThrough(const QString &connection);

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Database.h"
+#include "DeliveryConfirmations.h"
 #include "PortConfig.h"
 #include "Prompter.h"
 
@@ -69,12 +70,15 @@ std::optional<MessageFlow::Stats> MessageFlow::showStats(const QString &period)
     Stats stats;
     try {
         stats.counts = m_log.deliveredCounts(b->from, b->until);
+        stats.confirmed = DeliveryConfirmations(m_db).confirmedCounts(b->from, b->until);
     } catch (const DbError &e) {
         m_prompter.critical(QStringLiteral("Error"), e.message());
         return std::nullopt;
     }
     for (qint64 count : stats.counts)
         stats.total += count;
+    for (qint64 count : stats.confirmed)
+        stats.confirmedTotal += count;
     return stats;
 }
 

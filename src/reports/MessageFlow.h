@@ -23,7 +23,7 @@ struct FlowBounds
 };
 
 // "Message Flow": how many messages each connection delivered
-// in a chosen period. Reads the delivery log only.
+// in a chosen period, and how many of them the handsets confirmed. Reads the delivery log only.
 class MessageFlow
 {
 public:
@@ -37,6 +37,8 @@ public:
     {
         DeliveredCounts counts{}; // COM1 … COM5, then the gateway
         qint64 total = 0;
+        DeliveredCounts confirmed{}; // of those, confirmed by the handset's status report
+        qint64 confirmedTotal = 0;
     };
 
     MessageFlow(Database &db, Prompter &prompter, const AppState &state);

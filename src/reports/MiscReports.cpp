@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DeliveryLog.h"
 #include "DateTimeText.h"
+#include "DeliveryConfirmations.h"
 #include "Groups.h"
 #include "MessageQueue.h"
 #include "NetworkSettings.h"
@@ -21,8 +22,8 @@ ReportLayout sentLayout(const QString &footer)
 {
     return {QStringLiteral("Messages Sent by Connection"),
             {QStringLiteral("Date Sent"), QStringLiteral("Delivered At"), QStringLiteral("Mobile No"),
-             QStringLiteral("Message"), QStringLiteral("Status")},
-            {3, 3, 2, 8, 2},
+             QStringLiteral("Message"), QStringLiteral("Status"), QStringLiteral("Handset")},
+            {3, 3, 2, 6, 2, 3},
             footer};
 }
 
@@ -102,7 +103,7 @@ std::optional<Report> MiscReports::sentByConnection(const QString &choice)
     }
     Database *db = &m_db;
     report.open = [db, connection]() -> std::unique_ptr<ReportRows> {
-        return std::make_unique<StatementRows>(DeliveryLog(*db).sentThrough(connection), 5,
+        return std::make_unique<StatementRows>(DeliveryLog(*db).sentThrough(connection), 6,
                                                QList<StatementRows::Formatter>{DateTimeText::displayStored, DateTimeText::displayStored});
     };
     return report;
@@ -127,8 +128,39 @@ std::optional<Report> MiscReports::sentSince(int day, int month, int year)
     }
     Database *db = &m_db;
     report.open = [db, from]() -> std::unique_ptr<ReportRows> {
-        return std::make_unique<StatementRows>(DeliveryLog(*db).queuedSince(from), 5,
+        return std::make_unique<StatementRows>(DeliveryLog(*db).queuedSince(from), 6,
                                                QList<StatementRows::Formatter>{DateTimeText::displayStored, DateTimeText::displayStored});
+    };
+    return report;
+}
+
+std::optional<Report> MiscReports::confirmations(const QDate &from, const QDate &to)
+{
+    if (!from.isValid() || !to.isValid() || to < from) {
+        m_prompter.critical(kError, kReportFailed);
+        return std::nullopt;
+    }
+    const QDateTime start(from, QTime(0, 0));
+    const QDateTime end(to.addDays(1), QTime(0, 0));
+    Report report;
+    report.caption = QStringLiteral("Handset Confirmations %1 to %2")
+                         .arg(from.toString(QStringLiteral("M/d/yyyy")), to.toString(QStringLiteral("M/d/yyyy")));
+    report.layout = {QStringLiteral("Handset Confirmations"),
+                     {QStringLiteral("Sent At"), QStringLiteral("Mobile No"), QStringLiteral("Message"),
+                      QStringLiteral("Port"), QStringLiteral("Handset"), QStringLiteral("Settled At")},
+                     {3, 2, 6, 1, 3, 3},
+                     footer()};
+    try {
+        report.total = DeliveryConfirmations(m_db).confirmationsBetweenCount(start, end);
+    } catch (const DbError &) {
+        m_prompter.critical(kError, kReportFailed);
+        return std::nullopt;
+    }
+    Database *db = &m_db;
+    report.open = [db, start, end]() -> std::unique_ptr<ReportRows> {
+        const auto time = DateTimeText::displayStored;
+        return std::make_unique<StatementRows>(DeliveryConfirmations(*db).confirmationsBetween(start, end), 6,
+                                               QList<StatementRows::Formatter>{time, {}, {}, {}, {}, time});
     };
     return report;
 }

@@ -35,6 +35,9 @@ public:
     std::optional<Report> groupMembers(const std::optional<QString> &group);
     std::optional<Report> sentByConnection(const QString &choice);
     std::optional<Report> sentSince(int day, int month, int year);
+    // Messages sent with delivery reports asked for on the days from `from`
+    // to `to`, and what their handsets said.
+    std::optional<Report> confirmations(const QDate &from, const QDate &to);
 
     static constexpr int kFirstYear = 2007;
 

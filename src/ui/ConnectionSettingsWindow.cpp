@@ -70,6 +70,8 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     w.blockIncoming = new QCheckBox(QStringLiteral("Block Incoming Calls"), page);
     w.pduMode = new QCheckBox(QStringLiteral("Unicode and long messages (PDU mode)"), page);
     w.pduMode->setObjectName(QStringLiteral("chkPdu%1").arg(index + 1));
+    w.deliveryReports = new QCheckBox(QStringLiteral("Request delivery reports"), page);
+    w.deliveryReports->setObjectName(QStringLiteral("chkReports%1").arg(index + 1));
     w.apply = new QPushButton(QStringLiteral("Apply"), page);
     w.status = new QLabel(page);
     w.status->setObjectName(QStringLiteral("lblStatus%1").arg(index + 1));
@@ -85,7 +87,11 @@ QWidget *ConnectionSettingsWindow::buildPortTab(int index)
     layout->addWidget(w.allowRouting);
     layout->addWidget(w.allowTwoWay);
     layout->addWidget(w.blockIncoming);
-    layout->addWidget(w.pduMode);
+    auto *gsmOptions = new QHBoxLayout;
+    gsmOptions->addWidget(w.pduMode);
+    gsmOptions->addWidget(w.deliveryReports);
+    gsmOptions->addStretch();
+    layout->addLayout(gsmOptions);
     layout->addWidget(w.apply, 0, Qt::AlignRight);
     layout->addStretch();
     layout->addWidget(w.status);
@@ -176,9 +182,11 @@ void ConnectionSettingsWindow::showPduChoice(int index)
     // CDMA phones have their own form; the tick means nothing for them.
     const PortWidgets &w = m_ports[size_t(index)];
     const bool cdma = w.modemType->currentText() == kCdmaDeviceType;
-    if (cdma)
-        w.pduMode->setChecked(false);
-    w.pduMode->setEnabled(w.active->isChecked() && !cdma);
+    for (QCheckBox *box : {w.pduMode, w.deliveryReports}) {
+        if (cdma)
+            box->setChecked(false);
+        box->setEnabled(w.active->isChecked() && !cdma);
+    }
 }
 
 void ConnectionSettingsWindow::setInternetEnabled(bool enabled)
@@ -235,6 +243,7 @@ void ConnectionSettingsWindow::load()
         if (type >= 0)
             w.modemType->setCurrentIndex(type);
         w.pduMode->setChecked(tab.settings.pduMode);
+        w.deliveryReports->setChecked(tab.settings.deliveryReports);
         if (!tab.caution.isEmpty()) {
             QPalette palette = w.status->palette();
             palette.setColor(QPalette::Window, QColor(255, 192, 192));
@@ -256,6 +265,7 @@ void ConnectionSettingsWindow::applyPort(int index)
     s.allowTwoWay = w.allowTwoWay->isChecked();
     s.blockIncoming = w.blockIncoming->isChecked();
     s.pduMode = w.pduMode->isChecked() && w.pduMode->isEnabled();
+    s.deliveryReports = w.deliveryReports->isChecked() && w.deliveryReports->isEnabled();
     const ConnectionSettings::ApplyOutcome outcome = m_settings.applyPort(index, s);
     if (outcome.blockUnticked)
         w.blockIncoming->setChecked(false);

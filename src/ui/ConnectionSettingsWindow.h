@@ -45,6 +45,7 @@ public:
         QCheckBox *allowTwoWay;
         QCheckBox *blockIncoming;
         QCheckBox *pduMode;
+        QCheckBox *deliveryReports;
         QPushButton *apply;
         QLabel *status;
     };

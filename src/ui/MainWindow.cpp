@@ -19,6 +19,7 @@
 #include "ModemChannel.h"
 #include "NetworkSettings.h"
 #include "PhoneConsoleWindow.h"
+#include "PortHealthWindow.h"
 #include "QueuedMessagesWindow.h"
 #include "Prompter.h"
 #include "SendGroupWindow.h"
@@ -231,6 +232,9 @@ void MainWindow::buildStatusBar()
                          QStringLiteral("Messages currently in Queue"), 0);
     m_connectedPanel = panel(QStringLiteral("panelConnected"), state.connectedText(),
                              QStringLiteral("Mobile Currently Connected"), 0);
+    // A click shows each port's signal and network.
+    m_connectedPanel->setCursor(Qt::PointingHandCursor);
+    m_connectedPanel->installEventFilter(this);
     m_tipPanel = panel(QStringLiteral("panelTips"), state.tipText(), QStringLiteral("Tips and Messages"), 1);
 
     // Beside the three panels: queued messages wait while sending is stopped,
@@ -280,6 +284,21 @@ void MainWindow::buildStatusBar()
     connect(&state, &AppState::tipTextChanged, m_tipPanel, &QLabel::setText);
     connect(&state, &AppState::sendingRunningChanged, m_stoppedIndicator,
             [this](bool running) { m_stoppedIndicator->setVisible(!running); });
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_connectedPanel && event->type() == QEvent::MouseButtonRelease) {
+        openPortHealth();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::openPortHealth()
+{
+    Application *app = &m_app;
+    openScreen<PortHealthWindow>([app] { return new PortHealthWindow(app->state(), app->store().queue()); });
 }
 
 void MainWindow::centreOnScreen()

@@ -52,8 +52,12 @@ public:
     // Shown while debug.txt takes no lines.
     QLabel *debugLogIndicator() const { return m_debugLogIndicator; }
 
+    // The port health window, as a click on "Connected: N" opens it.
+    void openPortHealth();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();

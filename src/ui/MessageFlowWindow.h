@@ -26,6 +26,7 @@ public:
 
     // The chart's bars, COM1 … COM5 then the gateway.
     QBarSet *bars() const { return m_bars; }
+    QBarSet *confirmedBars() const { return m_confirmedBars; }
 
 private:
     void showStats();
@@ -35,8 +36,11 @@ private:
     QComboBox *m_period;
     std::array<QLabel *, 6> m_labels{};
     std::array<QLineEdit *, 6> m_counts{};
+    std::array<QLineEdit *, 6> m_confirmed{};
     QLineEdit *m_total;
+    QLineEdit *m_confirmedTotal;
     QBarSet *m_bars;
+    QBarSet *m_confirmedBars;
     QValueAxis *m_axis;
 };
 

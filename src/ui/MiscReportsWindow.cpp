@@ -3,6 +3,7 @@
 #include "ReportWindow.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,10 +69,29 @@ MiscReportsWindow::MiscReportsWindow(Database &db, QWidget *parent)
     dateRow->addWidget(m_year, 1, 2);
     dateRow->addWidget(showDate, 1, 3);
 
+    auto *handsets = new QGroupBox(QStringLiteral("Handset Confirmations"), this);
+    const auto dateBox = [handsets](const char *name) {
+        auto *box = new QDateEdit(QDate::currentDate(), handsets);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setCalendarPopup(true);
+        box->setDisplayFormat(QStringLiteral("M/d/yyyy"));
+        return box;
+    };
+    m_confirmedFrom = dateBox("dtpConfirmedFrom");
+    m_confirmedTo = dateBox("dtpConfirmedTo");
+    auto *showConfirmed = showButton("cmdShowConfirmed", handsets);
+    auto *handsetRow = new QGridLayout(handsets);
+    handsetRow->addWidget(new QLabel(QStringLiteral("From"), handsets), 0, 0);
+    handsetRow->addWidget(new QLabel(QStringLiteral("To"), handsets), 0, 1);
+    handsetRow->addWidget(m_confirmedFrom, 1, 0);
+    handsetRow->addWidget(m_confirmedTo, 1, 1);
+    handsetRow->addWidget(showConfirmed, 1, 3);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(groups);
     layout->addWidget(connections);
     layout->addWidget(dates);
+    layout->addWidget(handsets);
     layout->addStretch();
 
     connect(showGroup, &QPushButton::clicked, this, [this] {
@@ -86,6 +106,12 @@ MiscReportsWindow::MiscReportsWindow(Database &db, QWidget *parent)
         show(m_reports.sentSince(m_day->currentText().toInt(), m_month->currentText().toInt(),
                                  m_year->currentText().toInt()));
     });
+    connect(showConfirmed, &QPushButton::clicked, this, &MiscReportsWindow::showConfirmations);
+}
+
+void MiscReportsWindow::showConfirmations()
+{
+    show(m_reports.confirmations(m_confirmedFrom->date(), m_confirmedTo->date()));
 }
 
 void MiscReportsWindow::show(std::optional<Report> report)

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QDateEdit;
 
 namespace tavsms {
 
@@ -27,10 +28,13 @@ public:
 
 private:
     void show(std::optional<Report> report);
+    void showConfirmations();
 
     MessageBoxPrompter m_prompter{this};
     MiscReports m_reports;
     QComboBox *m_group, *m_connection, *m_day, *m_month, *m_year;
+    QDateEdit *m_confirmedFrom = nullptr;
+    QDateEdit *m_confirmedTo = nullptr;
     QPointer<ReportWindow> m_lastReport;
 };
 

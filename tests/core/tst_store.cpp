@@ -16,6 +16,7 @@
 #include "Database.h"
 #include "DateTimeText.h"
 #include "DebugLog.h"
+#include "DeliveryConfirmations.h"
 #include "MainController.h"
 #include "QueryTableModel.h"
 #include "QueueBatch.h"
@@ -419,6 +420,86 @@ private Q_SLOTS:
             ++checked;
         }
         QVERIFY2(checked >= 10, qPrintable(store.db().cachedStatements().join(QLatin1Char('\n'))));
+    }
+
+    // A status report goes to the newest part still awaiting one with its
+    // port, reference and recipient, sent within the validity period.
+    void statusReportsMatchTheNewestAwaitingPart_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("reference");
+        QTest::addColumn<QString>("recipient");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("newest"); // the handset of the newest message with reference 9
+        using O = DeliveryConfirmations::Outcome;
+        const QString awaiting = HandsetState::Awaiting;
+        QTest::newRow("newest of two, international form") << "COM1" << 9 << "+919876543210" << 0 << int(O::Confirmed)
+                                                           << HandsetState::Confirmed;
+        QTest::newRow("older than the validity period") << "COM1" << 5 << "9876543210" << 0 << int(O::Unmatched) << awaiting;
+        QTest::newRow("another port") << "COM3" << 9 << "9876543210" << 0 << int(O::Unmatched) << awaiting;
+        QTest::newRow("another recipient") << "COM1" << 9 << "9876543211" << 0 << int(O::Unmatched) << awaiting;
+        QTest::newRow("temporary error") << "COM1" << 9 << "9876543210" << 0x21 << int(O::Waiting) << awaiting;
+        QTest::newRow("permanent error") << "COM1" << 9 << "9876543210" << 0x46 << int(O::Failed)
+                                         << "Failed (validity period expired)";
+    }
+    void statusReportsMatchTheNewestAwaitingPart()
+    {
+        QFETCH(QString, port);
+        QFETCH(int, reference);
+        QFETCH(QString, recipient);
+        QFETCH(int, status);
+        QFETCH(int, outcome);
+        QFETCH(QString, newest);
+        DeliveryConfirmations confirmations(db());
+        const QDateTime now = QDateTime::currentDateTime();
+        const qint64 expired = add(QStringLiteral("COM1")), older = add(QStringLiteral("COM1")),
+                     newer = add(QStringLiteral("COM1")), other = add(QStringLiteral("COM2"));
+        confirmations.recordSent(expired, QStringLiteral("COM1"), QStringLiteral("9876543210"), {5},
+                                 now.addDays(-DeliveryConfirmations::kValidityDays).addSecs(-1));
+        confirmations.recordSent(older, QStringLiteral("COM1"), QStringLiteral("9876543210"), {9}, now.addDays(-2));
+        confirmations.recordSent(newer, QStringLiteral("COM1"), QStringLiteral("9876543210"), {9}, now.addSecs(-60));
+        confirmations.recordSent(other, QStringLiteral("COM2"), QStringLiteral("9876543210"), {9}, now);
+
+        QCOMPARE(int(confirmations.match({port, reference, recipient, status, now})), outcome);
+        QCOMPARE(confirmations.handsetOf(newer), newest);
+        QCOMPARE(confirmations.unmatchedCount(), outcome == int(DeliveryConfirmations::Outcome::Unmatched) ? 1 : 0);
+        for (qint64 id : {expired, older, other})
+            QCOMPARE(confirmations.handsetOf(id), HandsetState::Awaiting);
+        QCOMPARE(confirmations.confirmedCounts(now.addDays(-1), now.addSecs(1))[0],
+                 newest == HandsetState::Confirmed ? 1 : 0);
+    }
+
+    // What the ports and the views run for every report and row stays on an index.
+    void deliveryStatementsStayOnTheirIndexes()
+    {
+        QTemporaryDir dir;
+        Store store(dir.filePath(QStringLiteral("plan.mdb")));
+        DeliveryConfirmations confirmations(store.db());
+        const QDateTime now = QDateTime::currentDateTime();
+        confirmations.recordSent(1, QStringLiteral("COM1"), QStringLiteral("9876543210"), {1, 2}, now);
+        confirmations.recordSent(2, QStringLiteral("COM1"), QStringLiteral("9876543210"), {1}, now.addSecs(-60));
+        // Two reports of one batch with the same reference settle the two parts that have it, newest first.
+        const StatusReport first{QStringLiteral("COM1"), 1, QStringLiteral("9876543210"), 0, now};
+        confirmations.matchAll({first,
+                                {QStringLiteral("COM1"), 2, QStringLiteral("9876543210"), 0x41, now},
+                                {QStringLiteral("COM1"), 3, QStringLiteral("9876543210"), 0x21, now}, first});
+        QCOMPARE(confirmations.handsetOf(1), QStringLiteral("Failed (incompatible destination)"));
+        QCOMPARE(confirmations.handsetOf(2), HandsetState::Confirmed);
+        confirmations.confirmedCounts(now.addDays(-1), now);
+        QVERIFY(!confirmations.confirmationsBetween(now.addDays(-1), now.addDays(1)).next());
+        QCOMPARE(confirmations.confirmationsBetweenCount(now.addDays(-1), now.addDays(1)), 2);
+        int checked = 0;
+        for (const QString &sql : store.db().cachedStatements()) {
+            if (!sql.contains(QLatin1String("delivery_")) || sql.startsWith(QLatin1String("INSERT")))
+                continue;
+            const QString plan = planOf(store.db(), sql);
+            const bool scans = plan.contains(QRegularExpression(QStringLiteral("(^|\\n)SCAN ")));
+            QVERIFY2(!scans && !plan.contains(QLatin1String("TEMP B-TREE FOR ORDER BY")),
+                     qPrintable(sql + QStringLiteral("\n") + plan));
+            ++checked;
+        }
+        QVERIFY2(checked >= 8, qPrintable(store.db().cachedStatements().join(QLatin1Char('\n'))));
     }
 
     void newRowIsPendingDueNowWithItsValuesAndRoutedAsQueued()

@@ -74,7 +74,7 @@ private Q_SLOTS:
         });
         rig.start(60000); // no sender ticks: only initialisation talks
 
-        QCOMPARE(gsm.commands(), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(gsm.commands(), (QStringList{"ATI", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
         QCOMPARE(cdma.commands(), QStringList{"AT"}); // a CDMA phone gets the probe only
         QCOMPARE(rig.state().connectedCount(), 2);
         QCOMPARE(rig.state().connectedToolTip(), QStringLiteral("2 phones/modems connected."));
@@ -276,6 +276,48 @@ private Q_SLOTS:
         // Allowed to route, the same sender delivers both.
         rig.state().port(0).routing = true;
         WAIT_COMPARE(rig.queue().count(QStringLiteral("Delivered")), qint64(2));
+    }
+
+    // What a GSM device says of itself at bring-up and of its network while
+    // it runs; a port off its network leaves "Auto" to the others and takes
+    // it back once registered again.
+    void healthIsReadAndAPortOffItsNetworkLeavesAuto()
+    {
+        ModemRig rig;
+        auto &com1 = rig.device(QStringLiteral("COM1"));
+        rig.device(QStringLiteral("COM2"));
+        com1.setIdentity(QStringLiteral("490154203237518"), QStringLiteral("404101234567890"), QStringLiteral("Airtel"));
+        rig.start();
+        const PortHealth &health = rig.state().port(0).health;
+        QCOMPARE(QStringList({health.imei, health.imsi, health.operatorName}),
+                 QStringList({"490154203237518", "404101234567890", "Airtel"}));
+        QCOMPARE(health.signalDbm, -73);
+        QCOMPARE(health.bars, 5);
+        QCOMPARE(health.registration, Registration::Home);
+        QVERIFY(health.lastAnswer.isValid());
+
+        QSignalSpy changes(&rig.state(), &AppState::portHealthChanged);
+        rig.channel->timeouts().healthPeriod = 0ms;
+        com1.setSignal(5);
+        com1.setRegistration(3);
+        WAIT_VERIFY(health.registration == Registration::Denied);
+        QCOMPARE(health.signalDbm, -103);
+        QCOMPARE(health.bars, 2);
+        QVERIFY(changes.contains(QVariantList{0}));
+        QVERIFY(rig.debugLog().contains(QLatin1String(" COM1 - not registered (denied): left out of Auto routing\r\n")));
+
+        // With COM2 sending nothing, an "Auto" row waits; COM1's own row still goes.
+        rig.state().port(1).routing = false;
+        rig.enqueue(QStringLiteral("9876543210"), QStringLiteral("anyone"));
+        rig.enqueue(QStringLiteral("9876543211"), QStringLiteral("mine"), QStringLiteral("COM1"));
+        WAIT_COMPARE(rig.queue().statusOf(QStringLiteral("mine")), QueueStatus::Delivered);
+        QVERIFY(rig.ticks(0, 3));
+        QCOMPARE(rig.queue().statusOf(QStringLiteral("anyone")), QueueStatus::Pending);
+
+        com1.setRegistration(5);
+        WAIT_COMPARE(rig.queue().statusOf(QStringLiteral("anyone")), QueueStatus::Delivered);
+        QCOMPARE(health.registration, Registration::Roaming);
+        QVERIFY(rig.debugLog().contains(QLatin1String(" COM1 - registered (roaming): back in Auto routing\r\n")));
     }
 
     void shutdownDuringAWaitLeavesTheRowForTheNextStart()

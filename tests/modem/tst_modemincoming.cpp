@@ -1,7 +1,9 @@
 // Received messages over the real serial stack, against simulated devices:
 // the incoming poller and the phone console; and ports in PDU mode, Unicode
 // and long messages out, part by part, and in, put together.
+#include "DeliveryConfirmations.h"
 #include "ManualClock.h"
+#include "StatusReportDesk.h"
 #include "ModemRig.h"
 #include "PhoneConsole.h"
 #include "SmsPdu.h"
@@ -266,8 +268,8 @@ private Q_SLOTS:
         rig.usePdu(QStringLiteral("COM4")); // a tick a CDMA phone ignores
         rig.start(60000);
 
-        QCOMPARE(pdu.commands(), (QStringList{"ATI", "AT+CMGF=0", "AT+CNMI=0,0,0,0,0"}));
-        QCOMPARE(text.commands(), (QStringList{"AT", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"}));
+        QCOMPARE(pdu.commands(), (QStringList{"ATI", "AT+CMGF=0", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
+        QCOMPARE(text.commands(), (QStringList{"AT", "AT+CMGF=1", "AT+CNMI=0,0,0,0,0"} + kHealthReads));
         QCOMPARE(cdma.commands(), QStringList{"AT"});
         QVERIFY(rig.state().port(0).pdu && !rig.state().port(1).pdu && !rig.state().port(3).pdu);
         QVERIFY(pdu.pduMode());
@@ -449,6 +451,117 @@ private Q_SLOTS:
                                              + SmsPdu::decodeDeliver(parts.at(2))->text
                                              + " [incomplete: part 2 of 3 missing]"});
         QCOMPARE(IncomingLog(rig.store().db()).newestFirst().value(0).dated, clock.now());
+    }
+
+    // One message through a port that asks for reports; how the device
+    // passes them on and what they say decide what the handset column shows.
+    void statusReportsSettleTheirMessage_data()
+    {
+        QTest::addColumn<bool>("pdu");
+        QTest::addColumn<int>("parts");
+        QTest::addColumn<bool>("stored");      // the device keeps reports and announces them (+CDSI)
+        QTest::addColumn<int>("failedPart");   // whose report says 0x41
+        QTest::addColumn<int>("firstReference");
+        QTest::addColumn<QList<int>>("order"); // of the parts' reports, held till all are in; none: as they come
+        QTest::addColumn<QString>("handset");
+        const QString confirmed = HandsetState::Confirmed;
+        const QList<int> asTheyCome;
+        QTest::newRow("text, confirmed") << false << 1 << false << 0 << 7 << asTheyCome << confirmed;
+        QTest::newRow("three parts, confirmed") << true << 3 << false << 0 << 7 << asTheyCome << confirmed;
+        QTest::newRow("three parts, one failed") << true << 3 << false << 2 << 7 << asTheyCome
+                                                 << "Failed (incompatible destination)";
+        QTest::newRow("three parts, out of order") << true << 3 << false << 0 << 7 << QList<int>{2, 0, 1} << confirmed;
+        QTest::newRow("three parts, one report missing") << true << 3 << false << 0 << 7 << QList<int>{2, 0}
+                                                         << HandsetState::Awaiting;
+        QTest::newRow("reference wraps past 255") << true << 3 << false << 0 << 254 << asTheyCome << confirmed;
+        QTest::newRow("text, stored") << false << 1 << true << 0 << 7 << asTheyCome << confirmed;
+        QTest::newRow("three parts, stored") << true << 3 << true << 0 << 7 << QList<int>{1, 2, 0} << confirmed;
+    }
+    void statusReportsSettleTheirMessage()
+    {
+        QFETCH(bool, pdu);
+        QFETCH(int, parts);
+        QFETCH(bool, stored);
+        QFETCH(int, failedPart);
+        QFETCH(int, firstReference);
+        QFETCH(QList<int>, order);
+        QFETCH(QString, handset);
+        ModemRig rig;
+        auto &modem = pdu ? pduModem(rig, false, true) : rig.device(QStringLiteral("COM1"));
+        rig.withStore([](Store &s) {
+            s.db().exec(QStringLiteral("UPDATE config_ports SET deliveryReports = 1 WHERE softwarePortNo = 'COM1'"));
+            // An older message to the same number whose part had reference 0, still awaiting its report.
+            const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+            const qint64 old = s.queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("old"), kRouteAuto).id;
+            QVERIFY(s.queue().claim(old));
+            s.queue().markDelivered(old, QStringLiteral("COM1"), {}, yesterday);
+            DeliveryConfirmations(s.db()).recordSent(old, QStringLiteral("COM1"), QStringLiteral("9876543210"), {0},
+                                                     yesterday);
+        });
+        if (stored)
+            modem.setFault(QStringLiteral("AT+CNMI=2,1,0,1"), Fault::Error);
+        if (failedPart)
+            modem.setReportStatusOfPart(failedPart, 0x41);
+        modem.setNextReference(firstReference);
+        modem.setReportDelay(order.isEmpty() ? 0 : -1);
+        rig.start();
+        QVERIFY(rig.state().port(0).reports);
+        QCOMPARE(modem.reportRouting(), stored ? 2 : 1);
+        QSignalSpy matched(&rig.channel->reports(), &StatusReportDesk::matched);
+        const QString text = pdu ? devanagari(parts) : QStringLiteral("Your order is on its way");
+        rig.enqueue(QStringLiteral("9876543210"), text);
+        WAIT_COMPARE(modem.sent().size(), 1);
+        if (!order.isEmpty()) {
+            WAIT_COMPARE(modem.heldReports().size(), parts);
+            modem.releaseReports(order);
+        }
+        const auto settled = [&] {
+            int n = 0;
+            for (const auto &signal : matched)
+                n += signal.at(0).toInt();
+            return n;
+        };
+        WAIT_COMPARE(settled(), order.isEmpty() ? parts : order.size());
+        DeliveryConfirmations confirmations(rig.store().db());
+        const auto idOf = [&](const QString &message) {
+            return rig.store().db().scalar(QStringLiteral("SELECT id FROM q_logs WHERE outgoing_message = ?"), {message})
+                .toLongLong();
+        };
+        QCOMPARE(confirmations.handsetOf(idOf(text)), handset);
+        QCOMPARE(confirmations.handsetOf(idOf(QStringLiteral("old"))), HandsetState::Awaiting); // same reference, older
+        QCOMPARE(confirmations.unmatchedCount(), 0);
+        QVERIFY(modem.storedReports().isEmpty()); // read, then deleted
+    }
+
+    // A report nobody waits for is kept and counted; a device that will not
+    // pass reports on sends all the same, with one line in the debug log.
+    void reportsThatMatchNothingAndDevicesThatRefuse()
+    {
+        ModemRig rig;
+        auto &modem = rig.device(QStringLiteral("COM1"));
+        auto &refusing = rig.device(QStringLiteral("COM2"));
+        refusing.setFault(QStringLiteral("AT+CNMI=2"), Fault::Error);
+        rig.withStore([](Store &s) {
+            s.db().exec(QStringLiteral("UPDATE config_ports SET deliveryReports = 1"));
+        });
+        rig.start();
+        QVERIFY(rig.state().port(0).reports && !rig.state().port(1).reports);
+        QVERIFY(rig.debugLog().contains(QLatin1String(
+            " COM2 - the device refused to pass on delivery reports (AT+CNMI); messages go without them\r\n")));
+        QCOMPARE(refusing.commands().mid(2, 4), (QStringList{"AT+CSMP=49,167,0,0", "AT+CNMI=2,1,0,1,0",
+                                                             "AT+CNMI=2,1,0,2,0", "AT+CSMP=17,167,0,0"}));
+        rig.enqueue(QStringLiteral("9876543211"), QStringLiteral("through COM2"), QStringLiteral("COM2"));
+        WAIT_COMPARE(refusing.sent().size(), 1);
+        const qint64 id = rig.store().db().scalar(QStringLiteral("SELECT max(id) FROM q_logs")).toLongLong();
+        WAIT_COMPARE(rig.status(id), QueueStatus::Delivered);
+        QCOMPARE(DeliveryConfirmations(rig.store().db()).handsetOf(id), HandsetState::NotRequested);
+
+        QSignalSpy matched(&rig.channel->reports(), &StatusReportDesk::matched);
+        modem.sendReport({200, QStringLiteral("+919876543219"), 0});
+        WAIT_COMPARE(matched.size(), 1);
+        QCOMPARE(DeliveryConfirmations(rig.store().db()).unmatchedCount(), 1);
+        QVERIFY(rig.debugLog().contains(QLatin1String(
+            " COM1 - status report 0 for reference 200 to +919876543219 matches no message sent; kept with the unmatched")));
     }
 
     void anUndecodablePduStaysInThePhone()

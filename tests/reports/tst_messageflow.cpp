@@ -6,6 +6,7 @@
 // cannot write) and the reports of frmRptGroups: its choice lists, the
 // group members and the messages sent, read back from the PDFs they make.
 #include "AppState.h"
+#include "DeliveryConfirmations.h"
 #include "DeliveryLog.h"
 #include "Groups.h"
 #include "MessageFlow.h"
@@ -638,6 +639,51 @@ private Q_SLOTS:
         QVERIFY(text.contains(QStringLiteral("12/5/2026 12:00:00 AM")));
         QVERIFY(text.contains(QStringLiteral("Pending")));
         QVERIFY(!text.contains(QStringLiteral("late one")));
+    }
+
+    // What the handsets said: in the sent reports, in a report of its own
+    // for a period, in Message Flow beside the delivered counts and in the
+    // queue view.
+    void handsetConfirmationsShown()
+    {
+        addReportRows();
+        DeliveryConfirmations confirmations(db());
+        const auto sent = [&](const char *text, const char *number, const char *port, int reference, int status) {
+            const qint64 id = db().scalar(QStringLiteral("SELECT id FROM q_logs WHERE outgoing_message = ?"),
+                                          {QString::fromLatin1(text)}).toLongLong();
+            const QDateTime at = m_store->queue().row(id)->sentAt;
+            confirmations.recordSent(id, QString::fromLatin1(port), QString::fromLatin1(number), {reference}, at);
+            confirmations.match({QString::fromLatin1(port), reference, QString::fromLatin1(number), status, at.addSecs(5)});
+        };
+        sent("port one", "9700000004", "COM1", 3, 0);
+        sent("late one", "9700000001", "COM3", 4, 0x41);
+
+        const QString since = rendered(*reports().sentSince(5, 12, 2026));
+        QVERIFY2(since.contains(QStringLiteral("Handset")) && since.contains(QStringLiteral("Confirmed"))
+                     && since.contains(QStringLiteral("Not requested")),
+                 qPrintable(since));
+        QVERIFY(rendered(*reports().sentByConnection(QStringLiteral("Software Port 3"))).contains(QStringLiteral("incompatible")));
+
+        const std::optional<Report> period = reports().confirmations(QDate(2026, 12, 4), QDate(2026, 12, 6));
+        QVERIFY(period);
+        QCOMPARE(period->total, 2);
+        const QString text = rendered(*period);
+        QVERIFY2(text.startsWith(QStringLiteral("Handset Confirmations")) && text.contains(QStringLiteral("9700000004"))
+                     && text.contains(QStringLiteral("9700000001")) && text.contains(QStringLiteral("12/6/2026 11:00:05 AM")),
+                 qPrintable(text));
+        QCOMPARE(reports().confirmations(QDate(2026, 12, 5), QDate(2026, 12, 6))->total, 1);
+        QVERIFY(!reports().confirmations(QDate(2026, 12, 6), QDate(2026, 12, 5)));
+
+        m_state.setClock([] { return at("2026-12-07 10:00:00"); });
+        const std::optional<MessageFlow::Stats> stats = MessageFlow(db(), m_prompter, m_state).showStats("All Time");
+        QCOMPARE(stats->confirmed, (DeliveredCounts{1, 0, 0, 0, 0, 0}));
+        QCOMPARE(stats->confirmedTotal, 1);
+
+        queueRow(QStringLiteral("9000000001"), QStringLiteral("Pending"));
+        QueryTableModel model(db(), QueuedMessages::query());
+        model.reload();
+        QCOMPARE(model.headerData(6, Qt::Horizontal).toString(), QStringLiteral("Handset"));
+        QCOMPARE(model.index(0, 6).data().toString(), HandsetState::NotRequested);
     }
 
     // An impossible date, and tables that cannot be read, are told.

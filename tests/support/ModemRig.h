@@ -31,6 +31,8 @@ using Fault = sim::ModemSimulator::Fault;
 
 inline const QString kGsmModem = QStringLiteral("GSM Modem - TAV");
 inline const QString kCdma = QStringLiteral("CDMA Mobile - Nokia");
+// What a GSM port's bring-up reads after its set-up: identity, then signal and registration.
+inline const QStringList kHealthReads = {"AT+CGSN", "AT+CIMI", "AT+COPS?", "AT+CSQ", "AT+CREG?"};
 
 // Long enough for a simulated device to answer on a loaded machine. A test
 // that needs a wait to run out shrinks that one wait through the channel's

@@ -13,6 +13,7 @@
 #include "IncomingSmsWindow.h"
 #include "NetworkSettings.h"
 #include "PdfText.h"
+#include "PortHealthWindow.h"
 #include "RecordingPrompter.h"
 #include "ReportWindow.h"
 #include "TipWindow.h"
@@ -27,6 +28,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace tavsms;
@@ -292,6 +294,44 @@ private Q_SLOTS:
 
     // Unicode and long messages: for an active GSM type only; a CDMA type
     // unticks it, and Apply stores what is shown.
+    // "Connected: N" opens the health window; it shows what the last reads
+    // found and follows each new one, and says when a port's own rows wait.
+    void portHealthShownAndRefreshed()
+    {
+        QVERIFY(start());
+        AppState &state = program().app.state();
+        PortState &com2 = state.port(1);
+        com2.deviceClass = QStringLiteral("GSM");
+        com2.connected = com2.routing = true;
+        PortHealth health;
+        health.imei = QStringLiteral("356938035643809");
+        health.operatorName = QStringLiteral("Airtel");
+        health.hasSignal = true;
+        health.signalDbm = -73;
+        health.bars = 5;
+        health.registration = Registration::Home;
+        state.setPortHealth(1, health);
+        QTest::mouseClick(window().connectedPanel(), Qt::LeftButton);
+        auto *screen = qobject_cast<PortHealthWindow *>(frame()->activeSubWindow()->widget());
+        QVERIFY(screen);
+        const auto row = [screen] {
+            QStringList cells;
+            for (int c = 0; c < screen->table()->columnCount(); ++c)
+                cells << screen->table()->item(0, c)->text();
+            return cells.join(QLatin1Char('|'));
+        };
+        QCOMPARE(screen->table()->rowCount(), 1);
+        QCOMPARE(row(), QStringLiteral("COM2 (GSM)|-73 dBm  ▮▮▮▮▮|home|Airtel|356938035643809|||"));
+
+        QVERIFY(store().queue().addToQueue(QStringLiteral("9876543210"), QStringLiteral("x"), QStringLiteral("COM2")));
+        health.signalDbm = -101;
+        health.bars = 2;
+        health.registration = Registration::Denied;
+        state.setPortHealth(1, health);
+        QCOMPARE(row(), QStringLiteral("COM2 (GSM)|-101 dBm  ▮▮▯▯▯|denied|Airtel|356938035643809|||"
+                                       "not registered; Auto goes to other ports (1 messages for this port wait)"));
+    }
+
     void pduChoiceIsForGsmTypesOnly()
     {
         db().exec(QStringLiteral("UPDATE config_ports SET portActive = 1, systemPortNo = 'ttyS0', "

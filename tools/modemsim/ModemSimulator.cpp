@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -193,6 +194,87 @@ void ModemSimulator::inject(const QByteArray &bytes)
     writeNow(bytes);
 }
 
+void ModemSimulator::setIdentity(const QString &imei, const QString &imsi, const QString &operatorName)
+{
+    m_imei = imei;
+    m_imsi = imsi;
+    m_operator = operatorName;
+}
+
+int ModemSimulator::takeReference()
+{
+    const int mr = m_nextReference;
+    m_nextReference = (m_nextReference + 1) & 0xFF;
+    return mr;
+}
+
+void ModemSimulator::reportLater(int reference, const QString &number, int sequence)
+{
+    if (m_reportRouting != 1 && m_reportRouting != 2)
+        return;
+    const Report report{reference, number, m_partStatus.value(sequence, m_reportStatus)};
+    if (m_reportDelay < 0) {
+        m_heldReports << report;
+        return;
+    }
+    QTimer::singleShot(m_reportDelay, this, [this, report] { sendReport(report); });
+}
+
+void ModemSimulator::releaseReports(const QList<int> &order)
+{
+    const QList<Report> held = std::exchange(m_heldReports, {});
+    for (int i : order)
+        sendReport(held.at(i));
+}
+
+void ModemSimulator::sendReport(const Report &report)
+{
+    if (!isRunning())
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray line;
+    QByteArray stored;
+    if (m_pduMode) {
+        SmsPdu::StatusReport r{report.reference, report.number, now, now, report.status};
+        const QByteArray pdu = SmsPdu::encodeStatusReport(r);
+        line = "+CDS: " + QByteArray::number(tpduLength(pdu)) + "\r\n" + pdu;
+        stored = "+CMGR: 0,," + QByteArray::number(tpduLength(pdu)) + "\r\n" + pdu;
+    } else {
+        const QString stamp = now.toString(QStringLiteral("yy/MM/dd,HH:mm:ss")) + QStringLiteral("+22");
+        const QString fields = QStringLiteral("6,%1,\"%2\",%3,\"%4\",\"%4\",%5")
+                                   .arg(report.reference)
+                                   .arg(report.number)
+                                   .arg(report.number.startsWith(QLatin1Char('+')) ? 145 : 129)
+                                   .arg(stamp)
+                                   .arg(report.status);
+        line = "+CDS: " + fields.toLatin1();
+        stored = "+CMGR: \"REC UNREAD\"," + fields.toLatin1();
+    }
+    if (m_reportRouting == 2) {
+        const int index = m_nextIndex++;
+        m_storedReports.insert(index, stored);
+        writeNow("\r\n+CDSI: \"SR\"," + QByteArray::number(index) + "\r\n");
+        return;
+    }
+    writeNow("\r\n" + line + "\r\n");
+}
+
+QString ModemSimulator::networkAnswer(const QString &upper) const
+{
+    if (upper == QLatin1String("AT+CSQ"))
+        return QStringLiteral("+CSQ: %1,99").arg(m_rssi);
+    if (upper == QLatin1String("AT+CREG?"))
+        return QStringLiteral("+CREG: 0,%1").arg(m_registration);
+    if (upper == QLatin1String("AT+CGSN"))
+        return m_imei;
+    if (upper == QLatin1String("AT+CIMI"))
+        return m_imsi;
+    if (upper == QLatin1String("AT+COPS?"))
+        return m_registration == 1 || m_registration == 5 ? QStringLiteral("+COPS: 0,0,\"%1\"").arg(m_operator)
+                                                          : QStringLiteral("+COPS: 0");
+    return {};
+}
+
 void ModemSimulator::clearRecords()
 {
     m_received.clear();
@@ -294,8 +376,11 @@ void ModemSimulator::finishText(bool send)
         reply("\r\n+CMS ERROR: 500\r\n");
         return;
     }
-    reply(QStringLiteral("\r\n+CMGS: %1\r\n\r\nOK\r\n").arg(m_nextReference++).toLatin1(),
+    const int mr = takeReference();
+    reply(QStringLiteral("\r\n+CMGS: %1\r\n\r\nOK\r\n").arg(mr).toLatin1(),
           fault && fault->first == Fault::Slow ? fault->second : -1);
+    if (m_textReports)
+        reportLater(mr, message.number, 1);
 }
 
 void ModemSimulator::finishPdu(const QByteArray &hex)
@@ -336,8 +421,11 @@ void ModemSimulator::finishPdu(const QByteArray &hex)
         m_sent.append({part.number, whole});
         Q_EMIT messageSent(part.number, whole);
     }
-    reply(QStringLiteral("\r\n+CMGS: %1\r\n\r\nOK\r\n").arg(m_nextReference++).toLatin1(),
+    const int mr = takeReference();
+    reply(QStringLiteral("\r\n+CMGS: %1\r\n\r\nOK\r\n").arg(mr).toLatin1(),
           fault && fault->first == Fault::Slow ? fault->second : -1);
+    if (message->reportRequested)
+        reportLater(mr, part.number, part.sequence);
 }
 
 void ModemSimulator::handleCommand(const QString &command)
@@ -379,7 +467,20 @@ void ModemSimulator::handleCommand(const QString &command)
         m_pduMode = mode == QLatin1String("0");
         reply(ok, delay);
     } else if (upper.startsWith(QLatin1String("AT+CNMI="))) {
+        if (gsm)
+            m_reportRouting = upper.mid(8).split(QLatin1Char(',')).value(3).toInt();
         reply(gsm ? ok : error, delay);
+    } else if (gsm && upper.startsWith(QLatin1String("AT+CSMP="))) {
+        m_textReports = upper.mid(8).split(QLatin1Char(',')).value(0).toInt() & 0x20;
+        reply(ok, delay);
+    } else if (gsm && !networkAnswer(upper).isEmpty()) {
+        reply("\r\n" + networkAnswer(upper).toLatin1() + "\r\n" + ok, delay);
+    } else if (gsm && upper.startsWith(QLatin1String("AT+CMGR="))) {
+        const auto stored = m_storedReports.constFind(upper.mid(8).trimmed().toInt());
+        if (stored == m_storedReports.constEnd())
+            reply("\r\n+CMS ERROR: 321\r\n", delay);
+        else
+            reply("\r\n" + stored.value() + "\r\n" + ok, delay);
     } else if (upper.startsWith(QLatin1String("AT+CMGS="))) {
         QString argument = command.mid(8).trimmed();
         if (gsm && m_pduMode) {
@@ -439,6 +540,10 @@ void ModemSimulator::handleCommand(const QString &command)
     } else if (upper.startsWith(QLatin1String("AT+CMGD="))) {
         bool isNumber = false;
         const int index = upper.mid(8).trimmed().toInt(&isNumber);
+        if (isNumber && m_storedReports.remove(index) > 0) {
+            reply(ok, delay);
+            return;
+        }
         for (qsizetype i = 0; isNumber && i < m_inbox.size(); ++i) {
             if (m_inbox.at(i).index == index) {
                 m_inbox.removeAt(i);

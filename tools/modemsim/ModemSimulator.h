@@ -106,6 +106,37 @@ public:
     // Writes bytes to the program unasked (noise, garbage).
     void inject(const QByteArray &bytes);
 
+    // Network side. Signal as AT+CSQ's rssi (0-31, 99 unknown); registration
+    // as AT+CREG?'s stat (1 home, 5 roaming, 2 searching, 3 denied, 0 none).
+    void setSignal(int rssi) { m_rssi = rssi; }
+    void setRegistration(int stat) { m_registration = stat; }
+    void setIdentity(const QString &imei, const QString &imsi, const QString &operatorName);
+
+    // Status reports, for sends that ask for them (TP-SRR in PDU mode, the
+    // first octet of AT+CSMP in text mode) once AT+CNMI has said how they go:
+    // ds 1 as +CDS lines, ds 2 stored and announced with +CDSI. Each comes
+    // `delayMs` after its part was accepted; a negative delay holds them until
+    // releaseReports().
+    void setReportDelay(int delayMs) { m_reportDelay = delayMs; }
+    // TP-ST of every report, or of the reports of part `sequence`.
+    void setReportStatus(int status) { m_reportStatus = status; }
+    void setReportStatusOfPart(int sequence, int status) { m_partStatus.insert(sequence, status); }
+    // The reference the next accepted message gets (they count up and wrap past 255).
+    void setNextReference(int reference) { m_nextReference = reference & 0xFF; }
+    struct Report
+    {
+        int reference = 0;
+        QString number;
+        int status = 0;
+    };
+    QList<Report> heldReports() const { return m_heldReports; }
+    // Sends the held reports in the order of `order` (indexes into heldReports()).
+    void releaseReports(const QList<int> &order);
+    // Sends one report now, as the network would (one nobody asked for, too).
+    void sendReport(const Report &report);
+    int reportRouting() const { return m_reportRouting; }
+    QList<int> storedReports() const { return m_storedReports.keys(); }
+
     QByteArray received() const { return m_received; }
     QStringList commands() const { return m_commands; }
     QList<SentMessage> sent() const { return m_sent; }
@@ -133,6 +164,10 @@ private:
     QByteArray gsmListing() const;
     QByteArray cdmaListing(bool read) const;
     QByteArray pduListing(int stat) const;
+    QString networkAnswer(const QString &upper) const;
+    // A part accepted with a report asked for: its report comes as set.
+    void reportLater(int reference, const QString &number, int sequence);
+    int takeReference();
     const QPair<Fault, int> *faultFor(const QString &command) const;
 
     Kind m_kind;
@@ -167,6 +202,19 @@ private:
     QHash<int, int> m_refusals; // part number -> attempts still to refuse (< 0: all)
     QList<SentPart> m_sentParts;
     QHash<QString, QMap<int, QString>> m_assembling; // accepted parts by number and reference
+
+    int m_rssi = 20;
+    int m_registration = 1;
+    QString m_imei = QStringLiteral("356938035643809");
+    QString m_imsi = QStringLiteral("404450123456789");
+    QString m_operator = QStringLiteral("SIM Net");
+    bool m_textReports = false; // AT+CSMP's first octet asks for reports
+    int m_reportRouting = 0;    // AT+CNMI's ds
+    int m_reportDelay = 0;
+    int m_reportStatus = 0;
+    QHash<int, int> m_partStatus;
+    QList<Report> m_heldReports;
+    QMap<int, QByteArray> m_storedReports; // index -> what AT+CMGR answers
 };
 
 } // namespace tavsms::sim

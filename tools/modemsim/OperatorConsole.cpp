@@ -3,6 +3,7 @@
 #include "ModemSimulator.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSocketNotifier>
 
@@ -40,6 +41,12 @@ QStringList OperatorConsole::helpText()
             QStringLiteral("  sms SENDER TEXT...   a message from SENDER arrives now (unread)"),
             QStringLiteral("  pdu HEX              a message stored as exactly this PDU arrives (with --pdu)"),
             QStringLiteral("  inbox                the messages in the phone"),
+            QStringLiteral("  signal RSSI          AT+CSQ's signal from now on (0-31, 99 unknown)"),
+            QStringLiteral("  register STATE       home, roaming, searching, denied or none"),
+            QStringLiteral("  report delay MS      status reports come MS after the part (hold: kept until released)"),
+            QStringLiteral("  report status ST     the TP-ST of the reports from now on (0 delivered, 64+ failed)"),
+            QStringLiteral("  report release       sends the held reports, newest first"),
+            QStringLiteral("  reference MR         the message reference the next send gets (0-255)"),
             QStringLiteral("  help                 this list"),
             QStringLiteral("  quit                 remove the link and end")};
 }
@@ -96,6 +103,9 @@ QStringList OperatorConsole::run(const QString &line)
         return addPdu(arguments);
     if (command == QLatin1String("inbox"))
         return listInbox();
+    if (command == QLatin1String("signal") || command == QLatin1String("register")
+        || command == QLatin1String("report") || command == QLatin1String("reference"))
+        return setNetwork(command, arguments.toLower());
     if (command == QLatin1String("help"))
         return helpText();
     if (command == QLatin1String("quit")) {
@@ -136,6 +146,57 @@ QStringList OperatorConsole::addPdu(const QString &arguments)
     return {QStringLiteral("message %1 from %2 at %3 is in the inbox (unread): %4")
                 .arg(index)
                 .arg(m.sender, m.stamp.toString(kStampFormat), m.text)};
+}
+
+QStringList OperatorConsole::setNetwork(const QString &command, const QString &arguments)
+{
+    bool ok = false;
+    if (command == QLatin1String("signal")) {
+        const int rssi = arguments.toInt(&ok);
+        if (!ok || ((rssi < 0 || rssi > 31) && rssi != 99))
+            return {QStringLiteral("usage: signal RSSI (0-31, or 99 for unknown)")};
+        m_sim.setSignal(rssi);
+        return {rssi == 99 ? QStringLiteral("signal unknown") : QStringLiteral("signal %1 dBm").arg(-113 + 2 * rssi)};
+    }
+    if (command == QLatin1String("register")) {
+        static const QHash<QString, int> states = {{QStringLiteral("home"), 1}, {QStringLiteral("roaming"), 5},
+                                                   {QStringLiteral("searching"), 2}, {QStringLiteral("denied"), 3},
+                                                   {QStringLiteral("none"), 0}};
+        if (!states.contains(arguments))
+            return {QStringLiteral("usage: register home|roaming|searching|denied|none")};
+        m_sim.setRegistration(states.value(arguments));
+        return {QStringLiteral("registration: %1").arg(arguments)};
+    }
+    if (command == QLatin1String("reference")) {
+        const int mr = arguments.toInt(&ok);
+        if (!ok || mr < 0 || mr > 255)
+            return {QStringLiteral("usage: reference MR (0-255)")};
+        m_sim.setNextReference(mr);
+        return {QStringLiteral("the next send gets reference %1").arg(mr)};
+    }
+    const QStringList words = arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const int value = words.value(1).toInt(&ok);
+    if (words.value(0) == QLatin1String("delay") && words.value(1) == QLatin1String("hold")) {
+        m_sim.setReportDelay(-1);
+        return {QStringLiteral("status reports held until \"report release\"")};
+    }
+    if (words.value(0) == QLatin1String("delay") && ok && value >= 0) {
+        m_sim.setReportDelay(value);
+        return {QStringLiteral("status reports come %1 ms after their part").arg(value)};
+    }
+    if (words.value(0) == QLatin1String("status") && ok && value >= 0 && value <= 255) {
+        m_sim.setReportStatus(value);
+        return {QStringLiteral("status reports say %1").arg(value)};
+    }
+    if (words.value(0) == QLatin1String("release") && words.size() == 1) {
+        const qsizetype held = m_sim.heldReports().size();
+        QList<int> newestFirst;
+        for (qsizetype i = held - 1; i >= 0; --i)
+            newestFirst << int(i);
+        m_sim.releaseReports(newestFirst);
+        return {QStringLiteral("%1 status reports sent").arg(held)};
+    }
+    return {QStringLiteral("usage: report delay MS|hold, report status ST, report release")};
 }
 
 QStringList OperatorConsole::listInbox() const

@@ -39,6 +39,7 @@ private:
     QStringList addMessage(const QString &arguments);
     QStringList addPdu(const QString &arguments);
     QStringList listInbox() const;
+    QStringList setNetwork(const QString &command, const QString &arguments);
 
     ModemSimulator &m_sim;
     Output m_output;
