@@ -222,25 +222,30 @@ QList<QueueRow> MessageQueue::claimOnServer(const QStringList &routes, const QSt
     // Each route's first rows by `order`, locked as they are read; rows that
     // another claimer holds are passed over, not waited for. Of those, the
     // first `count` by `order` are claimed; the rest are free again at once.
+    // The count is written into the text: with LIMIT a parameter the server
+    // plans every run afresh (its generic plan cannot tell how many rows
+    // are wanted), which cost more than the run itself.
     QStringList picks, names;
     for (int i = 0; i < routes.size(); ++i) {
         picks << QStringLiteral("r%1 AS (SELECT id, retry_no FROM q_logs WHERE com_port = :route%1 "
                                 "AND workstation = :owner%1 AND status = 'Pending' %2 "
-                                "ORDER BY %3 LIMIT :count FOR UPDATE SKIP LOCKED)")
+                                "ORDER BY %3 LIMIT %4 FOR UPDATE SKIP LOCKED)")
                      .arg(i)
-                     .arg(condition, order);
+                     .arg(condition, order)
+                     .arg(count);
         names << QStringLiteral("SELECT * FROM r%1").arg(i);
     }
     const QString sql = QStringLiteral("WITH %1 UPDATE q_logs SET status = 'Sending', claimed_by = :me, "
                                        "claimed_at = now() WHERE id IN (SELECT id FROM (%2) c ORDER BY %3 "
-                                       "LIMIT :count) RETURNING *")
-                            .arg(picks.join(QStringLiteral(", ")), names.join(QStringLiteral(" UNION ALL ")), order);
+                                       "LIMIT %4) RETURNING *")
+                            .arg(picks.join(QStringLiteral(", ")), names.join(QStringLiteral(" UNION ALL ")), order)
+                            .arg(count);
     Statement st = m_db.prepare(sql);
     for (int i = 0; i < routes.size(); ++i) {
         st.bind(QStringLiteral(":route%1").arg(i).toUtf8().constData(), routes.at(i));
         st.bind(QStringLiteral(":owner%1").arg(i).toUtf8().constData(), routeOwner(routes.at(i)));
     }
-    st.bind(":me", m_db.workstation()).bind(":count", count);
+    st.bind(":me", m_db.workstation());
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         st.bind(it.key().toUtf8().constData(), it.value());
     QList<QueueRow> rows;
