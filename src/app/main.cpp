@@ -6,12 +6,16 @@
 #include "DataDirectory.h"
 #include "MainWindow.h"
 #include "MessageBoxPrompter.h"
+#include "Progress.h"
 #include "ServicePrompter.h"
+#include "SingleInstance.h"
+#include "StoreCopy.h"
 #include "StoreLocation.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <cstring>
@@ -73,6 +77,79 @@ int runService(int argc, char *argv[])
     const int code = app.exec();
     std::printf("TAVSMS service stopped\n");
     return code;
+}
+
+// A line per table, and for a long one every tenth of the way.
+class ConsoleProgress : public tavsms::Progress
+{
+public:
+    void begin(const QString &label, qint64 total) override
+    {
+        m_label = label;
+        m_total = total;
+        m_shown = 0;
+        std::printf("%s: %lld %s\n", qPrintable(label), static_cast<long long>(total), total == 1 ? "row" : "rows");
+        std::fflush(stdout);
+    }
+    void advance(qint64 done) override
+    {
+        if (m_total < 10000 || done * 10 / m_total == m_shown)
+            return;
+        m_shown = done * 10 / m_total;
+        std::printf("%s: %lld of %lld\n", qPrintable(m_label), static_cast<long long>(done),
+                    static_cast<long long>(m_total));
+        std::fflush(stdout);
+    }
+    bool cancelRequested() const override { return false; }
+    void end() override {}
+
+private:
+    QString m_label;
+    qint64 m_total = 0;
+    qint64 m_shown = 0;
+};
+
+int runCopy(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    nameTheProgram();
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype at = arguments.indexOf(QStringLiteral("--copy-store-to"));
+    const QString url = at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
+    if (!url.startsWith(QLatin1String("postgresql://")) && !url.startsWith(QLatin1String("postgres://"))) {
+        std::fprintf(stderr, "--copy-store-to needs a PostgreSQL URL: postgresql://user@host/dbname\n");
+        return 2;
+    }
+    const tavsms::StoreLocation where = tavsms::StoreLocation::choose(arguments);
+    if (!where.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(where.error));
+        return 1;
+    }
+    // A program writing the file meanwhile would leave a torn copy; it also
+    // keeps any other from starting until the copy is done.
+    tavsms::SingleInstance instance(QDir(tavsms::DataDirectory::path()).filePath(QStringLiteral("tavsms.lock")));
+    if (QDir(tavsms::DataDirectory::path()).exists() && !instance.acquire()) {
+        std::fprintf(stderr, "TAVSMS is running with the data directory %s. Close it, then copy again.\n",
+                     qPrintable(tavsms::DataDirectory::path()));
+        return 1;
+    }
+    std::printf("Copying %s to %s as the workstation \"%s\"\n", qPrintable(tavsms::DataDirectory::databasePath()),
+                qPrintable(tavsms::StoreLocation::withoutPassword(url)), qPrintable(where.workstation));
+    std::fflush(stdout);
+    ConsoleProgress progress;
+    const tavsms::StoreCopy::Outcome outcome =
+        tavsms::StoreCopy(tavsms::DataDirectory::databasePath(), url, where.workstation).run(progress);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "The copy failed: %s\n", qPrintable(outcome.error));
+        return 1;
+    }
+    std::printf("Copied to %s; rows on both sides:\n", qPrintable(outcome.target));
+    for (const tavsms::StoreCopy::TableCount &table : outcome.tables)
+        std::printf("  %-36s %lld\n", qPrintable(table.table), static_cast<long long>(table.target));
+    std::printf("Start TAVSMS with --store %s --workstation \"%s\" (or put both in %s).\n",
+                qPrintable(tavsms::StoreLocation::withoutPassword(url)), qPrintable(where.workstation),
+                qPrintable(tavsms::StoreLocation::configPath()));
+    return 0;
 }
 
 int runWindow(int argc, char *argv[])
@@ -138,6 +215,8 @@ int main(int argc, char *argv[])
                     argv[0]);
         return 0;
     }
+    if (wants(argc, argv, "--copy-store-to"))
+        return runCopy(argc, argv);
     if (wants(argc, argv, "--service"))
         return runService(argc, argv);
     // Without a display Qt would abort with a platform-plugin error; say what to do instead.

@@ -18,6 +18,7 @@ namespace {
 constexpr int kPortIntervals[kPortCount] = {1000, 1010, 1020, 1030, 1040};
 constexpr int kGatewayInterval = 100;
 constexpr int kQueueInterval = 1000;
+constexpr int kRestoredShown = 30000;
 } // namespace
 
 MainController::MainController(Prompter &prompter, QObject *parent)
@@ -34,6 +35,14 @@ MainController::MainController(Prompter &prompter, QObject *parent)
     m_queueTimer.setInterval(kQueueInterval);
     connect(&m_queueTimer, &QTimer::timeout, this, &MainController::countQueue);
     m_log.setTroubleHandler([this](const QString &reason) { reportLogTrouble(reason); });
+    // "Database connection restored" is news for a while; then the store is named again.
+    connect(&m_state, &AppState::storeAvailableChanged, this, [this](bool available) {
+        if (available)
+            QTimer::singleShot(kRestoredShown, this, [this] {
+                if (m_state.storeAvailable())
+                    m_state.setStoreText(storeDescription());
+            });
+    });
 }
 
 MainController::~MainController()
@@ -93,7 +102,7 @@ MainController::StartResult MainController::start()
         if (m_location.isShared()) {
             m_store = Store::openShared(m_location.url, m_location.workstation);
             m_storeWatch = std::make_unique<StoreWatch>(static_cast<PgDatabase &>(m_store->db()), m_store->queue(),
-                                                        m_state, m_log, m_storeTimeouts);
+                                                        m_state, m_log, m_location.timeouts);
         } else {
             m_store = std::make_unique<Store>(DataDirectory::databasePath());
         }
@@ -179,7 +188,7 @@ QString MainController::storeDescription() const
 {
     if (!m_location.isShared())
         return QStringLiteral("Local database");
-    return QStringLiteral("Shared database: %1, workstation %2").arg(m_location.describe(), m_location.workstation);
+    return QStringLiteral("Shared: %1 (%2)").arg(m_location.describe(), m_location.workstation);
 }
 
 void MainController::countQueue()

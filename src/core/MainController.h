@@ -5,7 +5,6 @@
 #include "SingleInstance.h"
 #include "Store.h"
 #include "StoreLocation.h"
-#include "StoreTimeouts.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -43,7 +42,6 @@ public:
     // Where the data is kept (the local file unless set), and a shared store's waits.
     void setStoreLocation(const StoreLocation &where) { m_location = where; }
     const StoreLocation &storeLocation() const { return m_location; }
-    void setStoreTimeouts(const StoreTimeouts &timeouts) { m_storeTimeouts = timeouts; }
     // Starts the HTTP listener; returns an empty string or the reason it failed.
     void setListenerStarter(std::function<QString()> starter) { m_startListener = std::move(starter); }
 
@@ -79,7 +77,7 @@ public:
     void shutdown();
     bool isShutDown() const { return m_shutDown; }
 
-    // "Local database", or the shared database and this workstation's name.
+    // "Local database", or "Shared: " the server's database and this workstation's name.
     QString storeDescription() const;
 
     // Counts the queue now (what TimerQ does every second).
@@ -110,7 +108,6 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<Store> m_store;
     StoreLocation m_location;
-    StoreTimeouts m_storeTimeouts;
     std::unique_ptr<class StoreWatch> m_storeWatch;
     PortInitializer *m_initializer = nullptr;
     std::function<QString()> m_startListener;

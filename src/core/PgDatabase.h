@@ -27,10 +27,15 @@ public:
     void commit() override;
     void rollback() noexcept override;
 
-    // A new session after the server or the network went away. False while
-    // it still cannot be reached. Statements prepared before are prepared
-    // again as they are next used, and the session hook runs again.
-    bool reconnect();
+    // A new session after the server or the network went away, without
+    // waiting: start, then poll whenever the socket is ready as the last
+    // poll asked, until it says connected or failed. Statements prepared
+    // before are prepared again as they are next used, and the session hook
+    // runs again (and may throw DbError).
+    enum class Progress { WaitRead, WaitWrite, Connected, Failed };
+    Progress startReconnect();
+    Progress pollReconnect();
+    int socket() const;
     bool isConnected() const;
     bool isAvailable() const override { return isConnected(); }
     // Runs now and after each reconnect (session locks, say); it may throw DbError.

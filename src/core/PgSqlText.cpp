@@ -28,6 +28,10 @@ QString rewriteWords(QString sql)
         sql += QStringLiteral(" ON CONFLICT DO NOTHING");
     }
     sql.replace(indexedBy, QString());
+    // SQLite's "a IS ?" compares NULLs as equal values.
+    static const QRegularExpression isParameter(QStringLiteral("\\bIS\\s+(?=[?:])"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    sql.replace(isParameter, QStringLiteral("IS NOT DISTINCT FROM "));
     sql.replace(immediate, QStringLiteral("BEGIN"));
     return sql;
 }

@@ -53,7 +53,9 @@ QString keysetCondition(const QList<TableSortKey> &keys)
     return condition;
 }
 
-QString pageSql(const TableQuery &query, const QString &keyset)
+// `nullsAsSqlite`: NULL sorts before every value, as SQLite has it and the
+// keyset conditions above expect; PostgreSQL must be told so.
+QString pageSql(const TableQuery &query, const QString &keyset, bool nullsAsSqlite)
 {
     QStringList selected;
     for (const TableColumn &column : query.columns)
@@ -61,7 +63,10 @@ QString pageSql(const TableQuery &query, const QString &keyset)
     QStringList order;
     for (const TableSortKey &key : query.sortKeys) {
         selected << key.expression;
-        order << key.expression + (key.order == Qt::AscendingOrder ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+        const bool up = key.order == Qt::AscendingOrder;
+        order << key.expression + (up ? QStringLiteral(" ASC") : QStringLiteral(" DESC"))
+                + (nullsAsSqlite && key.mayBeNull ? (up ? QStringLiteral(" NULLS FIRST") : QStringLiteral(" NULLS LAST"))
+                                                  : QString());
     }
     QStringList conditions;
     if (!query.where.trimmed().isEmpty())
@@ -87,9 +92,10 @@ QueryTableModel::QueryTableModel(Database &db, TableQuery query, int pageSize, Q
     // Without keys there is no "after the last row": such a model shows its
     // first page only.
     Q_ASSERT_X(!m_query.sortKeys.isEmpty(), "QueryTableModel", "a query needs sort keys, the last one unique");
-    m_firstPageSql = pageSql(m_query, {});
+    const bool nullsFirst = db.kind() == Database::Kind::Postgres;
+    m_firstPageSql = pageSql(m_query, {}, nullsFirst);
     if (!m_query.sortKeys.isEmpty())
-        m_nextPageSql = pageSql(m_query, keysetCondition(m_query.sortKeys));
+        m_nextPageSql = pageSql(m_query, keysetCondition(m_query.sortKeys), nullsFirst);
     for (int i = 0; i < m_query.sortKeys.size(); ++i)
         m_afterNames << afterParameter(i).toLatin1();
 }

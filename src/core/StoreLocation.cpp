@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace tavsms {
 
 namespace {
@@ -67,6 +69,15 @@ StoreLocation StoreLocation::choose(const QStringList &arguments)
     where.workstation = first(QStringLiteral("--workstation"), "TAVSMS_WORKSTATION", QStringLiteral("workstation"));
     if (where.workstation.isEmpty())
         where.workstation = QSysInfo::machineHostName();
+    if (const QString lease = confValue(conf, QStringLiteral("lease")); !lease.isEmpty()) {
+        bool ok = false;
+        const int seconds = lease.toInt(&ok);
+        if (!ok || seconds < 1)
+            where.error = QStringLiteral("\"lease = %1\" in %2 is not a number of seconds.").arg(lease, configPath());
+        else
+            where.timeouts.lease = std::chrono::seconds(seconds);
+        where.timeouts.leaseCheck = std::min(where.timeouts.leaseCheck, where.timeouts.lease / 4);
+    }
     if (where.isShared() && !where.url.startsWith(QLatin1String("postgresql://"))
         && !where.url.startsWith(QLatin1String("postgres://")))
         where.error = QStringLiteral("The store \"%1\" is not a PostgreSQL URL (postgresql://user@host/dbname).")

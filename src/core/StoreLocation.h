@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StoreTimeouts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +20,10 @@ struct StoreLocation
     QString url;          // empty: the local file
     QString workstation;  // meaningful on a shared store only
     QString error;        // tavsms.conf could not be read, or a value is unusable
+    // "lease = SECONDS" in tavsms.conf shortens or lengthens the claims' lease
+    // (a desk whose sends are all quick, or a slow gateway); leases are
+    // looked for four times a lease at most.
+    StoreTimeouts timeouts;
 
     bool isShared() const { return !url.isEmpty(); }
     // "the local file", or the server and database; never a password.

@@ -19,6 +19,8 @@ struct StoreTimeouts
     // The server cannot be reached: try again after this, doubling up to the longest.
     ms firstReconnect{std::chrono::seconds(1)};
     ms longestReconnect{std::chrono::seconds(30)};
+    // One attempt to connect again, from the first packet to a ready session.
+    ms attempt{std::chrono::seconds(10)};
 };
 
 } // namespace tavsms

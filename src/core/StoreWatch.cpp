@@ -5,6 +5,8 @@
 #include "MessageQueue.h"
 #include "PgDatabase.h"
 
+#include <QSocketNotifier>
+
 namespace tavsms {
 
 namespace {
@@ -27,6 +29,8 @@ StoreWatch::StoreWatch(PgDatabase &db, MessageQueue &queue, AppState &state, Deb
     m_leaseCheck.setInterval(m_timeouts.leaseCheck);
     connect(&m_leaseCheck, &QTimer::timeout, this, &StoreWatch::releaseExpiredClaims);
     m_leaseCheck.start();
+    m_attemptLimit.setSingleShot(true);
+    connect(&m_attemptLimit, &QTimer::timeout, this, [this] { failedAttempt(QStringLiteral("no answer")); });
     m_db.setLostHandler([this](const QString &why) { connectionLost(why); });
 }
 
@@ -46,25 +50,56 @@ void StoreWatch::connectionLost(const QString &why)
     m_reconnect.start(m_pause);
 }
 
+// Connecting again never waits on the socket: each step of the login runs
+// when the socket is ready for it, so the screens stay live meanwhile.
 void StoreWatch::tryReconnect()
 {
-    bool back = false;
-    QString why;
+    m_attemptLimit.start(m_timeouts.attempt);
     try {
-        back = m_db.reconnect();
+        follow(int(m_db.startReconnect()));
     } catch (const DbError &e) {
-        why = e.message(); // connected, but the session could not be set up (its name taken, say)
+        failedAttempt(e.message());
     }
-    if (!back) {
-        if (!why.isEmpty())
-            m_log.writeEvent(QStringLiteral(" Database connection not restored: %1").arg(why));
-        m_pause = std::min(m_pause * 2, m_timeouts.longestReconnect);
-        m_reconnect.start(m_pause);
+}
+
+void StoreWatch::follow(int progress)
+{
+    m_socket.reset();
+    switch (PgDatabase::Progress(progress)) {
+    case PgDatabase::Progress::WaitRead:
+    case PgDatabase::Progress::WaitWrite: {
+        const auto type = PgDatabase::Progress(progress) == PgDatabase::Progress::WaitRead ? QSocketNotifier::Read
+                                                                                            : QSocketNotifier::Write;
+        m_socket = std::make_unique<QSocketNotifier>(m_db.socket(), type);
+        connect(m_socket.get(), &QSocketNotifier::activated, this, [this] {
+            try {
+                follow(int(m_db.pollReconnect()));
+            } catch (const DbError &e) {
+                failedAttempt(e.message()); // connected, but the session could not be set up (its name taken, say)
+            }
+        });
         return;
     }
-    m_log.writeEvent(QStringLiteral(" %1").arg(kRestored));
-    m_state.setStoreText(kRestored);
-    m_state.setStoreAvailable(true);
+    case PgDatabase::Progress::Failed:
+        failedAttempt({});
+        return;
+    case PgDatabase::Progress::Connected:
+        m_attemptLimit.stop();
+        m_log.writeEvent(QStringLiteral(" %1").arg(kRestored));
+        m_state.setStoreText(kRestored);
+        m_state.setStoreAvailable(true);
+        return;
+    }
+}
+
+void StoreWatch::failedAttempt(const QString &why)
+{
+    m_socket.reset();
+    m_attemptLimit.stop();
+    if (!why.isEmpty())
+        m_log.writeEvent(QStringLiteral(" Database connection not restored: %1").arg(why));
+    m_pause = std::min(m_pause * 2, m_timeouts.longestReconnect);
+    m_reconnect.start(m_pause);
 }
 
 void StoreWatch::releaseExpiredClaims()

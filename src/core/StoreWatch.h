@@ -5,6 +5,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
+class QSocketNotifier;
+
 namespace tavsms {
 
 class AppState;
@@ -30,6 +34,8 @@ public:
 
 private:
     void tryReconnect();
+    void follow(int progress);
+    void failedAttempt(const QString &why);
     void releaseExpiredClaims();
 
     PgDatabase &m_db;
@@ -39,6 +45,8 @@ private:
     StoreTimeouts m_timeouts;
     QTimer m_reconnect;
     QTimer m_leaseCheck;
+    QTimer m_attemptLimit; // an attempt the network swallows is given up
+    std::unique_ptr<QSocketNotifier> m_socket;
     std::chrono::milliseconds m_pause;
 };
 
