@@ -1,7 +1,8 @@
 // Bulk queueing on a shared PostgreSQL store, where rows go many to a
 // statement: every row lands with its own values, in order, and when the
 // server refuses one the rows of the open transaction are counted lost and
-// the statement that held it is named.
+// the statement that held it is named. The daily delivered counts, kept
+// there per claiming workstation, add up to the rows delivered.
 #include "PgServer.h"
 #include "QueueBatch.h"
 #include "QueueLog.h"
@@ -79,6 +80,32 @@ private Q_SLOTS:
             const QString due = i % 2 ? QStringLiteral("1|0") : QStringLiteral("0|1");
             QCOMPARE(rows.at(i), QStringLiteral("%1|m%2|%3|Pending|%4").arg(number(i)).arg(i).arg(route, due));
         }
+    }
+
+    // A count taken back goes to the row's claimer of the moment, whose
+    // count may not exist yet: the sum still follows the rows.
+    void dailyCountsAddUpWhoeverClaimed()
+    {
+        Database &db = m_store->db();
+        db.execScript(QStringLiteral("TRUNCATE q_logs_delivered_days"));
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const char *claimer : {"ws1", "ws2", "ws2"}) {
+            const qint64 id = m_store->queue().addToQueue(QStringLiteral("9876543210"), QString::fromLatin1(claimer),
+                                                          kRouteAuto).id;
+            db.exec(QStringLiteral("UPDATE q_logs SET claimed_by = ? WHERE id = ?"), {QString::fromLatin1(claimer), id});
+            m_store->queue().markDelivered(id, QStringLiteral("COM1"), QStringLiteral("ok"), now);
+        }
+        const auto counted = [&db] {
+            return db.scalar(QStringLiteral("SELECT sum(delivered) FROM q_logs_delivered_days WHERE sent_from = 'COM1'"))
+                .toLongLong();
+        };
+        QCOMPARE(counted(), 3);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM q_logs_delivered_days")).toLongLong(), 2);
+        db.exec(QStringLiteral("UPDATE q_logs SET claimed_by = 'ws3' WHERE outgoing_message = 'ws2'"));
+        db.exec(QStringLiteral("UPDATE q_logs SET status = 'Pending' WHERE id = (SELECT min(id) FROM q_logs "
+                               "WHERE claimed_by = 'ws3')"));
+        db.exec(QStringLiteral("DELETE FROM q_logs WHERE claimed_by = 'ws1'"));
+        QCOMPARE(counted(), 1);
     }
 };
 
