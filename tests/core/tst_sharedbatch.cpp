@@ -34,7 +34,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("refused");
         QTest::addColumn<int>("queued");
-        QTest::addColumn<QStringList>("error"); // what it says, in parts
+        QTest::addColumn<QStringList>("error"); // pieces of what it says
         QTest::newRow("all queued") << -1 << 600 << QStringList{};
         QTest::newRow("first statement of the last chunk")
             << 530 << 500
@@ -67,8 +67,8 @@ private Q_SLOTS:
         QCOMPARE(batch.finish() && added, refused < 0);
         QCOMPARE(batch.queued(), queued);
         QCOMPARE(batch.error().isEmpty(), error.isEmpty());
-        for (const QString &part : std::as_const(error))
-            QVERIFY2(batch.error().contains(part), qPrintable(batch.error()));
+        for (const QString &piece : std::as_const(error))
+            QVERIFY2(batch.error().contains(piece), qPrintable(batch.error()));
         QVERIFY(!db.inTransaction());
 
         const QStringList rows = test::QueueLog(db).rows(
