@@ -58,6 +58,42 @@ EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &m
     }
 }
 
+qsizetype MessageQueue::rowsInStatement(qsizetype remaining) const
+{
+    // The local file has no round trips to spare, and a row to a statement
+    // is what it queues fastest (bench_queue).
+    if (!m_db.isShared())
+        return 1;
+    qsizetype rows = kMostRowsPerStatement;
+    while (rows > remaining)
+        rows /= 2;
+    return rows;
+}
+
+void MessageQueue::addAllToQueue(std::span<const Entry> entries, qsizetype &written)
+{
+    const QString now = storedNow();
+    const auto total = qsizetype(entries.size());
+    while (written < total) {
+        const qsizetype rows = rowsInStatement(total - written);
+        // As addToQueue's, with `rows` rows of values.
+        QString sql = QStringLiteral("INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, "
+                                     "outgoing_message, delivery_time, workstation) VALUES ");
+        for (qsizetype i = 0; i < rows; ++i)
+            sql += i == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?)");
+        Statement st = m_db.prepare(sql);
+        for (qsizetype i = 0; i < rows; ++i) {
+            const Entry &e = entries[size_t(written + i)];
+            const int p = int(i) * 6;
+            st.bind(p + 1, now).bind(p + 2, e.connection).bind(p + 3, e.mobileNo).bind(p + 4, e.message);
+            st.bind(p + 5, e.deliveryTime.isValid() ? DateTimeText::stored(e.deliveryTime) : now);
+            st.bind(p + 6, routeOwner(e.connection));
+        }
+        st.exec();
+        written += rows;
+    }
+}
+
 qint64 MessageQueue::queuedCount()
 {
     return m_db
@@ -236,25 +272,30 @@ QList<QueueRow> MessageQueue::claimOnServer(const QStringList &routes, const QSt
     // Each route's first rows by `order`, locked as they are read; rows that
     // another claimer holds are passed over, not waited for. Of those, the
     // first `count` by `order` are claimed; the rest are free again at once.
+    // The count is written into the text: with LIMIT a parameter the server
+    // plans every run afresh (its generic plan cannot tell how many rows
+    // are wanted), which cost more than the run itself.
     QStringList picks, names;
     for (int i = 0; i < routes.size(); ++i) {
         picks << QStringLiteral("r%1 AS (SELECT id, retry_no FROM q_logs WHERE com_port = :route%1 "
                                 "AND workstation = :owner%1 AND status = 'Pending' %2 "
-                                "ORDER BY %3 LIMIT :count FOR UPDATE SKIP LOCKED)")
+                                "ORDER BY %3 LIMIT %4 FOR UPDATE SKIP LOCKED)")
                      .arg(i)
-                     .arg(condition, order);
+                     .arg(condition, order)
+                     .arg(count);
         names << QStringLiteral("SELECT * FROM r%1").arg(i);
     }
     const QString sql = QStringLiteral("WITH %1 UPDATE q_logs SET status = 'Sending', claimed_by = :me, "
                                        "claimed_at = now() WHERE id IN (SELECT id FROM (%2) c ORDER BY %3 "
-                                       "LIMIT :count) RETURNING *")
-                            .arg(picks.join(QStringLiteral(", ")), names.join(QStringLiteral(" UNION ALL ")), order);
+                                       "LIMIT %4) RETURNING *")
+                            .arg(picks.join(QStringLiteral(", ")), names.join(QStringLiteral(" UNION ALL ")), order)
+                            .arg(count);
     Statement st = m_db.prepare(sql);
     for (int i = 0; i < routes.size(); ++i) {
         st.bind(QStringLiteral(":route%1").arg(i).toUtf8().constData(), routes.at(i));
         st.bind(QStringLiteral(":owner%1").arg(i).toUtf8().constData(), routeOwner(routes.at(i)));
     }
-    st.bind(":me", m_db.workstation()).bind(":count", count);
+    st.bind(":me", m_db.workstation());
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         st.bind(it.key().toUtf8().constData(), it.value());
     QList<QueueRow> rows;

@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <span>
 
 namespace tavsms {
 
@@ -80,6 +81,26 @@ public:
     [[nodiscard]] EnqueueResult addToQueue(const QString &mobileNo, const QString &message,
                                            const QString &connection,
                                            const QDateTime &deliveryTime = {});
+
+    // One message of addAllToQueue.
+    struct Entry
+    {
+        QString mobileNo;
+        QString message;
+        QString connection;
+        QDateTime deliveryTime; // invalid: now
+    };
+    // Queues the messages as addToQueue does; on a server many rows to a
+    // statement (a round trip each, not one per row). `written` counts the
+    // rows that went in. A failed statement throws DbError having written
+    // none of its rows, which begin at `written`; unless the engine gave up
+    // the whole transaction (inTransaction() false), the rows before stay.
+    void addAllToQueue(std::span<const Entry> entries, qsizetype &written);
+    // How many of `remaining` rows the next statement writes: one on the
+    // local file; on a server a power of two up to kMostRowsPerStatement,
+    // so that few statement texts are ever prepared.
+    qsizetype rowsInStatement(qsizetype remaining) const;
+    static constexpr qsizetype kMostRowsPerStatement = 256;
 
     // Rows waiting to go out ("Pending" or "Sending"). Throws DbError.
     qint64 queuedCount();

@@ -373,6 +373,11 @@ FROM q_logs WHERE status = 'Delivered' GROUP BY 1, 2;
 
 // The senders' claims look for a route's pending rows of one workstation,
 // and a lease running out is found through the "Sending" rows' claim times.
+// The daily counts are kept per workstation that claimed the row (readers
+// add them up): with one row per connection and day, every workstation's
+// delivery would wait for the one before it to reach the disk. A count
+// taken back goes to the row's claimer of the moment, as an upsert, so the
+// sums stay right whoever it is.
 const char *const kPgVersion6 = R"SQL(
 CREATE TABLE workstations (
     name        text PRIMARY KEY,
@@ -390,6 +395,24 @@ ALTER TABLE config_ports DROP CONSTRAINT config_ports_pkey;
 ALTER TABLE config_ports ADD PRIMARY KEY (workstation, softwarePortNo);
 ALTER TABLE config_network ADD COLUMN workstation text NOT NULL DEFAULT '';
 ALTER TABLE config_network ADD PRIMARY KEY (workstation);
+ALTER TABLE q_logs_delivered_days ADD COLUMN workstation text NOT NULL DEFAULT '';
+ALTER TABLE q_logs_delivered_days DROP CONSTRAINT q_logs_delivered_days_pkey;
+ALTER TABLE q_logs_delivered_days ADD PRIMARY KEY (sent_from, day, workstation);
+CREATE OR REPLACE FUNCTION q_logs_delivered_count() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP IN ('UPDATE', 'DELETE') AND OLD.status = 'Delivered' THEN
+        INSERT INTO q_logs_delivered_days AS d (sent_from, day, workstation, delivered)
+        VALUES (coalesce(OLD.sent_from, ''), coalesce(to_char(OLD.sent_at, 'YYYY-MM-DD'), ''), OLD.claimed_by, -1)
+        ON CONFLICT (sent_from, day, workstation) DO UPDATE SET delivered = d.delivered - 1;
+    END IF;
+    IF TG_OP IN ('UPDATE', 'INSERT') AND NEW.status = 'Delivered' THEN
+        INSERT INTO q_logs_delivered_days AS d (sent_from, day, workstation, delivered)
+        VALUES (coalesce(NEW.sent_from, ''), coalesce(to_char(NEW.sent_at, 'YYYY-MM-DD'), ''), NEW.claimed_by, 1)
+        ON CONFLICT (sent_from, day, workstation) DO UPDATE SET delivered = d.delivered + 1;
+    END IF;
+    RETURN NULL;
+END
+$$;
 )SQL";
 
 // Version 7: proof of delivery.

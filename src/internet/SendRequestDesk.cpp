@@ -3,12 +3,13 @@
 #include "DateTimeText.h"
 #include "DebugLog.h"
 #include "MessageQueue.h"
+#include "QueueBatch.h"
 #include "SendRequestParser.h"
 #include "Store.h"
 
 #include <QDateTime>
 
-#include <algorithm>
+#include <span>
 
 namespace tavsms {
 
@@ -49,19 +50,21 @@ void queueAll(Store *store, std::vector<SendRequest> &requests)
     const auto add = [store](const SendRequest &r) {
         return store->queue().addToQueue(trimSpaces(r.mobile), trimSpaces(r.message), kRouteAuto);
     };
+    size_t alone = 0;
     if (valid.size() > 1) {
-        try {
-            Transaction tx(store->db());
-            if (std::all_of(valid.begin(), valid.end(), [&](const SendRequest *r) { return bool(add(*r)); })) {
-                tx.commit();
-                return;
-            }
-        } catch (const DbError &) {
-        }
-        // The batch's rows went with the failure: each is queued alone, so
-        // that only one that fails itself is refused, saying why.
+        // One transaction, and on a server one statement, for the lot.
+        QueueBatch batch(store->db(), store->queue());
+        for (const SendRequest *r : valid)
+            if (!batch.add(trimSpaces(r->mobile), trimSpaces(r->message), kRouteAuto))
+                break;
+        if (batch.finish())
+            return;
+        // What the batch did commit stays (the rows before a refused one);
+        // the rest are queued each alone, so that only one that fails itself
+        // is refused, saying why.
+        alone = size_t(batch.queued());
     }
-    for (SendRequest *r : valid) {
+    for (SendRequest *r : std::span(valid).subspan(alone)) {
         if (const EnqueueResult queued = add(*r); !queued) {
             r->unavailable = queued.storeUnreachable;
             r->error = r->unavailable ? SendRequestDesk::unavailableText() : queued.error;

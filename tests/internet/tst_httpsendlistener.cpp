@@ -246,16 +246,27 @@ private Q_SLOTS:
     // A batch is queued in one transaction. When its commit fails, none is
     // answered as queued before each has been queued alone: only the one
     // that fails itself is refused, and the replies keep the batch's order.
-    void batchIsAnsweredOnlyAsCommitted()
+    // When an insert is refused, the rows before it stay queued, once.
+    void batchIsAnsweredOnlyAsCommitted_data()
     {
+        QTest::addColumn<QString>("fault");
         // A row for 9000000000 breaks a deferred rule: its insert passes
         // inside a transaction and the commit fails.
-        m_store->db().execScript(QStringLiteral(
+        QTest::newRow("commit refused") << QStringLiteral(
             "PRAGMA foreign_keys = ON;"
             "CREATE TABLE known (id INTEGER PRIMARY KEY);"
             "CREATE TABLE checked (ref INTEGER REFERENCES known (id) DEFERRABLE INITIALLY DEFERRED);"
             "CREATE TRIGGER refused AFTER INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
-            "BEGIN INSERT INTO checked VALUES (1); END;"));
+            "BEGIN INSERT INTO checked VALUES (1); END;");
+        QTest::newRow("insert refused") << QStringLiteral(
+            "CREATE TABLE known (id INTEGER PRIMARY KEY); CREATE TABLE checked (ref INTEGER);"
+            "CREATE TRIGGER refused BEFORE INSERT ON q_logs WHEN NEW.outgoing_mobileNo = '9000000000' "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    }
+    void batchIsAnsweredOnlyAsCommitted()
+    {
+        QFETCH(QString, fault);
+        m_store->db().execScript(fault);
         const auto undo = qScopeGuard([this] {
             m_store->db().execScript(QStringLiteral("DROP TRIGGER refused; DROP TABLE checked; DROP TABLE known;"));
         });

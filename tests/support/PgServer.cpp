@@ -65,11 +65,12 @@ void sweepLeftovers()
 
 PgServer &PgServer::instance()
 {
-    static PgServer server;
+    static PgServer server(Durability::Quick);
     return server;
 }
 
-PgServer::PgServer()
+PgServer::PgServer(Durability durability)
+    : m_durability(durability)
 {
     sweepLeftovers();
     QByteArray templ = QDir::temp().filePath(QStringLiteral("tavsms-pg-XXXXXX")).toLocal8Bit();
@@ -103,11 +104,10 @@ void PgServer::start()
 {
     if (m_running)
         return;
-    // Durability settings are a bench's concern; tests only need a server that is quick to use.
-    const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off -c full_page_writes=off "
-                                           "-c max_connections=200")
-                                .arg(m_dir)
-                                .arg(kPort);
+    // Tests only need a server that is quick to use; benches measure the defaults.
+    QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c max_connections=200").arg(m_dir).arg(kPort);
+    if (m_durability == Durability::Quick)
+        options += QStringLiteral(" -c fsync=off -c full_page_writes=off");
     run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-l"),
                                    m_dir + QStringLiteral("/server.log"), QStringLiteral("-o"), options,
                                    QStringLiteral("-w"), QStringLiteral("start")});
@@ -121,6 +121,14 @@ void PgServer::stop()
     run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir + QStringLiteral("/data"), QStringLiteral("-m"),
                                    QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = false;
+}
+
+QString PgServer::settings() const
+{
+    return m_durability == Durability::Quick
+        ? QStringLiteral("PostgreSQL 15 on a Unix socket, fsync and full_page_writes off, max_connections 200")
+        : QStringLiteral("PostgreSQL 15 on a Unix socket, default durability (fsync, synchronous_commit and "
+                         "full_page_writes on), default shared_buffers, max_connections 200");
 }
 
 QString PgServer::url(const QString &database) const
