@@ -45,11 +45,19 @@ EnqueueResult MessageQueue::addToQueue(const QString &mobileNo, const QString &m
     try {
         // OR FAIL: a one-row insert has nothing to undo on a conflict, so the
         // engine keeps no statement journal for it (see the schema's version 5).
-        Statement st = m_db.prepare(QStringLiteral(
+        // A server gives the new id with the insert, sparing a round trip.
+        static const QString insert = QStringLiteral(
             "INSERT OR FAIL INTO q_logs (dated, com_port, outgoing_mobileNo, outgoing_message, delivery_time, "
-            "workstation) VALUES (?, ?, ?, ?, ?, ?)"));
+            "workstation) VALUES (?, ?, ?, ?, ?, ?)");
+        const bool shared = m_db.isShared();
+        Statement st = m_db.prepare(shared ? insert + QStringLiteral(" RETURNING id") : insert);
         st.bind(1, now).bind(2, connection).bind(3, mobileNo).bind(4, message).bind(5, due);
         st.bind(6, routeOwner(connection));
+        if (shared) {
+            const qint64 id = st.next() ? st.value(0).toLongLong() : 0;
+            st.exec(); // to the end of the run, ready for the next
+            return {id, {}};
+        }
         st.exec();
         return {m_db.lastInsertId(), {}};
     } catch (const DbError &e) {
