@@ -177,10 +177,13 @@ private Q_SLOTS:
                 QVERIFY(q.addToQueue(QStringLiteral("9876543210"), QStringLiteral("m%1").arg(i), kRouteAuto));
             tx.commit();
         }
+        // A gateway slow enough that the modems, a message a second each, get their share.
+        m_gateway.replyWith("Message Sent! Success", 40);
         start(a);
         start(b);
         const auto delivered = [&] { return queue.count(QueueStatus::Delivered); };
-        WAIT_VERIFY_WITHIN(delivered() >= kRows / 3, 60000);
+        const auto modemsOfASent = [&] { return !a.modems[0]->sent().isEmpty() || !a.modems[1]->sent().isEmpty(); };
+        WAIT_VERIFY_WITHIN(delivered() >= kRows / 3 && modemsOfASent(), 60000);
 
         a.process->kill();
         QVERIFY(test::waitFor([&] { return a.process->state() == QProcess::NotRunning; }, 10000));
@@ -197,11 +200,10 @@ private Q_SLOTS:
             again += n - 1;
         QVERIFY2(again <= claimedByTheDead,
                  qPrintable(QStringLiteral("%1 sent twice, %2 in flight at the kill").arg(again).arg(claimedByTheDead)));
-        // Both desks worked, their modems too.
+        // Both desks worked.
         for (const QString &desk : {a.name, b.name})
             QVERIFY(m_db->scalar(QStringLiteral("SELECT count(*) FROM q_logs WHERE claimed_by = ?"), {desk}).toLongLong()
                     > 0);
-        QVERIFY(!a.modems[0]->sent().isEmpty() || !a.modems[1]->sent().isEmpty());
         QVERIFY(b.debugLog().contains("messages put back in the queue: their senders' claims ran out"));
         end(b);
     }
