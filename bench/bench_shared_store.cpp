@@ -14,7 +14,7 @@
 // --no-sync runs the server with fsync off, to tell the disk's share from the rest.
 #include "AppState.h"
 #include "BenchReporting.h"
-#include "GroupSend.h"
+#include "GroupSendTiming.h"
 #include "PgDatabase.h"
 #include "PgServer.h"
 #include "Store.h"
@@ -195,30 +195,9 @@ void printClaims(const char *what, const ClaimFigures &f, int rows)
 
 double groupSend(Store &store, int members, qint64 *queued)
 {
-    {
-        Transaction tx(store.db());
-        store.db().exec(QStringLiteral("INSERT INTO groups (dated, group_name) VALUES ('2026-01-01 00:00:00', 'All')"));
-        const qint64 group = store.db().lastInsertId();
-        Statement st = store.db().prepare(
-            QStringLiteral("INSERT INTO groups_mem (group_name, group_mem_name, group_mem_mobile) VALUES (?, ?, ?)"));
-        for (int i = 0; i < members; ++i) {
-            st.bind(1, group).bind(2, QStringLiteral("Member %1").arg(i)).bind(3, QStringLiteral("9%1").arg(i, 9, 10, QLatin1Char('0')));
-            st.exec();
-        }
-        tx.commit();
-    }
-    AppState state;
-    bench::PrintingPrompter prompter(false);
-    bench::CountingProgress progress;
-    GroupSend send(store, state, prompter, progress);
-    QElapsedTimer timer;
-    timer.start();
-    QCoro::waitFor(send.send(QStringLiteral("All"),
-                             QStringLiteral("Dear customer, our shop opens at 10 tomorrow. Thank you for shopping with us."),
-                             QStringLiteral("Auto")));
-    const double secs = timer.nsecsElapsed() / 1e9;
-    *queued = store.db().scalar(QStringLiteral("SELECT count(*) FROM q_logs")).toLongLong();
-    return secs;
+    const bench::GroupSendTiming t = bench::timeGroupSend(store, members);
+    *queued = t.queued;
+    return t.seconds;
 }
 
 } // namespace
